@@ -202,7 +202,9 @@ void SimApp::readPty() {
   for (;;) {
     ssize_t r = read(_pty.master(), buf, sizeof buf);
     if (r > 0) {
-      _line.received(buf, static_cast<size_t>(r), SimClock::ms());
+      size_t lost = _line.received(buf, static_cast<size_t>(r), SimClock::ms());
+      if (lost)
+        _log.note("overrun: " + std::to_string(lost) + " received bytes dropped");
       continue;
     }
     if (r < 0 && (errno == EAGAIN || errno == EINTR))

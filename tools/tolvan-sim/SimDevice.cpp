@@ -210,7 +210,7 @@ void SimDevice::handleFrame(const SimBytes& f, double now) {
   const uint8_t type = f[1];
   std::string what = typeName(type);
   if (f.size() < 6 || f[f.size() - 2] != ETX || sum(f.data(), f.size() - 1) != f.back()) {
-    rxLog(f, what + " bad-checksum");
+    rxLog(f, what + (f.size() >= 6 && f[f.size() - 2] == ETX ? " bad-checksum" : " bad-frame"));
     if (!_silent && _mode != Mode::RESTARTING)
       sendByte(NAK, "nak");
     return;

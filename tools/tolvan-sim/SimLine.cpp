@@ -37,12 +37,18 @@ bool SimLine::writeDue(int fd, double now) {
   return true;
 }
 
-void SimLine::received(const uint8_t* data, size_t n, double now) {
+size_t SimLine::received(const uint8_t* data, size_t n, double now) {
+  size_t dropped = 0;
   for (size_t i = 0; i < n; ++i) {
+    if (_rx.size() >= MAX_RX_QUEUE) {
+      ++dropped;
+      continue;
+    }
     double done = std::max(now, _rxFree) + _byteMs;
     _rxFree = done;
     _rx.emplace_back(done, data[i]);
   }
+  return dropped;
 }
 
 bool SimLine::takeVisible(double now, uint8_t& byte) {

@@ -25,8 +25,10 @@ public:
   bool txPending() const { return !_tx.empty(); }
 
   // Bytes just read from the pty: each becomes visible when it would have
-  // finished arriving after the previous one.
-  void received(const uint8_t* data, size_t n, double now);
+  // finished arriving after the previous one. A flood beyond MAX_RX_QUEUE
+  // bytes is dropped, as a UART overruns; returns how many were dropped.
+  size_t received(const uint8_t* data, size_t n, double now);
+  static constexpr size_t MAX_RX_QUEUE = 65536;
   bool takeVisible(double now, uint8_t& byte);
 
   // The earliest time something is due, or a negative value when nothing is.

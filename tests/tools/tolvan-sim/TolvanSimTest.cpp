@@ -503,3 +503,19 @@ TEST(TolvanSim, GarbageNeverStopsTheDevice) {
     EXPECT_EQ(sim.command("ping"), "OK ping");
   }
 }
+
+TEST(TolvanSim, ShortSettingsFileLeavesTheRestEmpty) {
+  std::string kvn = workFile("short.kvn");
+  // Two lines, the last without its line end, a CR inside, a quote that the
+  // wire cannot carry.
+  writeFile(kvn, "A\"b|1\r2\nsecond|22");
+  SimProcess sim({"--kvn", kvn, "--entries", "3"});
+  TestPort port(sim.port());
+  port.send(DOWNLOAD_REQUEST);
+  EXPECT_EQ(hex(port.readFrame(T)), hex(frameOf(4, entryData(1, "Ab", "12"))));
+  port.send(ACK);
+  EXPECT_EQ(hex(port.readFrame(T)), hex(frameOf(4, entryData(2, "second", "22"))));
+  port.send(ACK);
+  EXPECT_EQ(hex(port.readFrame(T)), hex(frameOf(4, entryData(3, "", ""))));
+  remove(kvn.c_str());
+}
