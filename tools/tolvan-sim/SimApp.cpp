@@ -39,15 +39,15 @@ bool parseCount(const std::string& s, int lo, int hi, int& out) {
 }  // namespace
 
 SimApp::SimApp(const SimOptions& options)
-    : _opt(options), _line(options.baud),
+    : _opt(options), _line(options.baud()),
       _device(options, _log, [this](const SimBytes& unit, const std::string& what) {
         _log.unit("TX", unit, what);
         _line.queueTx(unit, SimClock::ms());
       }) {}
 
 SimApp::~SimApp() {
-  if (!_opt.linkPath.empty())
-    _pty.unlink(_opt.linkPath);
+  if (!_opt.linkPath().empty())
+    _pty.unlink(_opt.linkPath());
   if (_fifo >= 0)
     close(_fifo);
   if (_fifoKeeper >= 0)
@@ -56,16 +56,16 @@ SimApp::~SimApp() {
 
 bool SimApp::setUp() {
   SimClock::ms();
-  if (!_opt.logPath.empty() && !_log.open(_opt.logPath)) {
-    fprintf(stderr, "tolvan-sim: cannot write log %s: %s\n", _opt.logPath.c_str(), strerror(errno));
+  if (!_opt.logPath().empty() && !_log.open(_opt.logPath())) {
+    fprintf(stderr, "tolvan-sim: cannot write log %s: %s\n", _opt.logPath().c_str(), strerror(errno));
     return false;
   }
   std::vector<SimEntry> entries(SimKvnFile::NR_ENTRIES + 1);
-  entries[10].text = _opt.type;
-  entries[20].text = _opt.special;
-  if (!_opt.kvnIn.empty()) {
+  entries[10].text(_opt.type());
+  entries[20].text(_opt.special());
+  if (!_opt.kvnIn().empty()) {
     std::string err;
-    if (!SimKvnFile::load(_opt.kvnIn, entries, err)) {
+    if (!SimKvnFile::load(_opt.kvnIn(), entries, err)) {
       fprintf(stderr, "tolvan-sim: cannot read settings: %s\n", err.c_str());
       return false;
     }
@@ -85,7 +85,7 @@ bool SimApp::setUp() {
   sigaction(SIGINT, &sa, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
-  if (!_opt.controlFifo.empty() && !openFifo())
+  if (!_opt.controlFifo().empty() && !openFifo())
     return false;
   fcntl(_stdin, F_SETFL, fcntl(_stdin, F_GETFL) | O_NONBLOCK);
 
@@ -93,13 +93,13 @@ bool SimApp::setUp() {
     fprintf(stderr, "tolvan-sim: %s\n", _pty.error().c_str());
     return false;
   }
-  if (!_opt.linkPath.empty() && !_pty.link(_opt.linkPath)) {
+  if (!_opt.linkPath().empty() && !_pty.link(_opt.linkPath())) {
     fprintf(stderr, "tolvan-sim: cannot link: %s\n", _pty.error().c_str());
     return false;
   }
   _log.note("started on " + _pty.slavePath() + " in mode " + SimDevice::modeName(_device.mode()));
   printf("PORT %s\n", _pty.slavePath().c_str());
-  if (_opt.ready)
+  if (_opt.ready())
     printf("READY\n");
   fflush(stdout);
   return true;
@@ -107,21 +107,21 @@ bool SimApp::setUp() {
 
 bool SimApp::openFifo() {
   struct stat st;
-  if (stat(_opt.controlFifo.c_str(), &st) != 0) {
-    if (mkfifo(_opt.controlFifo.c_str(), 0600) != 0) {
-      fprintf(stderr, "tolvan-sim: mkfifo %s: %s\n", _opt.controlFifo.c_str(), strerror(errno));
+  if (stat(_opt.controlFifo().c_str(), &st) != 0) {
+    if (mkfifo(_opt.controlFifo().c_str(), 0600) != 0) {
+      fprintf(stderr, "tolvan-sim: mkfifo %s: %s\n", _opt.controlFifo().c_str(), strerror(errno));
       return false;
     }
   } else if (!S_ISFIFO(st.st_mode)) {
-    fprintf(stderr, "tolvan-sim: %s is not a FIFO\n", _opt.controlFifo.c_str());
+    fprintf(stderr, "tolvan-sim: %s is not a FIFO\n", _opt.controlFifo().c_str());
     return false;
   }
-  _fifo = open(_opt.controlFifo.c_str(), O_RDONLY | O_NONBLOCK);
+  _fifo = open(_opt.controlFifo().c_str(), O_RDONLY | O_NONBLOCK);
   // Our own writer keeps the FIFO from reporting end of file each time a
   // client closes it.
-  _fifoKeeper = open(_opt.controlFifo.c_str(), O_WRONLY | O_NONBLOCK);
+  _fifoKeeper = open(_opt.controlFifo().c_str(), O_WRONLY | O_NONBLOCK);
   if (_fifo < 0 || _fifoKeeper < 0) {
-    fprintf(stderr, "tolvan-sim: %s: %s\n", _opt.controlFifo.c_str(), strerror(errno));
+    fprintf(stderr, "tolvan-sim: %s: %s\n", _opt.controlFifo().c_str(), strerror(errno));
     return false;
   }
   return true;
@@ -241,7 +241,7 @@ void SimApp::readControl(int& fd, std::string& pending, bool isStdin) {
         command(pending);
       pending.clear();
       fd = -1;
-      if (_opt.exitOnEof) {
+      if (_opt.exitOnEof()) {
         _log.note("stdin closed: stopping");
         _quit = true;
       }
@@ -328,7 +328,7 @@ bool SimApp::replug(std::string& err) {
     err = _pty.error();
     return false;
   }
-  if (!_opt.linkPath.empty() && !_pty.link(_opt.linkPath)) {
+  if (!_opt.linkPath().empty() && !_pty.link(_opt.linkPath())) {
     err = _pty.error();
     return false;
   }

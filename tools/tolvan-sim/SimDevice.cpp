@@ -29,11 +29,11 @@ void putText(SimBytes& out, const std::string& text) {
 
 SimDevice::SimDevice(const SimOptions& options, SimLog& log, Sender sender)
     : _opt(options), _log(log), _sender(std::move(sender)), _entries(SimKvnFile::NR_ENTRIES + 1),
-      _statusByte(static_cast<uint8_t>(options.statusByte)), _nrEntries(options.entries),
-      _misfitLeft(options.misfitBootInfos), _nakPacket(options.nakPacket), _silent(options.silent),
-      _corrupt(options.corruptFrames), _noise(options.noiseBytes), _wait(options.waitReplies),
-      _rng(options.seed) {
-  if (options.boot)
+      _statusByte(static_cast<uint8_t>(options.statusByte())), _nrEntries(options.entries()),
+      _misfitLeft(options.misfitBootInfos()), _nakPacket(options.nakPacket()), _silent(options.silent()),
+      _corrupt(options.corruptFrames()), _noise(options.noiseBytes()), _wait(options.waitReplies()),
+      _rng(options.seed()) {
+  if (options.boot())
     _mode = Mode::BOOT_LOADER;
 }
 
@@ -351,11 +351,11 @@ bool SimDevice::storeEntry(const SimBytes& f, std::string& what) {
 }
 
 void SimDevice::finishUpload() {
-  if (_opt.kvnOut.empty())
+  if (_opt.kvnOut().empty())
     return;
   std::string err;
-  if (SimKvnFile::save(_opt.kvnOut, _entries, err))
-    _log.note("settings written to " + _opt.kvnOut);
+  if (SimKvnFile::save(_opt.kvnOut(), _entries, err))
+    _log.note("settings written to " + _opt.kvnOut());
   else
     _log.note("settings not written: " + err);
 }
@@ -363,11 +363,11 @@ void SimDevice::finishUpload() {
 void SimDevice::finishTransfer() {
   sendByte(ACK, "ack");
   const size_t bytes = _image.size();
-  if (!_opt.imageOut.empty()) {
+  if (!_opt.imageOut().empty()) {
     std::string err;
     std::string data(_image.begin(), _image.end());
-    if (SimKvnFile::writeAtomic(_opt.imageOut, data, err))
-      _log.note("image of " + std::to_string(bytes) + " bytes written to " + _opt.imageOut);
+    if (SimKvnFile::writeAtomic(_opt.imageOut(), data, err))
+      _log.note("image of " + std::to_string(bytes) + " bytes written to " + _opt.imageOut());
     else
       _log.note("image not written: " + err);
   }
@@ -485,17 +485,17 @@ void SimDevice::enterBootLoader(double /*now*/) {
 // ---------------------------------------------------------------- sending
 
 void SimDevice::sendStatusInfo() {
-  SimBytes d{static_cast<uint8_t>(_opt.protocolVersion), _statusByte,
+  SimBytes d{static_cast<uint8_t>(_opt.protocolVersion()), _statusByte,
              static_cast<uint8_t>(_nrEntries)};
-  putText(d, "\"" + _opt.type + "\",\"" + _opt.software + "\",\"" + _opt.special + "\",\"" +
-                 _opt.hardware + "\"");
+  putText(d, "\"" + _opt.type() + "\",\"" + _opt.software() + "\",\"" + _opt.special() + "\",\"" +
+                 _opt.hardware() + "\"");
   sendFrame(STATUS_INFO, d, "status-info");
 }
 
 void SimDevice::sendEntry(int nr) {
   const SimEntry& e = _entries[nr];
-  std::string text = e.text.substr(0, MAX_TEXT);
-  std::string number = e.number.substr(0, MAX_NUMBER);
+  std::string text = e.text().substr(0, MAX_TEXT);
+  std::string number = e.number().substr(0, MAX_NUMBER);
   // A quote would end the field early at the PC; the wire carries "\" as "/".
   text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
   number.erase(std::remove(number.begin(), number.end(), '"'), number.end());
@@ -506,15 +506,15 @@ void SimDevice::sendEntry(int nr) {
 }
 
 void SimDevice::sendBootInfo() {
-  std::string hw = _opt.bootHardware.empty() ? _opt.hardware : _opt.bootHardware;
+  std::string hw = _opt.bootHardware().empty() ? _opt.hardware() : _opt.bootHardware();
   if (_misfitLeft > 0) {
     --_misfitLeft;
     hw = "H.00";
   }
   SimBytes d{0};
   putFixed(d, hw, 4);
-  putFixed(d, _opt.type, 11);
-  putFixed(d, _opt.special, 6);
+  putFixed(d, _opt.type(), 11);
+  putFixed(d, _opt.special(), 6);
   sendFrame(BOOT_INFO, d, "boot-info");
 }
 

@@ -36,9 +36,8 @@ void SimKvnFile::parse(const std::string& contents, std::vector<SimEntry>& entri
   auto store = [&]() {
     if (nr <= NR_ENTRIES) {
       size_t bar = line.find('|');
-      SimEntry& e = entries[nr];
-      e.text = line.substr(0, bar);
-      e.number = bar == std::string::npos ? std::string() : line.substr(bar + 1);
+      entries[nr] = SimEntry(line.substr(0, bar),
+                             bar == std::string::npos ? std::string() : line.substr(bar + 1));
     }
     ++nr;
     line.clear();
@@ -66,7 +65,7 @@ std::string SimKvnFile::format(const std::vector<SimEntry>& entries) {
   std::string out;
   for (int nr = 1; nr <= NR_ENTRIES; ++nr) {
     if (static_cast<size_t>(nr) < entries.size())
-      out += entries[nr].text + "|" + entries[nr].number + "\n";
+      out += entries[nr].text() + "|" + entries[nr].number() + "\n";
     else
       out += "|\n";
   }

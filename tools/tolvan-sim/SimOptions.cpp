@@ -79,32 +79,32 @@ bool SimOptions::parse(int argc, char** argv) {
   };
   int baudInt = 0, seedInt = 1;
   const IntOpt ints[] = {
-      {"--proto-version", &protocolVersion, 0, 255}, {"--status-byte", &statusByte, 0, 255},
-      {"--entries", &entries, 0, 255},               {"--wait", &waitReplies, 0, 1000000},
-      {"--corrupt", &corruptFrames, 0, 1000000},     {"--noise", &noiseBytes, 0, 100000},
+      {"--proto-version", &_protocolVersion, 0, 255}, {"--status-byte", &_statusByte, 0, 255},
+      {"--entries", &_entries, 0, 255},               {"--wait", &_waitReplies, 0, 1000000},
+      {"--corrupt", &_corruptFrames, 0, 1000000},     {"--noise", &_noiseBytes, 0, 100000},
       {"--seed", &seedInt, 0, 0x7fffffff},           {"--baud", &baudInt, 0, 4000000},
-      {"--nak-packet", &nakPacket, 0, 1000000},      {"--misfit-bootinfo", &misfitBootInfos, 0, 1000},
+      {"--nak-packet", &_nakPacket, 0, 1000000},      {"--misfit-bootinfo", &_misfitBootInfos, 0, 1000},
   };
   struct StrOpt {
     const char* name;
     std::string* target;
   };
   const StrOpt strs[] = {
-      {"--type", &type},        {"--sw", &software},         {"--special", &special},
-      {"--hw", &hardware},      {"--kvn", &kvnIn},           {"--out", &kvnOut},
-      {"--link", &linkPath},    {"--log", &logPath},         {"--control", &controlFifo},
-      {"--image-out", &imageOut}, {"--boot-hw", &bootHardware},
+      {"--type", &_type},        {"--sw", &_software},         {"--special", &_special},
+      {"--hw", &_hardware},      {"--kvn", &_kvnIn},           {"--out", &_kvnOut},
+      {"--link", &_linkPath},    {"--log", &_logPath},         {"--control", &_controlFifo},
+      {"--image-out", &_imageOut}, {"--boot-hw", &_bootHardware},
   };
   for (int i = 1; i < argc; ++i) {
     const char* a = argv[i];
     if (!strcmp(a, "--help") || !strcmp(a, "-h")) {
-      help = true;
+      _help = true;
       continue;
     }
-    if (!strcmp(a, "--ready")) { ready = true; continue; }
-    if (!strcmp(a, "--exit-on-eof")) { exitOnEof = true; continue; }
-    if (!strcmp(a, "--silent")) { silent = true; continue; }
-    if (!strcmp(a, "--boot")) { boot = true; continue; }
+    if (!strcmp(a, "--ready")) { _ready = true; continue; }
+    if (!strcmp(a, "--exit-on-eof")) { _exitOnEof = true; continue; }
+    if (!strcmp(a, "--silent")) { _silent = true; continue; }
+    if (!strcmp(a, "--boot")) { _boot = true; continue; }
     bool known = false;
     for (const IntOpt& o : ints) {
       if (strcmp(a, o.name))
@@ -132,17 +132,17 @@ bool SimOptions::parse(int argc, char** argv) {
       return false;
     }
   }
-  baud = static_cast<unsigned>(baudInt);
-  seed = static_cast<unsigned>(seedInt);
+  _baud = static_cast<unsigned>(baudInt);
+  _seed = static_cast<unsigned>(seedInt);
   std::string why;
-  for (const std::string* t : {&type, &software, &special, &hardware, &bootHardware}) {
+  for (const std::string* t : {&_type, &_software, &_special, &_hardware, &_bootHardware}) {
     if (!validText(*t, why)) {
       _error = "identity text " + why;
       return false;
     }
   }
   // 3 bytes, four quoted texts and three commas in at most 127 data bytes.
-  if (14 + type.size() + software.size() + special.size() + hardware.size() > 127) {
+  if (14 + _type.size() + _software.size() + _special.size() + _hardware.size() > 127) {
     _error = "identity texts too long together for one status frame";
     return false;
   }

@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
     fprintf(stderr, "tolvan-sim: %s\n%s", options.error().c_str(), SimOptions::usage());
     return 2;
   }
-  if (options.help) {
+  if (options.help()) {
     fputs(SimOptions::usage(), stdout);
     return 0;
   }
