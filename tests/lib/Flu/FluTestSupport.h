@@ -1,0 +1,45 @@
+#ifndef FLUTESTSUPPORT_H
+#define FLUTESTSUPPORT_H
+
+#include <FL/Fl.H>
+#include <FL/Fl_Group.H>
+#include <FL/Fl_Window.H>
+
+#include <cstdlib>
+#include <cstring>
+
+// GUI tests need the X server that scripts/test.sh starts.
+#define FLU_NEED_DISPLAY()                                                 \
+  do {                                                                     \
+    const char* d = std::getenv("DISPLAY");                                \
+    if (!d || !*d) GTEST_SKIP() << "no DISPLAY";                           \
+  } while (0)
+
+namespace flutest {
+
+// Sends one key press to whatever has the focus or the grab.
+inline void pressKey(int key, const char* text = "") {
+  Fl::e_keysym = key;
+  Fl::e_text = const_cast<char*>(text);
+  Fl::e_length = static_cast<int>(std::strlen(text));
+  Fl::e_state = 0;
+  Fl_Window* target = Fl::grab() ? Fl::grab() : Fl::first_window();
+  Fl::handle(FL_KEYBOARD, target);
+}
+
+// Depth-first search for the first widget that matches pred.
+template <class Pred>
+Fl_Widget* findWidget(Fl_Group* g, Pred pred) {
+  for (int i = 0; i < g->children(); ++i) {
+    Fl_Widget* c = g->child(i);
+    if (pred(c)) return c;
+    if (Fl_Group* sub = c->as_group()) {
+      if (Fl_Widget* w = findWidget(sub, pred)) return w;
+    }
+  }
+  return nullptr;
+}
+
+} // namespace flutest
+
+#endif
