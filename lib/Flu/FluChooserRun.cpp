@@ -36,6 +36,9 @@ const char* fluRunChooser(const char* title, const char* pattern, const char* st
   Fl_Group::current(nullptr);
   Fl_File_Chooser chooser(dir.c_str(), (pattern && *pattern) ? pattern : "*", type,
                           title ? title : "");
+  // Settings files and bin directories have nothing to preview, and the
+  // toolkit's preview reads a freed name buffer when a start file is offered.
+  chooser.preview(0);
   if (!file.empty() && !(type & Fl_File_Chooser::DIRECTORY)) chooser.value(file.c_str());
   chooser.show();
   while (chooser.shown()) Fl::wait();
