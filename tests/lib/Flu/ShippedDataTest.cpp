@@ -389,3 +389,35 @@ TEST(ShippedImages, WindowIconIsAnXpm) {
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ("/* XPM */", lines[0]);
 }
+
+#include "FluTestSupport.h"
+
+#include <FL/Fl_GIF_Image.H>
+#include <FL/Fl_Help_View.H>
+#include <FL/Fl_XPM_Image.H>
+
+TEST(ShippedImages, ToolkitReadsLogoAndIcon) {
+  Fl_GIF_Image logo((DATA + "tolvan.gif").c_str());
+  EXPECT_EQ(122, logo.w());
+  EXPECT_EQ(125, logo.h());
+  Fl_XPM_Image icon((DATA + "kestrum.xpm").c_str());
+  EXPECT_EQ(32, icon.w());
+  EXPECT_EQ(32, icon.h());
+}
+
+TEST(ShippedHelp, EveryPageLoadsIntoTheHelpView) {
+  FLU_NEED_DISPLAY();
+  std::set<std::string> pages = {"Startup.html", "TabRevPacks.html"};
+  for (const FormLine& f : formLines()) {
+    if (!f.col[6].empty()) pages.insert(f.col[6]);
+    if (!f.col[7].empty()) pages.insert(f.col[7]);
+  }
+  Fl_Help_View view(0, 0, 335, 555);
+  for (const std::string& p : pages) {
+    EXPECT_EQ(0, view.load((DATA + p).c_str())) << p;
+    ASSERT_NE(nullptr, view.value()) << p;
+    EXPECT_NE(nullptr, std::strstr(view.value(), "</body>")) << p;
+    EXPECT_NE(nullptr, view.title()) << p;
+    EXPECT_STRNE("", view.title()) << p;
+  }
+}
