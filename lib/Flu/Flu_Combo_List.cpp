@@ -165,7 +165,9 @@ void Flu_Combo_List::chosen(int line) {
   list.value(line);
   set_changed();
   redraw();
-  do_callback();
+  // Without a callback of its own the toolkit would queue the widget for
+  // Fl::readqueue(), which nothing here reads.
+  if (callback() != Fl_Widget::default_callback) do_callback();
 }
 
 void Flu_Combo_List::popup() {
@@ -222,7 +224,9 @@ void Flu_Combo_List::draw() {
 void Flu_Combo_List::inputCb(Fl_Widget*, void* data) {
   Flu_Combo_List* combo = static_cast<Flu_Combo_List*>(data);
   combo->list.value(combo->list.find(combo->value()));
-  if (combo->when() & FL_WHEN_CHANGED) combo->do_callback();
+  if ((combo->when() & FL_WHEN_CHANGED) && combo->callback() != Fl_Widget::default_callback) {
+    combo->do_callback();
+  }
 }
 
 Fl_Input* Flu_Combo_List::input() const { return _input; }

@@ -24,6 +24,7 @@ struct Answer {
   std::string title;   // dialog to act on
   std::string typed;   // text typed into the name field; empty: press Cancel
   bool seen = false;
+  bool modal = false;     // the dialog held the toolkit's modal grab
   std::string shownName;  // the name field when the dialog was found
 };
 Answer g_answer;
@@ -42,6 +43,7 @@ void actOnDialog(void*) {
     return;
   }
   g_answer.seen = true;
+  g_answer.modal = (Fl::modal() == dlg);
   Fl_File_Input* name = static_cast<Fl_File_Input*>(flutest::findWidget(
       dlg, [](Fl_Widget* w) { return dynamic_cast<Fl_File_Input*>(w) != nullptr; }));
   if (name && name->value()) g_answer.shownName = name->value();
@@ -109,6 +111,7 @@ TEST_F(ChooserTest, CancelledFileChooserReturnsNull) {
   Fl::add_timeout(0.02, actOnDialog);
   EXPECT_EQ(nullptr, flu_file_chooser("Cancel me", "*.kvn", _dir.string().c_str()));
   EXPECT_TRUE(g_answer.seen);
+  EXPECT_TRUE(g_answer.modal);
 }
 
 TEST_F(ChooserTest, MissingStartDirectoryStillOpensTheDialog) {
@@ -131,4 +134,5 @@ TEST_F(ChooserTest, CancelledDirChooserReturnsNull) {
   g_answer.title = "Select a dir";
   Fl::add_timeout(0.02, actOnDialog);
   EXPECT_EQ(nullptr, flu_dir_chooser("Select a dir", "*.bin", _dir.string().c_str()));
+  EXPECT_TRUE(g_answer.modal);
 }
