@@ -67,7 +67,9 @@ class ChooserTest : public ::testing::Test {
 protected:
   void SetUp() override {
     FLU_NEED_DISPLAY();
-    _dir = fs::absolute("chooser_dir");
+    // Each case runs as its own process in the same directory, in parallel.
+    _dir = fs::absolute(std::string("chooser_") +
+                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(_dir);
     fs::create_directories(_dir / "bins");
     std::ofstream(_dir / "a.kvn") << "x|1\n";
