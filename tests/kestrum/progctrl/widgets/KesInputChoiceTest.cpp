@@ -1,5 +1,7 @@
 #include "KesInputChoice.h"
 
+#include "lib/Flu/FluTestSupport.h"
+
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
 #include <gtest/gtest.h>
@@ -8,12 +10,6 @@
 #include <string>
 
 namespace {
-
-#define NEED_DISPLAY()                                                     \
-  do {                                                                     \
-    const char* d = std::getenv("DISPLAY");                                \
-    if (!d || !*d) GTEST_SKIP() << "no DISPLAY";                           \
-  } while (0)
 
 int g_calls = 0;
 std::string g_seen;
@@ -28,7 +24,7 @@ void itemCb(Fl_Widget*, void*) { ++g_itemCalls; }
 class KesInputChoiceTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    NEED_DISPLAY();
+    FLU_NEED_DISPLAY();
     g_calls = 0;
     g_itemCalls = 0;
     g_seen.clear();
