@@ -195,6 +195,9 @@ TEST(ShippedConfigCsv, EveryKindIsRecognisedAndWellFormed) {
       EXPECT_LE(it.first.size() + it.second.size() + 1, 39u) << "line " << f.lineNr;
       EXPECT_TRUE(shown.insert(it.first).second) << "duplicate item, line " << f.lineNr;
       EXPECT_TRUE(stored.insert(it.second).second) << "duplicate value, line " << f.lineNr;
+      // A stored value is read as one word.
+      EXPECT_EQ(std::string::npos, it.second.find_first_of(" \t")) << "line " << f.lineNr;
+      EXPECT_FALSE(it.first.empty() || it.second.empty()) << "line " << f.lineNr;
       if (f.col[2] == "N") {
         EXPECT_TRUE(isNumber(it.second)) << "number fields store digits, line " << f.lineNr;
       }
@@ -367,6 +370,7 @@ TEST(ShippedLanguage, TranslatedChoicesKeepTheirStoredValues) {
       ASSERT_EQ(original.size(), items.size()) << tr;
       for (size_t i = 0; i < items.size(); ++i) {
         EXPECT_EQ(original[i].second, items[i].second) << tr;
+        EXPECT_FALSE(items[i].first.empty()) << tr;
         EXPECT_LE(items[i].first.size() + items[i].second.size() + 1, 39u) << tr;
       }
     }
