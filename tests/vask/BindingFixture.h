@@ -1,0 +1,65 @@
+#ifndef BINDINGFIXTURE_H
+#define BINDINGFIXTURE_H
+
+#include <vector>
+
+#include "VaskFixture.h"
+
+// An event that counts its living copies, so tests see when it is deleted.
+struct Counted : BBindingEvent {
+  Counted(SignalId sig, int* alive) : BBindingEvent(sig, true), _alive(alive) { ++*_alive; }
+  ~Counted() override { --*_alive; }
+  int* _alive;
+};
+
+// Binds one child root made with the given name and ids; the tests keep the
+// child to drive its side of the handshake.
+struct TBinding : BBinding {
+  TBinding(const char* name, ModuleId mod, ComponentId cmp, bool autoAccept)
+      : BBinding(nullptr), _name(name), _mod(mod), _cmp(cmp), _autoAccept(autoAccept) {}
+  BRootState* createChild() override {
+    _root = new TRoot(_name, _mod, _cmp);
+    _root->_autoAccept = _autoAccept;
+    return _root;
+  }
+  void destroyChild() override { journal().push_back(std::string("destroyChild:") + _name); }
+  const char* _name;
+  ModuleId _mod;
+  ComponentId _cmp;
+  bool _autoAccept;
+  TRoot* _root = nullptr;
+};
+
+struct ChildSpec {
+  const char* name;
+  ModuleId mod;
+  ComponentId cmp;
+  bool autoAccept;
+};
+
+// A binder that makes its bindings when entered.
+struct TBinder : BBinderState {
+  TBinder(BCompositeState* enc, ModuleId mod, ComponentId cmp, std::vector<ChildSpec> children)
+      : BBinderState(enc, mod, cmp, 30, PRIO_4), _children(children) {}
+  bool isPersistent() override { return false; }
+  void onEntry(const BEvent*) override {
+    journal().push_back("entry:binder");
+    for (const ChildSpec& c : _children) {
+      TBinding* b = new TBinding(c.name, c.mod, c.cmp, c.autoAccept);
+      _bindings.push_back(b);
+      addBinding(b);
+    }
+  }
+  void onEvent(const BEvent* e) override { journal().push_back("event:binder:" + std::to_string(e->signalId())); }
+  void onRejected() override { journal().push_back("rejected"); }
+  void onWatchdogError(BBinding* b) override {
+    journal().push_back("wderror");
+    _wdBinding = b;
+  }
+  TRoot* child(size_t i) { return i < _bindings.size() ? _bindings[i]->_root : nullptr; }
+  std::vector<ChildSpec> _children;
+  std::vector<TBinding*> _bindings;  // owned by the runtime once added
+  BBinding* _wdBinding = nullptr;
+};
+
+#endif
