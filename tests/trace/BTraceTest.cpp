@@ -21,6 +21,23 @@ int rowsWithCode(const std::string& code) {
   return n;
 }
 
+// Test cases run in parallel in one working directory: each file test works
+// in a folder of its own.
+struct InOwnDir {
+  fs::path old = fs::current_path();
+  InOwnDir() {
+    fs::path dir = old / (std::string("dir_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::current_path(dir);
+  }
+  ~InOwnDir() {
+    fs::path dir = fs::current_path();
+    fs::current_path(old);
+    fs::remove_all(dir);
+  }
+};
+
 std::string readFile(const char* name) {
   std::ifstream in(name, std::ios::binary);
   std::ostringstream os;
@@ -425,6 +442,7 @@ TEST_F(BTraceTest, OverlongCommandsAreCutNeverOverflowed) {
 // ---------------------------------------------------------------- files
 
 TEST_F(BTraceTest, MissingCommandsFileIsCreatedEmpty) {
+  InOwnDir dir;
   fs::remove("dbgTraceCommands.txt");
   testing::internal::CaptureStdout();
   BTrace::processCommandsFile("lvl");
@@ -436,6 +454,7 @@ TEST_F(BTraceTest, MissingCommandsFileIsCreatedEmpty) {
 }
 
 TEST_F(BTraceTest, CommandsFileRunsOnlyTheFilteredLines) {
+  InOwnDir dir;
   TRoot* drv = enter("Tlcdrv", 10, 10);
   {
     std::ofstream f("dbgTraceCommands.txt", std::ios::binary);
@@ -454,6 +473,7 @@ TEST_F(BTraceTest, CommandsFileRunsOnlyTheFilteredLines) {
 }
 
 TEST_F(BTraceTest, LogFileIsWrittenOnlyWhileOpen) {
+  InOwnDir dir;
   BDiag::logSink(cap.oldLog);  // the facility's own log sink
   fs::remove("dbgTrace.log");
   BTrace::dbgPrint("nobody opened the log");
