@@ -15,10 +15,10 @@ struct Counted : BBindingEvent {
 // Binds one child root made with the given name and ids; the tests keep the
 // child to drive its side of the handshake.
 struct TBinding : BBinding {
-  TBinding(const char* name, ModuleId mod, ComponentId cmp, bool autoAccept)
-      : BBinding(nullptr), _name(name), _mod(mod), _cmp(cmp), _autoAccept(autoAccept) {}
+  TBinding(const char* name, ModuleId mod, ComponentId cmp, bool autoAccept, BPriority prio = PRIO_4)
+      : BBinding(nullptr), _name(name), _mod(mod), _cmp(cmp), _autoAccept(autoAccept), _prio(prio) {}
   BRootState* createChild() override {
-    _root = new TRoot(_name, _mod, _cmp);
+    _root = new TRoot(_name, _mod, _cmp, _prio);
     _root->_autoAccept = _autoAccept;
     return _root;
   }
@@ -27,6 +27,7 @@ struct TBinding : BBinding {
   ModuleId _mod;
   ComponentId _cmp;
   bool _autoAccept;
+  BPriority _prio;
   TRoot* _root = nullptr;
 };
 
@@ -35,6 +36,7 @@ struct ChildSpec {
   ModuleId mod;
   ComponentId cmp;
   bool autoAccept;
+  BPriority prio = PRIO_4;
 };
 
 // A binder that makes its bindings when entered.
@@ -45,12 +47,15 @@ struct TBinder : BBinderState {
   void onEntry(const BEvent*) override {
     journal().push_back("entry:binder");
     for (const ChildSpec& c : _children) {
-      TBinding* b = new TBinding(c.name, c.mod, c.cmp, c.autoAccept);
+      TBinding* b = new TBinding(c.name, c.mod, c.cmp, c.autoAccept, c.prio);
       _bindings.push_back(b);
       addBinding(b);
     }
   }
-  void onEvent(const BEvent* e) override { journal().push_back("event:binder:" + std::to_string(e->signalId())); }
+  void onEvent(const BEvent* e) override {
+    journal().push_back("event:binder:" + std::to_string(e->signalId()));
+    if (_h) _h(this, e);
+  }
   void onRejected() override { journal().push_back("rejected"); }
   void onWatchdogError(BBinding* b) override {
     journal().push_back("wderror");
@@ -60,6 +65,7 @@ struct TBinder : BBinderState {
   std::vector<ChildSpec> _children;
   std::vector<TBinding*> _bindings;  // owned by the runtime once added
   BBinding* _wdBinding = nullptr;
+  Handler _h;
 };
 
 #endif
