@@ -304,3 +304,158 @@ TEST(SingleInstance, NameShorterThanEightCharactersIsRefused) {
       << probe.text;
   EXPECT_EQ(probe.exitCode(), 1);
 }
+
+// ---------------------------------------------------------------- more of the handshake
+
+TEST_F(BBindingTest, AnswersTravelBackOnTheBindingOfTheReceivedEvent) {
+  build({{"c1", 20, 21, true}});
+  TRoot* c1 = binder->child(0);
+  int alive = 0;
+  std::vector<int> sources;
+  c1->_h = [&](BState* s, const BEvent* e) {
+    const BBindingEvent* be = static_cast<const BBindingEvent*>(e);
+    sources.push_back(be->source());
+    if (e->signalId() == 60) {
+      EXPECT_TRUE(s->sendBack(be, new Counted(61, &alive)));
+    }
+  };
+  binder->_h = [&](BState* s, const BEvent* e) {
+    const BBindingEvent* be = static_cast<const BBindingEvent*>(e);
+    sources.push_back(be->source());
+    EXPECT_EQ(be->moduleId(), 20);
+    EXPECT_EQ(be->componentId(), 21);
+    if (e->signalId() == 61) {
+      EXPECT_TRUE(s->sendBack(be, new Counted(62, &alive)));
+    }
+  };
+  EXPECT_EQ(binder->sendExternal(new Counted(60, &alive), 20, 21, nullptr), 1);
+  pump();
+  EXPECT_EQ(c1->_seen, (std::vector<int>{60, 62}));
+  EXPECT_EQ(only("event:binder"), J{"event:binder:61"});
+  EXPECT_EQ(sources, (std::vector<int>{BBindingEvent::PARENT, BBindingEvent::CHILD, BBindingEvent::PARENT}));
+  EXPECT_EQ(alive, 0);
+  cap.clear();
+  EXPECT_FALSE(c1->sendBack(nullptr, new Counted(63, &alive)));
+  EXPECT_TRUE(cap.has("Assertion failed: originalEvent != NULL event undefined"));
+  EXPECT_EQ(alive, 0);
+}
+
+TEST_F(BBindingTest, KeysPickOneOfTwoChildrenWithTheSameIds) {
+  TKey one(1), two(2), other(3);
+  build({{"k1", 20, 21, true, PRIO_4, &one}, {"k2", 20, 21, true, PRIO_4, &two}});
+  int alive = 0;
+  TKey ask(2);
+  EXPECT_EQ(binder->sendExternal(new Counted(60, &alive), 20, 21, &ask), 1);
+  pump();
+  EXPECT_TRUE(binder->child(0)->_seen.empty());
+  EXPECT_EQ(binder->child(1)->_seen, std::vector<int>{60});
+  // With a key nobody matches there is no complaint, and nothing is delivered.
+  cap.clear();
+  EXPECT_EQ(binder->sendExternal(new Counted(61, &alive), 20, 21, &other), 0);
+  EXPECT_FALSE(cap.has("Event not send"));
+  EXPECT_EQ(alive, 0);
+  // The child accepts by key as well.
+  EXPECT_EQ(binder->child(1)->sendBack(new Counted(62, &alive), 10, 10, &ask), 1);
+  pump();
+  EXPECT_EQ(only("event:binder"), J{"event:binder:62"});
+}
+
+TEST_F(BBindingTest, AcceptByKeyTakesOnlyTheMatchingBinding) {
+  // One child component with two parents: two binders in one parent, each
+  // binding the same persistent child with its own key.
+  struct Shared : BBinding {
+    Shared(TRoot** shared, int* users, BKey* k) : BBinding(k), _shared(shared), _users(users) {}
+    BRootState* createChild() override {
+      if (!*_shared) {
+        *_shared = new PersistentRoot();
+        static_cast<TRoot*>(*_shared)->_autoAccept = false;
+        (*_shared)->enter();
+      }
+      ++*_users;
+      return *_shared;
+    }
+    void destroyChild() override {
+      if (--*_users == 0) {
+        (*_shared)->leave();
+        delete *_shared;
+        *_shared = nullptr;
+      }
+    }
+    struct PersistentRoot : TRoot {
+      PersistentRoot() : TRoot("shared", 20, 23) {}
+      bool isPersistent() override { return true; }
+    };
+    TRoot** _shared;
+    int* _users;
+  };
+  struct KeyBinder : BBinderState {
+    KeyBinder(BCompositeState* enc, StateId id, TRoot** shared, int* users, BKey* k)
+        : BBinderState(enc, 10, 10, id, PRIO_4), _shared(shared), _users(users), _k(k) {}
+    bool isPersistent() override { return false; }
+    void onEntry(const BEvent*) override { addBinding(_b = new Shared(_shared, _users, _k)); }
+    void onRejected() override {}
+    void onWatchdogError(BBinding*) override {}
+    TRoot** _shared;
+    int* _users;
+    BKey* _k;
+    BBinding* _b = nullptr;
+  };
+  TRoot* shared = nullptr;
+  int users = 0;
+  TKey a(1), b(2);
+  root = new TRoot("parent", 10, 10);
+  KeyBinder* ba = new KeyBinder(root, 31, &shared, &users, &a);
+  KeyBinder* bb = new KeyBinder(root, 32, &shared, &users, &b);
+  root->addRegion(ba);
+  root->addRegion(bb);
+  root->enter();
+  pump();
+  ASSERT_NE(shared, nullptr);
+  EXPECT_EQ(users, 2);
+  EXPECT_EQ(shared->nrParents(), 2);
+  EXPECT_EQ(shared->accept(MOD_UNDEFINED, CMP_UNDEFINED, &b), 1);
+  EXPECT_TRUE(bb->_b->isAccepted());
+  EXPECT_TRUE(ba->_b->isConnecting());
+  EXPECT_EQ(shared->accept(10, 10, &a), 1);
+  pump();
+  EXPECT_TRUE(ba->_b->isActivated());
+  EXPECT_TRUE(bb->_b->isActivated());
+  // Releasing one parent leaves the shared child running for the other.
+  ba->_b->release();
+  pump();
+  EXPECT_EQ(users, 1);
+  ASSERT_NE(shared, nullptr);
+  EXPECT_TRUE(shared->isInitialised());
+  EXPECT_EQ(shared->nrParents(), 1);
+  root->leave();
+  pump();
+  EXPECT_EQ(shared, nullptr);
+  EXPECT_EQ(users, 0);
+  delete root;
+  root = nullptr;
+}
+
+TEST_F(BBindingTest, ActivationAndDeletionOfBindingsAreTracedWithBit0x0200) {
+  build({{"c1", 20, 21, false}});
+  TRoot* c1 = binder->child(0);
+  c1->debugLevel(0x0200);
+  cap.clear();
+  c1->accept(static_cast<BKey*>(nullptr));
+  pump();
+  EXPECT_TRUE(cap.has(";=actbnd>;10:10->20:21 (c1:" + c1->instName() + ")\n")) << cap.remote;
+  std::string inst = c1->instName();
+  binder->_bindings[0]->release();
+  pump();
+  EXPECT_TRUE(cap.has(";=delbnd>;10:10->20:21 persistent:0 (c1:" + inst + ")\n")) << cap.remote;
+}
+
+TEST_F(BBindingTest, ExitingAChildThatStillHasParentsIsReported) {
+  build({{"c1", 20, 21, true}});
+  TRoot* c1 = binder->child(0);
+  cap.clear();
+  c1->leave();
+  EXPECT_TRUE(cap.has("Exception: Parentlist not empty mod=20 cmp=21 (c1:" + c1->instName() + ")\n")) << cap.remote;
+  EXPECT_TRUE(cap.has(";Parents:\n"));
+  EXPECT_TRUE(cap.has(";mod:10 comp:10\n"));
+  c1->enter();  // back, so that the release at the end finds it entered
+}

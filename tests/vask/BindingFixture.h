@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "BKey.h"
 #include "VaskFixture.h"
 
 // An event that counts its living copies, so tests see when it is deleted.
@@ -37,6 +38,18 @@ struct ChildSpec {
   ComponentId cmp;
   bool autoAccept;
   BPriority prio = PRIO_4;
+  BKey* key = nullptr;
+};
+
+// A key that matches keys of the same number.
+struct TKey : BKey {
+  explicit TKey(int n) : _n(n) {}
+  bool match(BKey* other) override {
+    TKey* k = dynamic_cast<TKey*>(other);
+    return k && k->_n == _n;
+  }
+  void printData(DebugLevel level) override { journal().push_back("key:" + std::to_string(_n) + ":" + std::to_string(level)); }
+  int _n;
 };
 
 // A binder that makes its bindings when entered.
@@ -48,6 +61,7 @@ struct TBinder : BBinderState {
     journal().push_back("entry:binder");
     for (const ChildSpec& c : _children) {
       TBinding* b = new TBinding(c.name, c.mod, c.cmp, c.autoAccept, c.prio);
+      b->key(c.key);
       _bindings.push_back(b);
       addBinding(b);
     }
