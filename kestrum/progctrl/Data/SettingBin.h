@@ -40,7 +40,7 @@ public:
 
   class SettingEntry {
   public:
-    SettingEntry() { cleanup(); }
+    SettingEntry() : sbEntryT(nullptr), sbEntryN(nullptr) { cleanup(); }
     virtual ~SettingEntry() {}
     void cleanup();
 
