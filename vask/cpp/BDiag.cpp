@@ -8,12 +8,37 @@ namespace {
 void discard(const std::string&) {}
 BDiag::Sink g_remote = discard;
 BDiag::Sink g_log = discard;
+BDiag::Sink g_command = discard;
+BDiag::Registrar g_registrar = nullptr;
+BDiag::ReRouter g_reRouter = nullptr;
+BDiag::Lifecycle g_create = nullptr;
+BDiag::Lifecycle g_destroy = nullptr;
 }  // namespace
 
 void BDiag::remoteSink(Sink sink) { g_remote = sink ? sink : discard; }
 void BDiag::logSink(Sink sink) { g_log = sink ? sink : discard; }
 BDiag::Sink BDiag::remoteSink() { return g_remote; }
 BDiag::Sink BDiag::logSink() { return g_log; }
+
+void BDiag::traceHooks(Registrar registrar, ReRouter reRouter, Lifecycle create, Lifecycle destroy) {
+  g_registrar = registrar;
+  g_reRouter = reRouter;
+  g_create = create;
+  g_destroy = destroy;
+}
+void BDiag::registerRootState(bool add, BRootState* root) {
+  if (g_registrar) g_registrar(add, root);
+}
+bool BDiag::reRouteEvent(BEvent* e, ModuleId mod, ComponentId cmp) { return g_reRouter ? g_reRouter(e, mod, cmp) : false; }
+void BDiag::createTrace() {
+  if (g_create) g_create();
+}
+void BDiag::destroyTrace() {
+  if (g_destroy) g_destroy();
+}
+
+void BDiag::commandRunner(Sink runner) { g_command = runner ? runner : discard; }
+void BDiag::command(const std::string& text) { g_command(text); }
 
 void BDiag::remote(const std::string& text) { g_remote(text); }
 void BDiag::log(const std::string& text) { g_log(text); }

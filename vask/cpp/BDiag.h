@@ -4,6 +4,11 @@
 #include <sstream>
 #include <string>
 
+#include "BTypes.h"
+
+class BEvent;
+class BRootState;
+
 // The one place where diagnostic lines are formatted. The trace facility
 // installs the two sinks (remote debug stream, trace log); until it does,
 // both sinks discard what they get, like an unconnected debug stream.
@@ -32,6 +37,20 @@ public:
   static void exception(const char* file, int line, const std::string& msg, bool fatal = false);
   // file SP line NL "Downcast failed: cannot cast " var " to type " type NL.
   static void downcastFailed(const char* file, int line, const char* type, const char* var);
+  // Runs a textual trace command (installed by the trace facility).
+  static void commandRunner(Sink runner);
+  static void command(const std::string& text);
+  // Root states register with the trace facility (which gives them their
+  // debug level); events about to be delivered may be diverted by it.
+  typedef void (*Registrar)(bool add, BRootState* root);
+  typedef bool (*ReRouter)(BEvent* e, ModuleId mod, ComponentId cmp);
+  typedef void (*Lifecycle)();
+  static void traceHooks(Registrar registrar, ReRouter reRouter, Lifecycle create, Lifecycle destroy);
+  static void registerRootState(bool add, BRootState* root);
+  static bool reRouteEvent(BEvent* e, ModuleId mod, ComponentId cmp);
+  static void createTrace();
+  static void destroyTrace();
+
   // A trace line: optional "timestamp;" prefix and new line, to both sinks.
   static void print(const std::string& text, bool timeStamp = true, bool newLine = true);
 };
