@@ -1,0 +1,18 @@
+#ifndef TLCDRVSIGNALS_H
+#define TLCDRVSIGNALS_H
+
+#include "BTypes.h"
+
+// Signals of the connection driver.
+enum TlcdrvExtEvt {
+  CDRV_PORT_SETTINGS = FIRST_COMPONENT_SIGNAL,
+  CDRV_STRING = FIRST_COMPONENT_SIGNAL + 1,
+  CDRV_ERROR = FIRST_COMPONENT_SIGNAL + 2,
+};
+
+enum TlcdrvLocEvt {
+  LOC_PORT_POLL_TMR = FIRST_LOCAL_SIGNAL,
+  LOC_PORT_POLL_Evt = FIRST_LOCAL_SIGNAL + 1,
+};
+
+#endif

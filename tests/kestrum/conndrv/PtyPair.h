@@ -1,0 +1,72 @@
+#ifndef PTYPAIR_H
+#define PTYPAIR_H
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+// A pseudo-terminal for the tests: the program opens the slave side by its
+// path like a serial port, the test plays the device on the master side.
+struct PtyPair {
+  int master = -1;
+  std::string slave;
+
+  PtyPair() {
+    master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return;
+    slave = ptsname(master);
+    struct termios tio;
+    if (tcgetattr(master, &tio) == 0) {
+      cfmakeraw(&tio);
+      tcsetattr(master, TCSANOW, &tio);
+    }
+  }
+  ~PtyPair() {
+    if (master >= 0) close(master);
+  }
+  bool ok() const { return master >= 0 && !slave.empty(); }
+
+  void send(const std::vector<unsigned char>& bytes) const {
+    size_t done = 0;
+    while (done < bytes.size()) {
+      ssize_t w = write(master, bytes.data() + done, bytes.size() - done);
+      if (w > 0) done += static_cast<size_t>(w);
+      else break;
+    }
+  }
+
+  // What the program wrote, collected until nothing more comes for quietMs.
+  std::vector<unsigned char> receive(int quietMs = 100) const {
+    std::vector<unsigned char> out;
+    unsigned char buf[4096];
+    for (;;) {
+      struct pollfd p = {master, POLLIN, 0};
+      if (poll(&p, 1, quietMs) <= 0) break;
+      ssize_t r = read(master, buf, sizeof buf);
+      if (r <= 0) break;
+      out.insert(out.end(), buf, buf + r);
+    }
+    return out;
+  }
+};
+
+// Waits (briefly) until cond() holds; pseudo-terminals pass bytes on
+// asynchronously.
+template <class F>
+bool eventually(F cond, int ms = 2000) {
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!cond()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+#endif

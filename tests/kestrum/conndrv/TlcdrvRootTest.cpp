@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include "DiagCapture.h"
+#include "PtyPair.h"
+#include "Serial.h"
+#include "kestrum/protparser/LinkHarness.h"
+
+namespace {
+
+typedef std::vector<unsigned char> Bytes;
+
+const Bytes kEntry7 = {0x01, 0x04, 0x09, 0x02, 0x07, 0x22, 0x41, 0x42,
+                       0x22, 0x2C, 0x22, 0x31, 0x22, 0x03, 0x82};
+
+// The driver alone, between stand-ins for the controller and the parser.
+struct DriverTest : ::testing::Test {
+  PtyPair pty;
+  LinkSystem sys{false, true};
+  DiagCapture cap;
+
+  std::vector<Received>& toParser() { return sys.main->protLog; }
+  std::vector<Received>& toCtrl() { return sys.main->ctrlLog; }
+  void write(const Bytes& b) {
+    sys.main->prot->send(new CdrvStrEvt(b.data(), b.size()), CONN_DRV);
+    sys.run(20);
+  }
+  bool unitArrives(size_t count, int ms = 1000) {
+    return sys.pump([&] { return toParser().size() >= count; }, ms);
+  }
+};
+
+}  // namespace
+
+TEST_F(DriverTest, OneSharedRootServesBothParents) {
+  EXPECT_EQ(TlcdrvRoot::instNr(), 2u);
+  EXPECT_EQ(sys.main->ctrl->child(0), sys.main->prot->child(0));
+  EXPECT_TRUE(sys.main->ctrl->child(0)->isPersistent());
+}
+
+TEST_F(DriverTest, ChosenPortIsOpenedAndReported) {
+  ASSERT_TRUE(pty.ok());
+  sys.choosePort(pty.slave);
+  ASSERT_EQ(toCtrl().size(), 1u);
+  EXPECT_EQ(toCtrl()[0].sig, CDRV_ERROR);
+  EXPECT_EQ(toCtrl()[0].error, CdrvErrorEvt::CDRV_CLEAR_COM_NOT_OPEN);
+  EXPECT_TRUE(TlcdrvRoot::portOpen());
+  EXPECT_TRUE(toParser().empty());
+}
+
+TEST_F(DriverTest, PortThatCannotBeOpenedIsReportedWithItsReason) {
+  sys.choosePort("/dev/kestrum-no-such-port");
+  ASSERT_EQ(toCtrl().size(), 1u);
+  EXPECT_EQ(toCtrl()[0].error, CdrvErrorEvt::CDRV_SET_COM_NOT_OPEN);
+  EXPECT_NE(toCtrl()[0].reason.find("No such file"), std::string::npos);
+  EXPECT_FALSE(TlcdrvRoot::portOpen());
+  EXPECT_TRUE(cap.has("kestrum/conndrv/States/TlcdrvRoot "));
+  EXPECT_TRUE(cap.has("Assertion failed: result Unsuccessful result event=50"));
+}
+
+TEST_F(DriverTest, WriteBeforeAnyPortWasChosenIsDropped) {
+  write({0x06});
+  EXPECT_TRUE(cap.has("Assertion failed: _actComPort != NULL _actComPort:  undefined."));
+  EXPECT_TRUE(cap.has("Unsuccessful result event=51"));
+}
+
+TEST_F(DriverTest, WriteToAPortThatStillCannotOpenIsDropped) {
+  sys.choosePort("/dev/kestrum-no-such-port");
+  cap.clear();
+  write({0x06});
+  EXPECT_TRUE(cap.has("Assertion failed: _portOpen cdrvString: port /dev/kestrum-no-such-port is not open."));
+  EXPECT_EQ(toCtrl().size(), 1u);  // no new report
+}
+
+TEST_F(DriverTest, BytesFromTheParserAreWritten) {
+  sys.choosePort(pty.slave);
+  write({0x01, 0x00, 0x00, 0x02, 0x03, 0x06});
+  EXPECT_EQ(pty.receive(), (Bytes{0x01, 0x00, 0x00, 0x02, 0x03, 0x06}));
+  EXPECT_FALSE(cap.has("Unsuccessful"));
+}
+
+TEST_F(DriverTest, ReceivedFrameGoesToTheParserOnly) {
+  sys.choosePort(pty.slave);
+  pty.send(kEntry7);
+  ASSERT_TRUE(unitArrives(1));
+  EXPECT_EQ(toParser()[0].sig, CDRV_STRING);
+  EXPECT_EQ(toParser()[0].from, CONN_DRV);
+  EXPECT_EQ(toParser()[0].bytes, kEntry7);
+  EXPECT_EQ(toCtrl().size(), 1u);
+}
+
+TEST_F(DriverTest, WriteDiscardsAHalfReceivedReply) {
+  sys.choosePort(pty.slave);
+  pty.send(Bytes(kEntry7.begin(), kEntry7.begin() + 7));
+  sys.run(50);
+  write({0x15});
+  pty.send(kEntry7);
+  ASSERT_TRUE(unitArrives(1));
+  EXPECT_EQ(toParser()[0].bytes, kEntry7);
+}
+
+TEST_F(DriverTest, PollTimerReadsThePortWithoutTheMainLoop) {
+  sys.choosePort(pty.slave);
+  EXPECT_TRUE(TlcdrvRoot::portPollTmr()->armed());
+  pty.send(kEntry7);
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (toParser().empty() && std::chrono::steady_clock::now() < until) {
+    BScheduler::step();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  ASSERT_EQ(toParser().size(), 1u);
+  EXPECT_EQ(toParser()[0].bytes, kEntry7);
+}
+
+TEST_F(DriverTest, ChoosingAgainClosesTheOldPort) {
+  PtyPair other;
+  sys.choosePort(pty.slave);
+  sys.choosePort(other.slave);
+  ASSERT_EQ(toCtrl().size(), 2u);
+  EXPECT_EQ(toCtrl()[1].error, CdrvErrorEvt::CDRV_CLEAR_COM_NOT_OPEN);
+  pty.send(kEntry7);
+  sys.run(100);
+  EXPECT_TRUE(toParser().empty());
+  other.send(kEntry7);
+  EXPECT_TRUE(unitArrives(1));
+}
+
+TEST_F(DriverTest, ReadComWithoutAnOpenPortDoesNothing) {
+  TlcdrvRoot::readCom();
+  sys.run(20);
+  EXPECT_TRUE(toParser().empty());
+}
+
+TEST(TlcdrvRoot, DriverIsGoneWhenTheLastBindingIsReleased) {
+  {
+    LinkSystem sys(false, true);
+    EXPECT_EQ(TlcdrvRoot::instNr(), 2u);
+  }
+  EXPECT_EQ(TlcdrvRoot::instNr(), 0u);
+  EXPECT_EQ(TlcdrvRoot::serial(), nullptr);
+  TlcdrvRoot::readCom();
+}

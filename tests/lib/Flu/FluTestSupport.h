@@ -1,0 +1,76 @@
+#ifndef FLUTESTSUPPORT_H
+#define FLUTESTSUPPORT_H
+
+#include <FL/Fl.H>
+#include <FL/Fl_Group.H>
+#include <FL/Fl_Window.H>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+// From FL/x.H, whose X11 macros would clash with GoogleTest's names.
+extern FL_EXPORT void fl_open_display();
+
+namespace flutest {
+
+[[noreturn]] inline void throwingFatal(const char*, ...) { throw std::runtime_error("no display"); }
+
+// The X server that scripts/test.sh starts may still be coming up when the
+// first cases run; the toolkit would end the process at the first refusal.
+inline bool openDisplay() {
+  void (*fatal)(const char*, ...) = Fl::fatal;
+  Fl::fatal = throwingFatal;
+  bool ok = false;
+  for (int i = 0; i < 50 && !ok; ++i) {
+    try {
+      fl_open_display();
+      ok = true;
+    } catch (const std::runtime_error&) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  }
+  Fl::fatal = fatal;
+  return ok;
+}
+
+} // namespace flutest
+
+// GUI tests need the X server that scripts/test.sh starts.
+#define FLU_NEED_DISPLAY()                                                 \
+  do {                                                                     \
+    const char* d = std::getenv("DISPLAY");                                \
+    if (!d || !*d) GTEST_SKIP() << "no DISPLAY";                           \
+    ASSERT_TRUE(flutest::openDisplay()) << "cannot open display " << d;    \
+  } while (0)
+
+namespace flutest {
+
+// Sends one key press to whatever has the focus or the grab.
+inline void pressKey(int key, const char* text = "") {
+  Fl::e_keysym = key;
+  Fl::e_text = const_cast<char*>(text);
+  Fl::e_length = static_cast<int>(std::strlen(text));
+  Fl::e_state = 0;
+  Fl_Window* target = Fl::grab() ? Fl::grab() : Fl::first_window();
+  Fl::handle(FL_KEYBOARD, target);
+}
+
+// Depth-first search for the first widget that matches pred.
+template <class Pred>
+Fl_Widget* findWidget(Fl_Group* g, Pred pred) {
+  for (int i = 0; i < g->children(); ++i) {
+    Fl_Widget* c = g->child(i);
+    if (pred(c)) return c;
+    if (Fl_Group* sub = c->as_group()) {
+      if (Fl_Widget* w = findWidget(sub, pred)) return w;
+    }
+  }
+  return nullptr;
+}
+
+} // namespace flutest
+
+#endif
