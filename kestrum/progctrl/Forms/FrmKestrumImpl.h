@@ -16,6 +16,10 @@ public:
 
   void btOptionsWindow();
 
+  FrmKestrum* frame() const { return _frame; }
+  TlctrlRoot* root() const { return _root; }
+  void configInit(ConfigInit* configInit) { _configInit = configInit; }
+  ConfigInit* configInit() const { return _configInit; }
   void settingBin(SettingBin* settingBin) { _settingBin = settingBin; }
   SettingBin* settingBin() const { return _settingBin; }
 
