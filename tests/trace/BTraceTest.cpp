@@ -553,3 +553,17 @@ TEST_F(BTraceTest, RemoteConsoleCarriesTraceLinesAndCommands) {
   EXPECT_TRUE(until([&] { return drv->debugLevel() == 0; }, [] { BTrace::parseDebugStream(); }));
   BTrace::disconnectDebugStream();
 }
+
+TEST_F(BTraceTest, MissingVaskRowIsReportedAndRegistrationGoesOn) {
+  BTrace::ConfigTable* vask = BTrace::findComponent("vask");
+  ASSERT_NE(vask, nullptr);
+  vask->compCode = "elsewhere";
+  cap.clear();
+  TRoot* drv = enter("Tlcdrv", 10, 10);
+  vask->compCode = "vask";
+  EXPECT_TRUE(std::regex_search(
+      cap.remote, std::regex("^cpp/BTrace [0-9]+\nAssertion failed: vaskCfgTbl != NULL \"vask\" entry not in debug table\n")))
+      << cap.remote;
+  EXPECT_EQ(BTrace::findComponent(10, 10)->instances, std::vector<BRootState*>{drv});
+  EXPECT_TRUE(vask->instances.empty() || vask->instances.back() != drv);
+}
