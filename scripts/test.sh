@@ -11,7 +11,7 @@ if [ -d fuzz ]; then
   # The fuzz targets need clang's libFuzzer; they are built, not run, here.
   cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
         -DKESTRUM_TESTS=OFF -DKESTRUM_FUZZ=ON >/dev/null
-  cmake --build build-fuzz -j"$jobs"
+  cmake --build build-fuzz -j"$jobs" --target fuzz_all
 fi
 
 xvfb_pid=""
