@@ -1,0 +1,351 @@
+#include "SettingBin.h"
+
+#include <cstring>
+
+#include "BDiag.h"
+#include "ConfigInit.h"
+#include "Language.h"
+#include "SafeFileWriter.h"
+#include "TextLine.h"
+#include "UserDialog.h"
+#include "kestrum/progctrl/Forms/FrmKestrum.h"
+#include "kestrum/progctrl/Forms/FrmKestrumImpl.h"
+
+uint8_t SettingBin::_maxTolEntries = SettingBin::MAX_ENTRIES;
+const char SettingBin::_txtNotAllowedChars[3] = ";/";
+
+namespace {
+// Copies at most max characters of src (null: empty) into dst.
+void copyCut(char* dst, const char* src, size_t max) {
+  if (!src) src = "";
+  size_t n = strnlen(src, max);
+  memcpy(dst, src, n);
+  dst[n] = '\0';
+}
+
+char charAt(const char* s, size_t pos) { return pos < strlen(s) ? s[pos] : '\0'; }
+}  // namespace
+
+void SettingBin::SettingEntry::cleanup() {
+  text[0] = '\0';
+  tfnr[0] = '\0';
+  if (sbEntryT) sbEntryT->linkedTo(nullptr);
+  if (sbEntryN) sbEntryN->linkedTo(nullptr);
+  sbEntryT = nullptr;
+  sbEntryN = nullptr;
+}
+
+SettingBin::SettingBin(TlctrlRoot* root)
+    : _root(root),
+      _nrIn(0),
+      _nrUin(0),
+      _nrIin(0),
+      _nrOut(0),
+      _networkType(UNDEF_TP),
+      _repFunc(UNDEF_FNC),
+      _pwrOption(UNDEF_PWR),
+      _frame(nullptr),
+      _configInit(nullptr),
+      _fd(nullptr),
+      _file(nullptr),
+      _editFromDownload(false),
+      _doProgramming(false),
+      _progPreUpgrade(false) {
+  _tolType[0] = _tolSwVer[0] = _tolSpecial[0] = _tolHwVer[0] = '\0';
+}
+
+SettingBin::~SettingBin() {
+  cleanUpEntries(true);
+  if (_fd) fclose(_fd);
+  delete[] _file;
+}
+
+void SettingBin::traceSetEntry(uint8_t entryNr, const char* txtEntry, const char* numEntr) {
+  if (!_root) return;
+  (void)entryNr;
+  (void)txtEntry;
+  (void)numEntr;
+}
+
+bool SettingBin::setEntry(uint8_t entryNr, const char* txtEntry, const char* numEntr,
+                          bool fromDnld, SBEntry::EntryType entryType) {
+  traceSetEntry(entryNr, txtEntry, numEntr);
+  if (entryNr >= MAX_ENTRIES) {
+    B_ASSERT(entryNr < MAX_ENTRIES, "entry " << int(entryNr) << " out of range");
+    return false;
+  }
+  bool result = true;
+  char buf[160];
+  size_t txtLen = 0;
+  if (txtEntry) {
+    txtLen = strlen(txtEntry);
+    uint8_t maxText = textFieldSize(entryNr, entryType);
+    if (txtLen > maxText) {
+      snprintf(buf, sizeof buf, "%s %s %d %s.", gettext("Attentie!!", 0), gettext("maximum", 0),
+               maxText, gettext("karakters", 0));
+      UserDialog::alert(buf);
+      txtLen = maxText;
+      result = false;
+    }
+  }
+  size_t numLen = 0;
+  if (numEntr) {
+    numLen = strlen(numEntr);
+    if (numLen > MAX_NRS) {
+      snprintf(buf, sizeof buf, "%s %s %d %s.", gettext("Attentie!!", 0), gettext("maximum", 0),
+               MAX_NRS, gettext("nummers", 0));
+      UserDialog::alert(buf);
+      numLen = MAX_NRS;
+      result = false;
+    }
+  }
+  SettingEntry& e = _entryArr[entryNr];
+  if (txtEntry) {
+    size_t n = 0;
+    for (size_t i = 0; i < txtLen; i++)
+      if (allowedChar(txtEntry[i])) e.text[n++] = txtEntry[i];
+    e.text[n] = '\0';
+  }
+  if (numEntr) copyCut(e.tfnr, numEntr, numLen);
+  if (fromDnld) {
+    // The connected device's own type and special count, not what it sent.
+    if (entryNr == TOLTYPE_POS) copyCut(e.text, _tolType, MAX_TEXT_EXT);
+    if (entryNr == TOLSPECIAL_POS) copyCut(e.text, _tolSpecial, MAX_TEXT_EXT);
+  }
+  return result;
+}
+
+SettingBin::SettingEntry* SettingBin::getEntry(uint8_t entryNr) {
+  if (entryNr >= MAX_ENTRIES) {
+    B_ASSERT(entryNr < MAX_ENTRIES, "entry " << int(entryNr) << " out of range");
+    _noEntry.cleanup();
+    return &_noEntry;
+  }
+  return &_entryArr[entryNr];
+}
+
+bool SettingBin::validEntry(uint8_t nr) const { return nr <= _maxTolEntries && nr < MAX_ENTRIES; }
+
+void SettingBin::storeStatusInfo(const char* type, const char* swVer, const char* special,
+                                 const char* hwVer) {
+  if (!type) type = "";
+  if (_tolType[0] != '\0' && (type[0] == '\0' || strncmp(type, _tolType, MAX_INFOSTR) != 0)) {
+    // Settings of another device must not be programmed into this one.
+    cleanUpEntries(true);
+    if (_frame) _frame->removeSettingEdit();
+  }
+  copyCut(_tolType, type, MAX_INFOSTR);
+  copyCut(_tolSwVer, swVer, MAX_INFOSTR);
+  copyCut(_tolSpecial, special, MAX_INFOSTR);
+  copyCut(_tolHwVer, hwVer, MAX_INFOSTR);
+  auto digit = [this](size_t pos) -> uint8_t {
+    char c = charAt(_tolType, pos);
+    return (c >= '0' && c <= '9') ? static_cast<uint8_t>(c - '0') : 0;
+  };
+  _nrIn = digit(NRIN_POS);
+  _nrUin = digit(NR_U_IN_POS);
+  _nrIin = digit(NR_I_IN_POS);
+  _nrOut = digit(NROUT_POS);
+  if (_tolType[0] != '\0') decodeType(_tolType);
+  if (_frame) _frame->showTolvanGroup(_tolType, _tolSwVer, _tolSpecial, _tolHwVer);
+}
+
+void SettingBin::decodeType(const char* type) {
+  size_t len = strlen(type);
+  _networkType = len > NWTP_POS ? charToNetworktype(type[NWTP_POS]) : UNDEF_TP;
+  _repFunc = len > REPFNC_POS ? charToReportFunction(type[REPFNC_POS]) : UNDEF_FNC;
+  _pwrOption = len > PWROPT_POS ? charToPowerOption(type[PWROPT_POS]) : UNDEF_PWR;
+}
+
+void SettingBin::totalNrEntries(uint8_t n) {
+  if (n > MAX_ENTRIES - 1) {
+    char buf[512];
+    int len = snprintf(buf, sizeof buf, "%s%d\n",
+                       gettext("Attentie!! Tolvan bevat teveel data. #entries=", 0), n);
+    if (len < 0 || len >= static_cast<int>(sizeof buf)) len = static_cast<int>(strlen(buf));
+    snprintf(buf + len, sizeof buf - len, "%s %d %s\n", gettext("Maximaal mogelijk", 0),
+             MAX_ENTRIES, gettext("entries", 0));
+    UserDialog::alert(buf);
+    return;
+  }
+  _maxTolEntries = n;
+}
+
+bool SettingBin::checkTolTypes() {
+  if (FrmKestrumImpl::CMDL_PROGRAM) return true;
+  const char* fileType = tolType();
+  if (fileType[0] == '\0') return false;
+  if (strcmp(fileType, _tolType) == 0 || _progPreUpgrade) return true;
+  std::string q;
+  char buf[1200];
+  snprintf(buf, sizeof buf, "%s \"%s\" %s\n", gettext("Attentie!! Tolvan Type", 0), fileType,
+           gettext("in Bestand verschilt met", 0));
+  q += buf;
+  snprintf(buf, sizeof buf, "%s \"%s\" !! \n", gettext("Verbonden Tolvan Type", 0), _tolType);
+  q += buf;
+  snprintf(buf, sizeof buf, "%s\n", gettext("Wilt u doorgaan met programmeren?", 0));
+  q += buf;
+  UserDialog::beep();
+  return UserDialog::choice(q.c_str(), gettext("Nee", 0), gettext("JA", 0), nullptr) == 1;
+}
+
+void SettingBin::tolTypeFromNew(const char* tolType, bool cleanup) {
+  const char* type = (_configInit && tolType) ? _configInit->quorelTolType(tolType) : "";
+  copyCut(_entryArr[TOLTYPE_POS].text, type, MAX_TEXT);
+  _entryArr[TOLSPECIAL_POS].text[0] = '\0';
+  decodeType(_entryArr[TOLTYPE_POS].text);
+  if (cleanup) cleanUpEntries(false);
+  enableEdit();
+}
+
+uint8_t SettingBin::textFieldSize(uint8_t entryNr, SBEntry::EntryType entryType) const {
+  if (entryNr > 99) return MAX_TEXT;
+  if (entryNr % 10 != 1) return MAX_TEXT;
+  if (_editFromDownload) {
+    if (_networkType != GSM) return MAX_TEXT;
+    if (static_cast<signed char>(_tolHwVer[0]) < 'H') return MAX_TEXT;
+  } else {
+    const char* type = tolType();
+    if (type[0] != '\0' && charAt(type, NWTP_POS) != 'G') return MAX_TEXT;
+    if (entryType != SBEntry::ASCII_INPUT_TYPE) return MAX_TEXT;
+  }
+  return MAX_TEXT_EXT;
+}
+
+bool SettingBin::entrySupported(uint8_t entryNr, char nT) {
+  if (!_editFromDownload) return true;
+  bool oldHw = static_cast<signed char>(_tolHwVer[0]) <= 'G';
+  bool supported = true;
+  if (entryNr == 2)
+    supported = !(charAt(_tolType, NWTP_POS) == 'W' && oldHw && nT == 'N');
+  else if (entryNr == 80)
+    supported = !oldHw;
+  // Nothing to send: the device never sees the entry.
+  if (!supported && _doProgramming && getEntry(entryNr)->tfnr[0] == '\0') supported = true;
+  return supported;
+}
+
+void SettingBin::setSbEntry(SBEntry* sbEntry) {
+  if (!sbEntry || sbEntry->entry() < 0 || sbEntry->entry() >= MAX_ENTRIES) return;
+  SettingEntry& e = _entryArr[sbEntry->entry()];
+  SBEntry*& slot = sbEntry->list() == 'T' ? e.sbEntryT : e.sbEntryN;
+  if (slot && slot != sbEntry) slot->linkedTo(nullptr);
+  slot = sbEntry;
+  sbEntry->linkedTo(this);
+}
+
+void SettingBin::unlinkSbEntry(SBEntry* sbEntry) {
+  for (SettingEntry& e : _entryArr) {
+    if (e.sbEntryT == sbEntry) e.sbEntryT = nullptr;
+    if (e.sbEntryN == sbEntry) e.sbEntryN = nullptr;
+  }
+}
+
+std::string SettingBin::sbEntryTitle(uint8_t entryNr, char entryType) {
+  SettingEntry* e = getEntry(entryNr);
+  SBEntry* sb = entryType == 'N' ? e->sbEntryN : e->sbEntryT;
+  if (!sb) return "unknown";
+  return std::string(sb->name()) + ", " + sb->tabName();
+}
+
+void SettingBin::file(const char* path) {
+  delete[] _file;
+  _file = nullptr;
+  if (!path) return;
+  size_t n = strlen(path);
+  _file = new char[n + 1];
+  memcpy(_file, path, n + 1);
+}
+
+void SettingBin::storeLine(const char* line, uint8_t entryNr) {
+  SettingEntry& e = _entryArr[entryNr];
+  const char* sep = strchr(line, '|');
+  const char* textEnd = sep ? sep : line + strlen(line);
+  // A text too long for the entry is cut; the number still starts after "|".
+  size_t n = static_cast<size_t>(textEnd - line);
+  copyCut(e.text, std::string(line, n).c_str(), MAX_TEXT_EXT);
+  copyCut(e.tfnr, sep ? sep + 1 : "", MAX_NRS);
+  if (entryNr == TOLTYPE_POS) {
+    if (e.text[0] == '\0') strcpy(e.text, "TL8888GM-ED");
+    if (_frame) _frame->showBestGroup(nullptr, e.text);
+  }
+}
+
+bool SettingBin::loadFromFile() {
+  if (!_file) return false;
+  _fd = fopen(_file, "r");
+  if (!_fd) return false;
+  cleanUpEntries(false);
+  char line[FILE_LINE_LEN + 1];
+  int c = 0;
+  for (int nr = 1; c != EOF && nr <= FILE_LINES; nr++) {
+    c = TextLine::read(_fd, line, sizeof line);
+    storeLine(line, static_cast<uint8_t>(nr));
+  }
+  enableEdit();
+  fclose(_fd);
+  _fd = nullptr;
+  return true;
+}
+
+bool SettingBin::storeToFile() {
+  bool ok = false;
+  if (_file) {
+    SafeFileWriter writer(_file);
+    _fd = writer.open();
+    if (_fd) {
+      for (int nr = 1; nr <= FILE_LINES; nr++)
+        fprintf(_fd, "%s|%s\n", _entryArr[nr].text, _entryArr[nr].tfnr);
+    }
+    _fd = nullptr;
+    ok = writer.commit();
+    if (!ok) writer.reportFailure();
+  }
+  if (_frame) _frame->showBestGroup(nullptr, tolType());
+  return ok;
+}
+
+void SettingBin::enableEdit() {
+  if (_frame) _frame->createSettingEdit();
+}
+
+void SettingBin::cleanUpEntries(bool cleanTolType) {
+  for (int i = 0; i < MAX_ENTRIES; i++) {
+    if (!cleanTolType && (i == TOLTYPE_POS || i == TOLSPECIAL_POS)) continue;
+    _entryArr[i].cleanup();
+  }
+}
+
+bool SettingBin::allowedChar(char c) { return strchr(_txtNotAllowedChars, c) == nullptr || c == '\0'; }
+
+SettingBin::NetworkType SettingBin::charToNetworktype(char c) {
+  switch (c) {
+    case 'G': return GSM;
+    case 'I':
+    case 'N':
+    case 'W': return GPRS;
+    case 'P': return PSTN;
+    default:
+      B_ASSERT(false, "unknown networktype '" << c << "'");
+      return UNDEF_TP;
+  }
+}
+
+SettingBin::ReportFunction SettingBin::charToReportFunction(char c) {
+  switch (c) {
+    case 'M': return MODEM_SMS;
+    case 'S': return SMS;
+    default: return UNDEF_FNC;
+  }
+}
+
+SettingBin::PowerOption SettingBin::charToPowerOption(char c) {
+  switch (c) {
+    case 'E': return EXTERNAL;
+    case 'A': return ACCUMULATOR;
+    case 'B': return BATTERY;
+    default:
+      B_ASSERT(false, "unknown power option '" << c << "'");
+      return UNDEF_PWR;
+  }
+}

@@ -1,0 +1,118 @@
+#ifndef DATATESTSUPPORT_H
+#define DATATESTSUPPORT_H
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Language.h"
+#include "UserDialog.h"
+
+// A fresh directory that is the working directory while the object lives.
+struct TempDir {
+  std::string path;
+  std::string oldCwd;
+  TempDir() {
+    char tmpl[] = "/tmp/kestrum-data-XXXXXX";
+    char* p = mkdtemp(tmpl);
+    path = p ? p : "";
+    char buf[4096];
+    oldCwd = getcwd(buf, sizeof buf) ? buf : "/";
+    if (!path.empty() && chdir(path.c_str()) != 0) path.clear();
+  }
+  ~TempDir() {
+    if (chdir(oldCwd.c_str()) != 0) return;
+    std::error_code ec;
+    // Read-only subdirectories made by a test must not keep their contents.
+    for (auto it = std::filesystem::recursive_directory_iterator(path, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+      chmod(it->path().c_str(), 0700);
+    std::filesystem::remove_all(path, ec);
+  }
+};
+
+inline void writeFile(const std::string& name, const std::string& content) {
+  std::ofstream f(name, std::ios::binary);
+  f << content;
+}
+
+inline std::string readFile(const std::string& name) {
+  std::ifstream f(name, std::ios::binary);
+  std::ostringstream os;
+  os << f.rdbuf();
+  return os.str();
+}
+
+inline bool fileExists(const std::string& name) {
+  std::error_code ec;
+  return std::filesystem::exists(name, ec);
+}
+
+// Records what reaches the user and answers questions from a script.
+struct DialogScript : UserDialog::Script {
+  std::vector<std::string> alerts;
+  std::vector<std::string> questions;
+  std::vector<std::vector<std::string>> buttons;
+  std::deque<int> answers;
+  int beeps = 0;
+
+  DialogScript() { UserDialog::script(this); }
+  ~DialogScript() override { UserDialog::script(nullptr); }
+
+  void alert(const char* text) override { alerts.push_back(text); }
+  int choice(const char* text, const char* b0, const char* b1, const char* b2) override {
+    questions.push_back(text);
+    buttons.push_back({b0 ? b0 : "", b1 ? b1 : "", b2 ? b2 : ""});
+    if (answers.empty()) return 0;
+    int a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  void beep() override { beeps++; }
+};
+
+// Runs fn in a child process that has given up root's power to write
+// anywhere, so that a read-only directory is read-only for it. Returns what
+// fn returns, or -1 when the child did not end normally.
+inline int runUnprivileged(const std::function<int()>& fn) {
+  fflush(nullptr);
+  pid_t pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(99);
+    _exit(fn());
+  }
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs fn in a child process that may write files of at most limit bytes.
+inline int runWithFileSizeLimit(rlim_t limit, const std::function<int()>& fn) {
+  fflush(nullptr);
+  pid_t pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit rl = {limit, limit};
+    if (setrlimit(RLIMIT_FSIZE, &rl) != 0) _exit(99);
+    _exit(fn());
+  }
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+#endif
