@@ -115,6 +115,8 @@ public:
   bool sbCheckTolTypes();
   void sbEnableEdit();
   const char* cfgComPort() const;
+  // Acts on a revision pack file named on the command line.
+  void checkForRevpack();
 
   // Revision packs: the database is not part of this program yet.
   void createRevPack() {}
