@@ -153,6 +153,8 @@ FrmKestrum::~FrmKestrum() {
   delete _crtRevPackWndw;
   delete _window;
   delete _frmImpl;
+  // Dialogs closed during the last events may still wait for deletion.
+  Fl::do_widget_deletion();
 }
 
 void FrmKestrum::makeWindow() {

@@ -462,6 +462,17 @@ TEST_F(FrmKestrumTest, ClosingTheWindowEndsTheProgram) {
   EXPECT_TRUE(Main::_shutdown);
 }
 
+TEST_F(FrmKestrumTest, EscapeDoesNotEndTheProgram) {
+  Fl::e_keysym = FL_Escape;
+  Fl::e_text = const_cast<char*>("");
+  Fl::e_length = 0;
+  Fl::e_state = 0;
+  // The toolkit hands Escape to the window's callback, which ignores it.
+  EXPECT_EQ(1, Fl::handle(FL_KEYBOARD, _frm->window()));
+  EXPECT_FALSE(Main::_shutdown);
+  EXPECT_TRUE(_frm->window()->shown());
+}
+
 TEST_F(FrmKestrumTest, UpgradeCheckFailsWithoutRevisionPacks) {
   DiagCapture diag;
   EXPECT_FALSE(_impl->checkTypeHwVers());
