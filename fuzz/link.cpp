@@ -1,46 +1,122 @@
-// Arbitrary input cut into chunks goes through the driver's reader; every
-// unit it delivers, and the input itself as one unit, goes through the
-// checks and field extraction the parser applies.
+// Arbitrary input, cut into chunks, goes through the driver's reader; every
+// unit it delivers, and the input itself as one unit, is handed to the
+// running parser component, whose reports must stay within their layouts.
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
+#include "BBinderState.h"
+#include "BBinding.h"
+#include "BMainState.h"
+#include "BRootState.h"
+#include "BScheduler.h"
+#include "CdrvStrEvt.h"
+#include "SLListIterator.h"
 #include "TlWire.h"
+#include "TlcdrvBinding.h"
 #include "TlcdrvReader.h"
+#include "TlctrlBootInf.h"
+#include "TlctrlStiEvt.h"
+#include "TlprotBinding.h"
+#include "TlprotBndToConnDrv.h"
+#include "TlprotSeeEvt.h"
+#include "TolProgIds.h"
 
 namespace {
 
-void parse(const uint8_t* unit, size_t n) {
-  if (n == 0) return;
-  if (n == 1) return;
-  if (TlWire::checkFrame(unit, n) != TlWire::CHECK_OK) {
-    // The extraction must stay bounded even on frames that fail the check.
-    if (n < TlWire::OVERHEAD) return;
+void check(bool ok) {
+  if (!ok) __builtin_trap();
+}
+
+// Stands in for the controller: binds the parser and checks its reports.
+class FuzzCtrl : public BBinderState {
+public:
+  explicit FuzzCtrl(BCompositeState* enclosing)
+      : BBinderState(enclosing, TOL_PROG, PROG_CTRL, FIRST_STATE, PRIO_4) {}
+  bool isPersistent() override { return false; }
+  void onEntry(const BEvent*) override {
+    addBinding(new TlprotBinding());
+    addBinding(new TlcdrvBinding());
   }
-  size_t len = 0;
-  const uint8_t* d = TlWire::frameData(unit, n, &len);
-  TlWire::SettingEntry e = TlWire::settingEntry(d, len);
-  TlWire::StatusInfo s = TlWire::statusInfo(d, len);
-  TlWire::BootInfo b = TlWire::bootInfo(d, len, unit[2]);
-  // Every text must be terminated within its array.
-  if (strlen(e.f1) > TlWire::FIELD1MAX || strlen(e.f2) > TlWire::FIELD2MAX) __builtin_trap();
-  if (strlen(s.type) > TlWire::TYPE_LEN || strlen(s.softw) > TlWire::SOFTW_LEN ||
-      strlen(s.special) > TlWire::STRSIZE || strlen(s.hardw) > TlWire::HARDW_LEN)
-    __builtin_trap();
-  if (strlen(b.type) > TlWire::TYPE_LEN || strlen(b.special) > TlWire::BOOT_SPECIAL_LEN ||
-      strlen(b.hardw) > TlWire::HARDW_LEN)
-    __builtin_trap();
+  void onRejected() override {}
+  void onWatchdogError(BBinding*) override {}
+  void onEvent(const BEvent* e) override {
+    if (auto s = dynamic_cast<const TlprotSeeEvt*>(e)) {
+      check(s->f1data() && strlen(s->f1data()) <= TlWire::FIELD1MAX);
+      check(s->f2data() && strlen(s->f2data()) <= TlWire::FIELD2MAX);
+    }
+    if (auto s = dynamic_cast<const TlctrlStiEvt*>(e)) {
+      check(strnlen(s->type, sizeof s->type) <= TlWire::TYPE_LEN);
+      check(strnlen(s->softw, sizeof s->softw) <= TlWire::SOFTW_LEN);
+      check(strnlen(s->special, sizeof s->special) <= TlWire::STRSIZE);
+      check(strnlen(s->hardw, sizeof s->hardw) <= TlWire::HARDW_LEN);
+    }
+    if (auto b = dynamic_cast<const TlctrlBootInf*>(e)) {
+      check(strnlen(b->type, sizeof b->type) <= TlWire::TYPE_LEN);
+      check(strnlen(b->special, sizeof b->special) <= TlWire::BOOT_SPECIAL_LEN);
+      check(strnlen(b->hardw, sizeof b->hardw) <= TlWire::HARDW_LEN);
+    }
+    transition(static_cast<BState*>(nullptr));
+  }
+  TlprotBndToConnDrv* parser() {
+    SLListIterator<BBinding*> it(&_childList);
+    for (it.first(); !it.end(); it.next()) {
+      BBinding* b = nullptr;
+      it.currentItem(&b);
+      if (!b || !b->isActivated() || !b->child()) continue;
+      BState* s = b->child()->getState(TlprotBndToConnDrv::TLPROTBNDTOCONNDRV);
+      if (auto p = dynamic_cast<TlprotBndToConnDrv*>(s)) return p;
+    }
+    return nullptr;
+  }
+};
+
+class FuzzMain : public BMainState {
+public:
+  void onEntry(const BEvent*) override { addRegion(ctrl = new FuzzCtrl(this)); }
+  FuzzCtrl* ctrl = nullptr;
+};
+
+void drain() {
+  for (int i = 0; i < 100000 && BScheduler::systemStatus() == BScheduler::SYSTEM_ACTIVE; ++i)
+    BScheduler::step();
+}
+
+TlprotBndToConnDrv* parser() {
+  static TlprotBndToConnDrv* p = nullptr;
+  if (!p) {
+    BMainState::mutexId(("Kestrum_fuzz_link_" + std::to_string(getpid())).c_str());
+    FuzzMain* m = new FuzzMain();
+    m->startup();
+    for (int i = 0; i < 1000 && !p; ++i) {
+      drain();
+      p = m->ctrl ? m->ctrl->parser() : nullptr;
+    }
+    check(p != nullptr);
+  }
+  return p;
+}
+
+void toParser(const uint8_t* unit, size_t n) {
+  CdrvStrEvt* e = new CdrvStrEvt(unit, n);
+  parser()->cdrvString(e);
+  e->destroy();
+  drain();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  parse(data, size);
+  parser();
+  toParser(data, size);
   TlcdrvReader reader;
   reader.unitSink([](const uint8_t* u, size_t n) {
-    if (n == 0 || n >= TlcdrvReader::MAXDATA) __builtin_trap();
-    if (n > 1 && u[0] != TlWire::SOH) __builtin_trap();
-    parse(u, n);
+    check(n > 0 && n < TlcdrvReader::MAXDATA);
+    check(n == 1 || u[0] == TlWire::SOH);
+    toParser(u, n);
   });
   size_t i = 0;
   while (i < size) {
@@ -52,7 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (len > size - i) len = size - i;
     reader.feed(data + i, len);
     i += len;
-    if (reader.readBufPos() >= TlcdrvReader::MAXDATA) __builtin_trap();
+    check(reader.readBufPos() < TlcdrvReader::MAXDATA);
   }
   return 0;
 }

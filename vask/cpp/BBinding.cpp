@@ -92,7 +92,12 @@ void BBinding::release() {
   B_ASSERT(UNINITIALIZED != _status, "unexpected call");
   if (_status == UNINITIALIZED || _status == RELEASING) return;
   _status = RELEASING;
-  if (_parent) _parent->removeBinding(this);
+  if (_parent) {
+    _parent->removeBinding(this);
+    // What the child sent up and the parent has not handled yet would refer
+    // to this binding after it is deleted.
+    if (_parent->queue()) _parent->queue()->removeBindingEvts(this);
+  }
   if (_child && _child->queue()) {
     BBindingEvent* e = new BBindingEvent(SIG_RELEASE_BINDING, true);
     e->binding(this);

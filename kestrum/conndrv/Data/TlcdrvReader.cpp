@@ -20,6 +20,10 @@ TlcdrvReader::TlcdrvReader()
 }
 
 void TlcdrvReader::reset() {
+  // The count belongs to the unit being read: counted over many units, the
+  // ACK- and NAK-like bytes that frames carry (lengths, entry numbers,
+  // checksums) would add up and cut a good frame short.
+  _nrInvStarts = 0;
   _readBufPtr = 0;
   _dataNrBytes = 0;
   _dataBytesIx = 0;
@@ -68,6 +72,7 @@ void TlcdrvReader::restartAt(size_t from, size_t end) {
   _dataNrBytes = 0;
   _dataBytesIx = 0;
   _readState = IDLE_ST;
+  _nrInvStarts = 0;
 }
 
 void TlcdrvReader::checkStartValidProtMsg(size_t n) {

@@ -53,8 +53,8 @@ public:
   // One chunk as if read from the port.
   void feed(const uint8_t* chunk, size_t n);
 
-  // What a write does: any partly received unit is forgotten. The count of
-  // suspicious starts is kept.
+  // What a write does, and what follows every unit: any partly received
+  // unit is forgotten.
   void reset();
 
   ReadState readState() const { return _readState; }

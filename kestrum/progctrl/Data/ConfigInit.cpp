@@ -10,6 +10,7 @@
 #include "UserDialog.h"
 #include "kestrum/progctrl/Forms/FrmKestrum.h"
 #include "kestrum/progctrl/Forms/FrmKestrumImpl.h"
+#include "kestrum/progctrl/States/TlctrlRoot.h"
 #include "posix/SerialPortScan.h"
 
 const char* ConfigInit::_txtSettingFileStart = "settingfile=";
@@ -114,10 +115,24 @@ void ConfigInit::addTolType(const char* value) {
 }
 
 void ConfigInit::lastRevpackFile(const char* path) {
-  copyCut(_lastRevpackFile, path, MAX_VALUE_LEN);
+  if (_root)
+    _root->lastRevpackFile(path);
+  else
+    copyCut(_lastRevpackFile, path, MAX_VALUE_LEN);
 }
 
-void ConfigInit::lastBinFile(const char* path) { copyCut(_lastBinFile, path, MAX_VALUE_LEN); }
+void ConfigInit::lastBinFile(const char* path) {
+  if (_root)
+    _root->lastBinFile(path);
+  else
+    copyCut(_lastBinFile, path, MAX_VALUE_LEN);
+}
+
+const char* ConfigInit::lastRevpackFile() const {
+  return _root ? _root->lastRevpackFile() : _lastRevpackFile;
+}
+
+const char* ConfigInit::lastBinFile() const { return _root ? _root->lastBinFile() : _lastBinFile; }
 
 bool ConfigInit::save() {
   SafeFileWriter writer(_file);

@@ -57,8 +57,10 @@ public:
 
   void processLine(char* line);
 
-  const char* lastRevpackFile() const { return _lastRevpackFile; }
-  const char* lastBinFile() const { return _lastBinFile; }
+  // The last revision pack and bin file: the controller root's, or kept
+  // here while there is no root.
+  const char* lastRevpackFile() const;
+  const char* lastBinFile() const;
 
   // Directory whose device nodes are probed for serial ports.
   static void devDir(const char* dir);

@@ -1,6 +1,7 @@
 #include "SettingBin.h"
 
 #include <cstring>
+#include <sstream>
 
 #include "BDiag.h"
 #include "ConfigInit.h"
@@ -10,6 +11,7 @@
 #include "UserDialog.h"
 #include "kestrum/progctrl/Forms/FrmKestrum.h"
 #include "kestrum/progctrl/Forms/FrmKestrumImpl.h"
+#include "kestrum/progctrl/States/TlctrlRoot.h"
 
 uint8_t SettingBin::_maxTolEntries = SettingBin::MAX_ENTRIES;
 const char SettingBin::_txtNotAllowedChars[3] = ";/";
@@ -61,10 +63,12 @@ SettingBin::~SettingBin() {
 }
 
 void SettingBin::traceSetEntry(uint8_t entryNr, const char* txtEntry, const char* numEntr) {
-  if (!_root) return;
-  (void)entryNr;
-  (void)txtEntry;
-  (void)numEntr;
+  if (!_root || !(_root->debugLevel() & DBG_LOW)) return;
+  std::ostringstream os;
+  os << "-->SettingBin::setEntry entryNr=" << int(entryNr)
+     << " text=" << (txtEntry ? txtEntry : "(null)") << " nr=" << (numEntr ? numEntr : "(null)")
+     << " (" << _root->name() << " " << _root->instName() << ")";
+  BDiag::print(os.str());
 }
 
 bool SettingBin::setEntry(uint8_t entryNr, const char* txtEntry, const char* numEntr,

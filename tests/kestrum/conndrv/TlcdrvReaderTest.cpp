@@ -212,3 +212,26 @@ TEST(TlcdrvReader, ReadStopsWhenTheSourceHasNothing) {
   EXPECT_EQ(c.reader.read([](void*, int) { return -1; }), 0);
   EXPECT_TRUE(c.units.empty());
 }
+
+TEST(TlcdrvReader, AckLikeBytesOfGoodFramesDoNotAddUpToAReset) {
+  // Entry 6 with a checksum of 0x15: read a byte at a time, several reads
+  // start with an ACK- or NAK-like byte. Frame after frame must arrive.
+  Bytes f = {0x01, 0x04, 0x06, 0x02, 0x06, 0x22, 0x22, 0x2C, 0x22, 0x22, 0x03};
+  uint8_t sum = 0;
+  for (unsigned char b : f) sum = static_cast<uint8_t>(sum + b);
+  f.push_back(sum);
+  Collect c;
+  for (int n = 0; n < 20; ++n)
+    for (unsigned char b : f) c.feed({b});
+  EXPECT_EQ(c.units.size(), 20u);
+}
+
+TEST(TlcdrvReader, WriteResetAlsoForgetsSuspiciousStarts) {
+  Collect c;
+  c.feed({0x01, 0x04, 0x7F, 0x02});
+  c.feed({0x06});
+  c.feed({0x15});
+  EXPECT_EQ(c.reader.nrInvStarts(), 2u);
+  c.reader.reset();
+  EXPECT_EQ(c.reader.nrInvStarts(), 0u);
+}

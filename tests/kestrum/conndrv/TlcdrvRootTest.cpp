@@ -139,3 +139,17 @@ TEST(TlcdrvRoot, DriverIsGoneWhenTheLastBindingIsReleased) {
   EXPECT_EQ(TlcdrvRoot::serial(), nullptr);
   TlcdrvRoot::readCom();
 }
+
+TEST_F(DriverTest, LowLevelTraceFollowsTheReader) {
+  BRootState* drv = sys.main->ctrl->child(0);
+  drv->debugLevel(0x0040);
+  sys.choosePort(pty.slave);
+  EXPECT_TRUE(cap.has("TlcdrvRoot::portSettings result=1 port=\"" + pty.slave + "\" (Tlcdrv:"));
+  pty.send(kEntry7);
+  ASSERT_TRUE(unitArrives(1));
+  EXPECT_TRUE(cap.has("-->TlcdrvRoot::readSerialPort bytes read:"));
+  EXPECT_TRUE(cap.has("==> msg rcvd == nrBytes:15"));
+  EXPECT_TRUE(cap.has("01 04 09 02 07 22 41 42 22 2c 22 31 22 03 82 "));
+  write({0x06});
+  EXPECT_TRUE(cap.has("bytes written: 1"));
+}

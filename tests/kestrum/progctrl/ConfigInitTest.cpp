@@ -8,6 +8,7 @@
 #include "DataTestSupport.h"
 #include "SettingBin.h"
 #include "kestrum/progctrl/Forms/FrmKestrum.h"
+#include "kestrum/progctrl/States/TlctrlRoot.h"
 
 namespace {
 
@@ -142,6 +143,20 @@ TEST_F(ConfigInitTest, MissingFileAlertsAndIsCreatedAtTheEnd) {
   }
   EXPECT_EQ(readFile("config.ini"),
             "settingfile=\ncomport=\nlastrevpack=\nlastbin=\n");
+}
+
+TEST_F(ConfigInitTest, LastPackAndBinLiveInTheControllerRoot) {
+  TlctrlRoot root;
+  writeFile("config.ini", "lastrevpack=RevPacks/a.rpa\nlastbin=TL8888GM-ED_2.bin\n");
+  {
+    ConfigInit cfg(&sb, nullptr, &root);
+    EXPECT_STREQ(root.lastRevpackFile(), "RevPacks/a.rpa");
+    EXPECT_STREQ(root.lastBinFile(), "TL8888GM-ED_2.bin");
+    root.lastRevpackFile("RevPacks/b.rpa");
+    root.lastBinFile("TL8888GM-ED_3.bin");
+  }
+  EXPECT_EQ(readFile("config.ini"),
+            "settingfile=\ncomport=\nlastrevpack=RevPacks/b.rpa\nlastbin=TL8888GM-ED_3.bin\n");
 }
 
 TEST_F(ConfigInitTest, RegistersWithFormAndSettings) {

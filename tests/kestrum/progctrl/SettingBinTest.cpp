@@ -10,6 +10,7 @@
 #include "SBEntry.h"
 #include "SettingBin.h"
 #include "kestrum/progctrl/Forms/FrmKestrumImpl.h"
+#include "kestrum/progctrl/States/TlctrlRoot.h"
 
 namespace {
 
@@ -199,6 +200,18 @@ TEST_F(SettingBinTest, OverlongTextAlertIsTranslated) {
                             SBEntry::TEL_INPUT_TYPE));
   ASSERT_EQ(dialogs.alerts.size(), 1u);
   EXPECT_EQ(dialogs.alerts[0], "Attention!! max 12 characters.");
+}
+
+TEST_F(SettingBinTest, StoredEntriesAreTracedAtLowLevel) {
+  TlctrlRoot root;
+  SettingBin traced(&root);
+  DiagCapture cap;
+  traced.setEntry(7, "abc", "112", true, SBEntry::INVALID_TYPE);
+  EXPECT_EQ(cap.remote, "");
+  root.debugLevel(DBG_LOW);
+  traced.setEntry(7, "abc", nullptr, true, SBEntry::INVALID_TYPE);
+  EXPECT_TRUE(cap.has(";-->SettingBin::setEntry entryNr=7 text=abc nr=(null) (Tlctrl "));
+  EXPECT_EQ(cap.remote, cap.log);
 }
 
 TEST_F(SettingBinTest, DownloadTakesConnectedTypeAndSpecial) {

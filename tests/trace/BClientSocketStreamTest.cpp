@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include "BClientSocketStream.h"
+#include "TraceTestUtil.h"
+
+TEST(BClientSocketStream, UnconnectedStreamDropsWritesAndReceivesNothing) {
+  BClientSocketStream s;
+  EXPECT_FALSE(s.isConnected());
+  EXPECT_FALSE(s.send("lost"));
+  s << "lost" << 12 << 'c';
+  std::string text = "kept";
+  EXPECT_EQ(s.recv(text), 0);
+  EXPECT_EQ(text, "kept");
+  EXPECT_TRUE(s.disconnect());
+}
+
+TEST(BClientSocketStream, OperatorsSendTheirTextAtOnce) {
+  Console console;
+  BClientSocketStream s;
+  EXPECT_TRUE(s.connect("127.0.0.1", console.port));
+  ASSERT_TRUE(console.accept());
+  s << std::string("s:") << "c:" << 'x' << static_cast<unsigned char>('y') << ' ' << static_cast<short>(-5) << ' '
+    << static_cast<unsigned short>(65535) << ' ' << -42 << ' ' << 3000000000u << ' ' << -7L << ' ' << 8UL << ' '
+    << reinterpret_cast<const void*>(0x1234) << "\n";
+  ASSERT_TRUE(console.waitFor("\n"));
+  EXPECT_EQ(console.received, "s:c:xy -5 65535 -42 3000000000 -7 8 0x1234\n");
+  EXPECT_TRUE(s.disconnect());
+  EXPECT_FALSE(s.send("after"));
+}
+
+TEST(BClientSocketStream, LongInputArrivesAtMost500BytesPerCall) {
+  Console console;
+  BClientSocketStream s;
+  s.connect("127.0.0.1", console.port);
+  ASSERT_TRUE(console.accept());
+  std::string data;
+  for (int i = 0; i < 1200; ++i) data += char('a' + i % 26);
+  ASSERT_TRUE(console.send(data));
+  std::string all, chunk = "old";
+  std::vector<int> sizes;
+  until([&] { return all.size() >= data.size(); }, [&] {
+    int n = s.recv(chunk);
+    if (n > 0) {
+      sizes.push_back(n);
+      EXPECT_EQ(chunk.size(), size_t(n));
+      all += chunk;
+    }
+  });
+  EXPECT_EQ(all, data);
+  ASSERT_GE(sizes.size(), 3u);
+  for (int n : sizes) EXPECT_LE(n, 500);
+  EXPECT_EQ(s.recv(chunk), 0);  // nothing waiting
+  EXPECT_EQ(chunk, "");
+  close(console.peer);  // the peer goes away: still 0, and writes never raise SIGPIPE
+  console.peer = -1;
+  EXPECT_EQ(s.recv(chunk), 0);
+  for (int i = 0; i < 3; ++i) s << "into the void\n";
+  s.disconnect();
+}
+
+TEST(BClientSocketStream, BadAddressStillAnswersTrueAndSendsNothing) {
+  BClientSocketStream s;
+  EXPECT_TRUE(s.connect("not-an-address", 1));
+  EXPECT_FALSE(s.send("x"));
+  s.disconnect();
+}
