@@ -210,13 +210,17 @@ void FrmKestrumImpl::btOphalen() {
 void FrmKestrumImpl::btOptionsWindow() {
   _frame->makeOptionsWindow();
   KesInputChoice* port = _frame->btOptComPort();
-  // The port in use comes first, even when empty or also found below.
-  port->add(_configInit ? _configInit->comActive() : "");
+  // The port in use comes first, even when empty or also found below. The
+  // menu merges items of equal text, so the first item gets its text only
+  // after the found ports are in.
+  port->add("");
   if (_configInit) {
     char* ports[ConfigInit::MAX_NR_COMS];
     uint8_t n = _configInit->comPorts(ports);
-    for (uint8_t i = 0; i < n; i++) port->add(ports[i]);
+    for (uint8_t i = 0; i < n; i++)
+      if (ports[i][0] != '\0') port->add(ports[i]);
   }
+  port->menubutton()->replace(0, _configInit ? _configInit->comActive() : "");
   port->value(0);
   char stamp[64];
   snprintf(stamp, sizeof stamp, "%s, %s", __DATE__, __TIME__);
