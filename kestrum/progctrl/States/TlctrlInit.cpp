@@ -61,6 +61,8 @@ void TlctrlInit::onEvent(const BEvent* e) {
       result = false;
     } else if (err->error() == CdrvErrorEvt::CDRV_SET_COM_NOT_OPEN) {
       _root->setError(TlctrlRoot::CTRL_COM_NOT_OPEN, true);
+      // The disconnected state waits without limit.
+      _root->stopLifeCkTimeout();
       transition(new TlctrlDisconnected(enclosing()));
     } else if (err->error() == CdrvErrorEvt::CDRV_CLEAR_COM_NOT_OPEN) {
       _root->setError(TlctrlRoot::CTRL_COM_NOT_OPEN, false);
