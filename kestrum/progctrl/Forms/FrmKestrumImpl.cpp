@@ -1,19 +1,318 @@
 #include "FrmKestrumImpl.h"
 
+#include <FL/Fl.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Output.H>
+#include <FL/filename.H>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "BDiag.h"
+#include "ConfigInit.h"
+#include "FrmKestrum.h"
+#include "KesInputChoice.h"
+#include "Language.h"
+#include "SBTabs.h"
+#include "SettingBin.h"
+#include "TlctrlBndToProt.h"
+#include "TlctrlDldReqEvt.h"
+#include "TlctrlRoot.h"
+#include "TlctrlUplReqEvt.h"
+#include "UserDialog.h"
+#include "lib/Flu/Flu_Combo_List.h"
+#include "lib/Flu/flu_dir_chooser.h"
+#include "lib/Flu/flu_file_chooser.h"
+#include "main/Main.h"
+
 namespace {
 char g_noFile[1] = "";
+
+FrmKestrumImpl::Chooser g_fileChooser = nullptr;
+FrmKestrumImpl::Chooser g_dirChooser = nullptr;
+FrmKestrumImpl::Editor g_editor = nullptr;
+
+const char* tr(const char* text) { return gettext(text, 0); }
+
+// Opens path with the desktop's handler for it, without a shell and without
+// leaving a child behind.
+void openInEditor(const char* path) {
+  pid_t pid = fork();
+  if (pid < 0) return;
+  if (pid == 0) {
+    if (fork() == 0) {
+      execlp("xdg-open", "xdg-open", path, static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
 }
 
+// A settings file must be a file that can be read; a directory opens for
+// reading on this platform but yields nothing.
+bool readableFile(const std::string& name) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(name, ec)) return false;
+  FILE* fd = fopen(name.c_str(), "r");
+  if (!fd) return false;
+  fclose(fd);
+  return true;
+}
+}  // namespace
+
+const char* const FrmKestrumImpl::Sw_VERSION = "KR-2.18";
 char* FrmKestrumImpl::PROG_FILE_KVN = g_noFile;
 bool FrmKestrumImpl::CMDL_PROGRAM = false;
 bool FrmKestrumImpl::CREATE_REVPACK = false;
 
+void FrmKestrumImpl::fileChooser(Chooser chooser) { g_fileChooser = chooser; }
+FrmKestrumImpl::Chooser FrmKestrumImpl::fileChooser() {
+  return g_fileChooser ? g_fileChooser : flu_file_chooser;
+}
+void FrmKestrumImpl::dirChooser(Chooser chooser) { g_dirChooser = chooser; }
+FrmKestrumImpl::Chooser FrmKestrumImpl::dirChooser() {
+  return g_dirChooser ? g_dirChooser : flu_dir_chooser;
+}
+void FrmKestrumImpl::editor(Editor editor) { g_editor = editor; }
+
 FrmKestrumImpl::FrmKestrumImpl(FrmKestrum* frame, TlctrlRoot* root)
-    : _frame(frame), _root(root), _configInit(nullptr), _settingBin(nullptr) {
+    : _frame(frame),
+      _root(root),
+      _configInit(nullptr),
+      _settingBin(nullptr),
+      _nrTols(0),
+      _rpDb(nullptr),
+      _ctrlBnd(nullptr),
+      _rpList(nullptr),
+      _binList(nullptr),
+      _btUpgrade(nullptr) {
+  for (char*& t : _tolTypes) t = nullptr;
+  Fl::scheme("plastic");
   CMDL_PROGRAM = PROG_FILE_KVN && PROG_FILE_KVN[0] != '\0';
 }
 
 FrmKestrumImpl::~FrmKestrumImpl() {}
 
-// No dialog yet: the port stays as configured.
-void FrmKestrumImpl::btOptionsWindow() {}
+void FrmKestrumImpl::btNewSb() {
+  _frame->makeNewWindow();
+  std::vector<const char*> types;
+  if (_configInit) types = _configInit->tolTypes();
+  std::sort(types.begin(), types.end(),
+            [](const char* a, const char* b) { return strcmp(a, b) < 0; });
+  Flu_Combo_List* combo = _frame->btNewChoiceTolType();
+  for (const char* t : types) combo->list.add(t);
+  _frame->btNewWindow()->show();
+}
+
+void FrmKestrumImpl::btNewSbOk() {
+  if (!_frame->btNewChoiceTolType()) return;
+  // The dialog goes away below; the type must outlive it.
+  std::string type = _frame->btNewChoiceTolType()->value();
+  _frame->showBestGroup(nullptr, type.c_str());
+  if (_settingBin) {
+    _settingBin->editFromDownload(false);
+    _settingBin->tolTypeFromNew(type.c_str(), true);
+  }
+  _frame->deleteNewWindow();
+}
+
+void FrmKestrumImpl::tolTypeChanged(const char* customType) {
+  if (_settingBin) _settingBin->tolTypeFromNew(customType, false);
+}
+
+void FrmKestrumImpl::btOpenSb() {
+  if (!_settingBin) return;
+  bool armed = false;
+  std::string name;
+  if (CMDL_PROGRAM) {
+    name = PROG_FILE_KVN;
+  } else {
+    // The device must not be declared lost while the user looks for a file.
+    if (_root) {
+      armed = _root->isArmedLifeCkTimeout();
+      _root->stopLifeCkTimeout();
+    }
+    const char* chosen = fileChooser()(tr("Selecteer Bestand"), "*.kvn", _settingBin->file());
+    if (chosen) name = chosen;
+  }
+  if (!name.empty()) {
+    if (readableFile(name)) {
+      _frame->showBestGroup(name.c_str(), nullptr);
+      _settingBin->editFromDownload(false);
+      _settingBin->file(name.c_str());
+      _settingBin->loadFromFile();
+    } else {
+      B_EXCEPTION(" File:" << name << " can not be openened!!");
+      printf("Exception:  File:%s can not be openened!!\n", name.c_str());
+      fflush(stdout);
+    }
+  }
+  if (armed) _root->startLifeCkTimeout();
+}
+
+const char* FrmKestrumImpl::askStoreName() {
+  static std::string name;
+  for (;;) {
+    const char* chosen =
+        fileChooser()(tr("Opslaan van Setting Bestand"), "*.kvn", _settingBin->file());
+    if (!chosen) return nullptr;
+    name = chosen;
+    if (strcmp(fl_filename_ext(name.c_str()), ".kvn") == 0) return name.c_str();
+    UserDialog::beep();
+    char line[2400];
+    std::string question;
+    snprintf(line, sizeof line, "%s %s\n", tr("Attentie!! Bestands naam:"), name.c_str());
+    question += line;
+    snprintf(line, sizeof line, "%s '.kvn'\n", tr("bevat geen extensie"));
+    question += line;
+    snprintf(line, sizeof line, "%s\n", tr("Deze bestands naam is correct?"));
+    question += line;
+    if (UserDialog::choice(question.c_str(), tr("Nee"), tr("Ja"), nullptr) == 1)
+      return name.c_str();
+  }
+}
+
+void FrmKestrumImpl::btStoreSb() {
+  if (!_settingBin) return;
+  bool armed = false;
+  if (_root) {
+    armed = _root->isArmedLifeCkTimeout();
+    _root->stopLifeCkTimeout();
+  }
+  const char* name = askStoreName();
+  if (name) {
+    std::string file = name;
+    _frame->showBestGroup(file.c_str(), nullptr);
+    _settingBin->file(file.c_str());
+    _settingBin->storeToFile();
+  }
+  if (armed) _root->startLifeCkTimeout();
+}
+
+void FrmKestrumImpl::btProgrammeren() {
+  if (TlctrlBndToProt* bnd = _frame->ctrlBndSt()) bnd->sendLocal(new TlctrlUplReqEvt());
+}
+
+void FrmKestrumImpl::btOphalen() {
+  if (TlctrlBndToProt* bnd = _frame->ctrlBndSt()) bnd->sendLocal(new TlctrlDldReqEvt());
+}
+
+void FrmKestrumImpl::btOptionsWindow() {
+  _frame->makeOptionsWindow();
+  KesInputChoice* port = _frame->btOptComPort();
+  // The port in use comes first, even when empty or also found below. The
+  // menu merges items of equal text, so the first item gets its text only
+  // after the found ports are in.
+  port->add("");
+  if (_configInit) {
+    char* ports[ConfigInit::MAX_NR_COMS];
+    uint8_t n = _configInit->comPorts(ports);
+    for (uint8_t i = 0; i < n; i++)
+      if (ports[i][0] != '\0') port->add(ports[i]);
+  }
+  port->menubutton()->replace(0, _configInit ? _configInit->comActive() : "");
+  port->value(0);
+  char stamp[64];
+  snprintf(stamp, sizeof stamp, "%s, %s", __DATE__, __TIME__);
+  _frame->txtSwDatumTijd()->value(stamp);
+  _frame->txtSwVersie()->value(Sw_VERSION);
+  _frame->optUpgrade()->hide();
+  if (CREATE_REVPACK) _frame->btCrtRevPackWndw()->show();
+  // The upgrade option is offered once the controller's revision pack store
+  // holds packs; until that store exists there are none.
+  if (_root) _root->createRevPack();
+  _frame->btOptionsWindow()->show();
+}
+
+void FrmKestrumImpl::btOptionsOk() {
+  if (!_frame->btOptionsWindow()) return;
+  if (_configInit) _configInit->comActive(_frame->btOptComPort()->value());
+  if (TlctrlBndToProt* bnd = _frame->ctrlBndSt()) bnd->portSettings();
+  btOptCkSwUpgrade();
+  _frame->deleteOptionsWindow();
+}
+
+void FrmKestrumImpl::btOptionsClose() {
+  btOptCkSwUpgrade();
+  _frame->deleteOptionsWindow();
+}
+
+void FrmKestrumImpl::btOptCkSwUpgrade() {
+  bool wanted = (_root && _root->upgrInitByTol()) ||
+                (_frame->optUpgrade() && _frame->optUpgrade()->value());
+  if (wanted) {
+    if (_root && !_root->revPack()) _root->createRevPack();
+    // Without revision packs there is nothing to upgrade from.
+    if (!_root || !_root->revPack()) return;
+  }
+  _frame->removeSettingEdit();
+}
+
+void FrmKestrumImpl::btCrtRevPackWndw() {
+  _frame->makeCrtRevPackWndw();
+  _frame->crtRevPackWndw()->show();
+}
+
+void FrmKestrumImpl::btSelectBin() {
+  if (!_frame->txtBinDir()) return;
+  std::error_code ec;
+  std::string cwd = std::filesystem::current_path(ec).string();
+  const char* dir = dirChooser()(tr("Select a dir where *.bin files are stored"), "*.bin",
+                                 cwd.c_str());
+  _frame->txtBinDir()->value(dir ? dir : "");
+}
+
+void FrmKestrumImpl::btCreateRevPack() {
+  if (!_frame->crtRevPackWndw()) return;
+  if (_root) _root->createRevPack();
+  _frame->deleteCrtRevPackWndw();
+}
+
+void FrmKestrumImpl::btEditRestrictions() {
+  char path[2048];
+  snprintf(path, sizeof path, "%s/%s.%s", "RevPacks", "SwHwRestrictions", "txt");
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return;
+  (g_editor ? g_editor : openInEditor)(path);
+}
+
+bool FrmKestrumImpl::btExecUpgrade() { return false; }
+
+bool FrmKestrumImpl::checkTypeHwVers() {
+  if (!_rpDb || !_binList) {
+    B_EXCEPTION("rpDb and binList has no value");
+    return false;
+  }
+  return false;
+}
+
+void FrmKestrumImpl::cursorBusy(bool busy) {
+  if (_frame->window()) _frame->window()->cursor(busy ? FL_CURSOR_WAIT : FL_CURSOR_DEFAULT);
+}
+
+void FrmKestrumImpl::activateButtons(bool on) {
+  Fl_Button* buttons[] = {_frame->btNieuw(),         _frame->btOpen(),    _frame->btOpslaan(),
+                          _frame->btProgrammeren(), _frame->btOphalen(), _frame->btOpties()};
+  for (Fl_Button* b : buttons) {
+    if (!b) continue;
+    if (on)
+      b->activate();
+    else
+      b->deactivate();
+  }
+}
+
+void FrmKestrumImpl::shutdown() {
+  BDiag::print("=-->FrmKestrumImpl::shutdown");
+  Main::_shutdown = true;
+}

@@ -1,20 +1,60 @@
 #ifndef FRMKESTRUMIMPL_H
 #define FRMKESTRUMIMPL_H
 
+#include <cstdint>
+
 class FrmKestrum;
 class TlctrlRoot;
+class TlctrlBndToProt;
 class ConfigInit;
 class SettingBin;
+class RevPackDb;
+class RPrefPackList;
+class RPbinList;
+class RPbtUpgrade;
 
-// The actions behind the main form. This version holds the process-wide
-// options that the command line sets and the options dialog entry point,
-// which opens nothing yet.
+// The actions behind the main window's buttons and dialogs, and the display
+// operations the controller calls (busy cursor, buttons on or off).
 class FrmKestrumImpl {
 public:
+  // A modal chooser: title, file pattern, start path; returns the chosen path
+  // or null when cancelled. Replaceable so that the actions run unattended.
+  typedef const char* (*Chooser)(const char* title, const char* pattern, const char* start);
+
+  static const char* const Sw_VERSION;
+
   FrmKestrumImpl(FrmKestrum* frame, TlctrlRoot* root);
   virtual ~FrmKestrumImpl();
 
+  // "Nieuw": the type dialog; its "OK" makes new settings of the chosen type.
+  void btNewSb();
+  void btNewSbOk();
+  // The type field of the file group changed.
+  void tolTypeChanged(const char* customType);
+  // "Open" / "Opslaan".
+  void btOpenSb();
+  void btStoreSb();
+  // "Programmeren" / "Ophalen": requests to the controller.
+  void btProgrammeren();
+  void btOphalen();
+  // "Opties": the options dialog; its "OK"; closing it.
   void btOptionsWindow();
+  void btOptionsOk();
+  void btOptionsClose();
+  void btOptCkSwUpgrade();
+  // The revision pack creation dialog and its buttons.
+  void btCrtRevPackWndw();
+  void btSelectBin();
+  void btCreateRevPack();
+  void btEditRestrictions();
+  // Starts a firmware upgrade; false when it was not started.
+  bool btExecUpgrade();
+  bool checkTypeHwVers();
+
+  void cursorBusy(bool busy);
+  void activateButtons(bool on);
+  // "Afsluiten" and the window's close button: the main loop ends.
+  void shutdown();
 
   FrmKestrum* frame() const { return _frame; }
   TlctrlRoot* root() const { return _root; }
@@ -22,6 +62,19 @@ public:
   ConfigInit* configInit() const { return _configInit; }
   void settingBin(SettingBin* settingBin) { _settingBin = settingBin; }
   SettingBin* settingBin() const { return _settingBin; }
+  void configInit(ConfigInit* configInit) { _configInit = configInit; }
+  ConfigInit* configInit() const { return _configInit; }
+  FrmKestrum* frame() const { return _frame; }
+  TlctrlRoot* root() const { return _root; }
+
+  // Null restores the toolkit's choosers.
+  static void fileChooser(Chooser chooser);
+  static Chooser fileChooser();
+  static void dirChooser(Chooser chooser);
+  static Chooser dirChooser();
+  // Opens a file in the desktop's editor; replaceable for the same reason.
+  typedef void (*Editor)(const char* path);
+  static void editor(Editor editor);
 
   // Settings file named on the command line; empty by default.
   static char* PROG_FILE_KVN;
@@ -31,10 +84,21 @@ public:
   static bool CREATE_REVPACK;
 
 private:
+  // The settings file name under which to save: asked until accepted; null
+  // when the user cancelled.
+  const char* askStoreName();
+
   FrmKestrum* _frame;
   TlctrlRoot* _root;
   ConfigInit* _configInit;
   SettingBin* _settingBin;
+  uint8_t _nrTols;
+  char* _tolTypes[40];
+  RevPackDb* _rpDb;
+  TlctrlBndToProt* _ctrlBnd;
+  RPrefPackList* _rpList;
+  RPbinList* _binList;
+  RPbtUpgrade* _btUpgrade;
 };
 
 #endif

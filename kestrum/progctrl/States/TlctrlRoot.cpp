@@ -1,11 +1,266 @@
 #include "TlctrlRoot.h"
 
-TlctrlRoot::TlctrlRoot() : BRootState("Tlctrl", TOL_PROG, PROG_CTRL, PRIO_4) {
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <FL/Enumerations.H>
+#include <FL/Fl_Output.H>
+
+#include "BDiag.h"
+#include "BEvent.h"
+#include "BTimer.h"
+#include "ConfigInit.h"
+#include "FrmKestrum.h"
+#include "FrmKestrumImpl.h"
+#include "Language.h"
+#include "Main.h"
+#include "RevPackDb.h"
+#include "SettingBin.h"
+#include "TlctrlBndToProt.h"
+#include "TlctrlBootInf.h"
+#include "TlctrlDialogScript.h"
+#include "TlctrlStiEvt.h"
+#include "TlprotSeeEvt.h"
+#include "TolProgIds.h"
+
+namespace {
+const char* const ERROR_TEXT[TlctrlRoot::CTRL_ERR_SIZE] = {
+    "Tolvan fout, ( Algemeen )",
+    "Tolvan fout, ( SIM niet aanwezig )",
+    "Tolvan fout, ( Ongeldige PIN )",
+    "Tolvan fout, ( 3x Ongeldige PIN, gebruik PUK )",
+    "COM poort niet beschikbaar",
+    "Tolvan niet aangesloten",
+    "Communicatie fout",
+};
+// Background colour of the status field when there is no alarm.
+const Fl_Color STATUS_NORMAL = 49;
+}  // namespace
+
+TlctrlRoot::TlctrlRoot()
+    : BRootState("Tlctrl", TOL_PROG, PROG_CTRL, PRIO_4),
+      _lifeCkTmr(new BTimer()),
+      _lifeCkTimeout(new BTimer()),
+      _frame(nullptr),
+      _frmImpl(nullptr),
+      _tolSettingBin(nullptr),
+      _configInit(nullptr),
+      _prclVersion(1),
+      _revPack(nullptr),
+      _binFileSet(false),
+      _upgrInitByTol(false),
+      _actLifeCk(true),
+      _showErrorAlert(true),
+      _connected(false),
+      _bndToProt(nullptr) {
+  resetErrors();
   _lastRevpackFile[0] = '\0';
   _lastBinFile[0] = '\0';
 }
 
-TlctrlRoot::~TlctrlRoot() {}
+TlctrlRoot::~TlctrlRoot() {
+  delete _lifeCkTmr;
+  delete _lifeCkTimeout;
+  // The configuration writes config.ini while form and store still exist.
+  delete _configInit;
+  delete _frame;
+  delete _tolSettingBin;
+  TlctrlDialogScript::uninstall();
+}
+
+void TlctrlRoot::copyPath(char* dst, const char* src) {
+  strncpy(dst, src ? src : "", PATH_SIZE - 1);
+  dst[PATH_SIZE - 1] = '\0';
+}
+
+void TlctrlRoot::onEntry(const BEvent*) {
+  if (RevPackDb::CMDL_CREATE_REVPACK && RevPackDb::CMDL_BINDIR && RevPackDb::CMDL_BINDIR[0] != '\0') {
+    // Building a revision pack database needs neither window nor device.
+    createRevPack();
+    Main::_shutdown = true;
+    return;
+  }
+  TlctrlDialogScript::installFromEnvironment();
+  Language::instance();
+  _tolSettingBin = new SettingBin(this);
+  _frame = new FrmKestrum(this, _tolSettingBin);
+  _frmImpl = _frame->frmImpl();
+  _tolSettingBin->frame(_frame);
+  _configInit = new ConfigInit(_tolSettingBin, _frame, this);
+  addRegion(new TlctrlBndToProt(this));
+  checkForRevpack();
+}
 
 void TlctrlRoot::onSetup(BBinding* b) { accept(b); }
 void TlctrlRoot::onRelease(BBinding*) {}
+
+void TlctrlRoot::traceMed(const char* operation) {
+  if (debugLevel() & DBG_MED) BDiag::print(std::string("TlctrlRoot::") + operation + traceSuffix());
+}
+
+void TlctrlRoot::startLifeCkTmr() {
+  traceMed("startLifeCkTmr");
+  _lifeCkTmr->fireEvery(queue(), BTimer::nSecs(LIFECHECK_TMR_INTV), LOC_LIFECHECK_TIMER);
+}
+
+void TlctrlRoot::stopLifeCkTmr() {
+  traceMed("stopLifeCkTmr");
+  _lifeCkTmr->disarm();
+}
+
+void TlctrlRoot::startLifeCkTimeout() {
+  traceMed("startLifeCkTimeout");
+  restartLifeCkTimeout();
+}
+
+void TlctrlRoot::restartLifeCkTimeout() {
+  traceMed("restartLifeCkTimeout");
+  if (!_actLifeCk) return;
+  _lifeCkTimeout->fireIn(queue(), BTimer::nSecs(LIFECHECK_TIMEOUT_INTV), LOC_LIFECHECK_TIMEOUT);
+}
+
+void TlctrlRoot::stopLifeCkTimeout() {
+  traceMed("stopLifeCkTimeout");
+  _lifeCkTimeout->disarm();
+}
+
+bool TlctrlRoot::isArmedLifeCkTimeout() const { return _lifeCkTimeout->armed(); }
+bool TlctrlRoot::isArmedLifeCkTmr() const { return _lifeCkTmr->armed(); }
+
+void TlctrlRoot::frmStatusInfo(const char* text, bool alarm) {
+  if (!text) text = "";
+  if (_frame) {
+    _frame->txtStatusInfo(text);
+    if (Fl_Output* field = _frame->statusInfo()) {
+      field->color(alarm ? FL_RED : STATUS_NORMAL);
+      field->redraw();
+      field->show();
+    }
+  }
+  // Unattended runs have nobody looking at the window.
+  if (RevPackDb::CMDL_UPGRADE || FrmKestrumImpl::CMDL_PROGRAM)
+    BDiag::print(std::string("Status Info: ") + text);
+}
+
+void TlctrlRoot::frmRmSetEdit() {
+  if (_frame) _frame->removeSettingEdit();
+}
+
+void TlctrlRoot::frmCtrlBndSt(TlctrlBndToProt* bnd) {
+  _bndToProt = bnd;
+  if (_frame) _frame->ctrlBndSt(bnd);
+}
+
+void TlctrlRoot::frmSetCursorBusy(bool busy) {
+  if (_frmImpl) _frmImpl->cursorBusy(busy);
+}
+
+void TlctrlRoot::frmActivateButtons(bool on) {
+  if (_frmImpl) _frmImpl->activateButtons(on);
+}
+
+void TlctrlRoot::setError(Error error, bool on) {
+  if (error >= 0 && error < CTRL_ERR_SIZE) _tlPrErrors[error] = on;
+}
+
+bool TlctrlRoot::error(Error error) const {
+  return error >= 0 && error < CTRL_ERR_SIZE && _tlPrErrors[error];
+}
+
+void TlctrlRoot::resetErrors() {
+  for (bool& e : _tlPrErrors) e = false;
+}
+
+const char* TlctrlRoot::errorTextOf(Error error) {
+  return (error >= 0 && error < CTRL_ERR_SIZE) ? ERROR_TEXT[error] : "";
+}
+
+std::string TlctrlRoot::errorText() const {
+  static const Error urgent[] = {CTRL_COM_NOT_OPEN, CTRL_TOLVAN_NOT_CONNECTED, CTRL_PROTOCOL_ERROR};
+  for (Error e : urgent)
+    if (_tlPrErrors[e]) return gettext(ERROR_TEXT[e], 0);
+  return "";
+}
+
+void TlctrlRoot::errorStatusByte(uint8_t status) {
+  if (status == 255) {
+    for (int e = CTRL_GENERAL; e <= CTRL_INV_PIN_USE_PUK; ++e) _tlPrErrors[e] = false;
+    return;
+  }
+  bool any = false;
+  for (int e = CTRL_GENERAL; e <= CTRL_INV_PIN_USE_PUK; ++e) {
+    bool set = (status & (1 << e)) != 0;
+    _tlPrErrors[e] = set;
+    any = any || set;
+  }
+  if (!any || !_showErrorAlert || FrmKestrumImpl::CMDL_PROGRAM) return;
+  char buf[ALERT_SIZE];
+  int len = snprintf(buf, sizeof buf, "%s\n", gettext("Attentie!! Volgende Fouten gedetecteerd:", 0));
+  for (int e = 0; e < CTRL_ERR_SIZE; ++e) {
+    if (!_tlPrErrors[e]) continue;
+    if (len < 0 || len >= static_cast<int>(sizeof buf)) break;
+    len += snprintf(buf + len, sizeof buf - len, "%i. %s\n", e + 1, gettext(ERROR_TEXT[e], 0));
+  }
+  UserDialog::alert(buf);
+  _showErrorAlert = false;
+}
+
+void TlctrlRoot::sbStoreStInfo(const TlctrlStiEvt* sti, const TlctrlBootInf* bootInf) {
+  if (!_tolSettingBin) return;
+  if (sti) {
+    if (sti->type[0] == '\0') return;
+    _tolSettingBin->storeStatusInfo(sti->type, sti->softw, sti->special, sti->hardw);
+    errorStatusByte(sti->extraStat);
+    _tolSettingBin->totalNrEntries(sti->totalNrEntries);
+  } else if (bootInf) {
+    if (bootInf->type[0] == '\0') return;
+    // The boot loader reports no software version.
+    _tolSettingBin->storeStatusInfo(bootInf->type, "", bootInf->special, bootInf->hardw);
+  } else {
+    _tolSettingBin->storeStatusInfo("", "", "", "");
+  }
+}
+
+void TlctrlRoot::sbEntry(const TlprotSeeEvt* e) {
+  if (_tolSettingBin && e)
+    _tolSettingBin->setEntry(e->entryNr(), e->f1data(), e->f2data(), true, SBEntry::INVALID_TYPE);
+}
+
+bool TlctrlRoot::sbValidEntry(uint8_t nr) { return _tolSettingBin && _tolSettingBin->validEntry(nr); }
+
+bool TlctrlRoot::sbCheckTolTypes() { return _tolSettingBin && _tolSettingBin->checkTolTypes(); }
+
+void TlctrlRoot::sbEnableEdit() {
+  if (_frame) _frame->showBestGroup("", "");
+  if (_tolSettingBin) _tolSettingBin->enableEdit();
+}
+
+const char* TlctrlRoot::cfgComPort() const { return _configInit ? _configInit->comActive() : ""; }
+
+void TlctrlRoot::checkForRevpack() {
+  // Revision packs named on the command line are taken up by the firmware
+  // upgrade, which this program does not offer yet.
+}
+
+void TlctrlRoot::printStateData(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (!argv[i] || !strstr(argv[i], "rpa")) continue;
+    if (i + 1 >= argc || !argv[i + 1]) break;
+    const char* cmd = argv[i + 1];
+    if (strstr(cmd, "info")) {
+      char line[PATH_SIZE + 32];
+      BDiag::print("\n --- last selected ---", false);
+      snprintf(line, sizeof line, "revpack: %s:", _lastRevpackFile);
+      BDiag::print(line, false);
+      snprintf(line, sizeof line, "bin    : %s:", _lastBinFile);
+      BDiag::print(line, false);
+      break;
+    }
+    if (strstr(cmd, "set_actual")) {
+      if (i + 5 < argc && _tolSettingBin)
+        _tolSettingBin->storeStatusInfo(argv[i + 2], argv[i + 3], argv[i + 4], argv[i + 5]);
+      break;
+    }
+  }
+}

@@ -1,24 +1,142 @@
 #ifndef TLCTRLROOT_H
 #define TLCTRLROOT_H
 
-#include <cstring>
+#include <cstdint>
+#include <string>
 
 #include "BRootState.h"
 
-// The programming controller's root (component 11 of module 10). For now it
-// only holds what the configuration keeps between runs; the connection,
-// download, upload and upgrade states come with the controller.
+class BTimer;
+class FrmKestrum;
+class FrmKestrumImpl;
+class SettingBin;
+class ConfigInit;
+class RevPackDb;
+class TlctrlBndToProt;
+class TlctrlStiEvt;
+class TlctrlBootInf;
+class TlprotSeeEvt;
+
+// The programming controller's root (component 11 of module 10). It owns the
+// application objects (settings store, configuration, main form, revision
+// pack database), the two life-check timers and the error list, and holds
+// the binder state under which the controller's states run.
 class TlctrlRoot : public BRootState {
 public:
-  enum { TOL_PROG = 10, PROG_CTRL = 11 };
+  enum Error {
+    CTRL_GENERAL = 0,
+    CTRL_NO_SIM = 1,
+    CTRL_INV_PIN = 2,
+    CTRL_INV_PIN_USE_PUK = 3,
+    CTRL_COM_NOT_OPEN = 4,
+    CTRL_TOLVAN_NOT_CONNECTED = 5,
+    CTRL_PROTOCOL_ERROR = 6,
+    CTRL_ERR_SIZE = 7
+  };
+  // Local signals of the controller.
+  enum LocalSignal {
+    LOC_DNLD_REQUEST = 100,
+    LOC_LIFECHECK_TIMEOUT = 101,
+    LOC_LIFECHECK_TIMER = 102,
+    LOC_UPL_REQUEST = 103,
+    LOC_UPL_END = 104,
+    LOC_UPGRADE_END = 105,
+    LOC_UPGRADE_REQ = 106,
+    LOC_UPGRADE_TO = 107,
+    LOC_UPG_DATA_READY = 108,
+    LOC_BOOTINFO_TO = 109,
+    LOC_UPLOAD_TO = 110
+  };
+  // State ids of the controller's states.
+  enum StateList {
+    TLCTRLDOWNLOADING = 10,
+    TLCTRLBNDTOPROT = 11,
+    TLCTRLINIT = 12,
+    TLCTRLCONNIDLE = 13,
+    TLCTRLCONNECTED = 14,
+    TLCTRLDISCONNECTED = 15,
+    TLCTRLUPLOADING = 16,
+    TLCTRLBINDING = 17,
+    TLCTRLUPGEOT = 18,
+    TLCTRLUPGRUPLOAD = 19,
+    TLCTRLUPGRWAITNAK = 20,
+    TLCTRLUPGRADING = 21,
+    TLCTRLUPGRWAITBOOTREQ = 23,
+    TLCTRLUPGRWAITSTATINFO = 24
+  };
   enum { PATH_SIZE = 255 };
+  // Seconds.
+  static const int LIFECHECK_TMR_INTV = 1;
+  static const int LIFECHECK_TIMEOUT_INTV = 10;
+  // The alert text of the status byte is built in a buffer of this size.
+  static const int ALERT_SIZE = 512;
 
   TlctrlRoot();
   ~TlctrlRoot() override;
 
   bool isPersistent() override { return false; }
+  void onEntry(const BEvent* e) override;
   void onSetup(BBinding* b) override;
   void onRelease(BBinding* b) override;
+  void printStateData(int argc, char** argv) override;
+
+  // Life check.
+  void startLifeCkTmr();
+  void stopLifeCkTmr();
+  void startLifeCkTimeout();
+  void restartLifeCkTimeout();
+  void stopLifeCkTimeout();
+  bool isArmedLifeCkTimeout() const;
+  bool isArmedLifeCkTmr() const;
+  void activeLifeCk(bool on) { _actLifeCk = on; }
+  bool activeLifeCk() const { return _actLifeCk; }
+
+  // Window operations.
+  void frmStatusInfo(const char* text, bool alarm);
+  void frmRmSetEdit();
+  void frmCtrlBndSt(TlctrlBndToProt* bnd);
+  void frmSetCursorBusy(bool busy);
+  void frmActivateButtons(bool on);
+
+  // Error list.
+  void setError(Error error, bool on);
+  bool error(Error error) const;
+  void resetErrors();
+  // The most urgent of the connection errors, translated; empty when none.
+  std::string errorText() const;
+  // The untranslated text of one error.
+  static const char* errorTextOf(Error error);
+  void errorStatusByte(uint8_t status);
+
+  // Settings store operations.
+  void sbStoreStInfo(const TlctrlStiEvt* sti, const TlctrlBootInf* bootInf);
+  void sbEntry(const TlprotSeeEvt* e);
+  bool sbValidEntry(uint8_t nr);
+  bool sbCheckTolTypes();
+  void sbEnableEdit();
+  const char* cfgComPort() const;
+  // Acts on a revision pack file named on the command line.
+  void checkForRevpack();
+
+  // Revision packs: the database is not part of this program yet.
+  void createRevPack() {}
+  RevPackDb* revPack() const { return _revPack; }
+
+  FrmKestrum* frame() const { return _frame; }
+  FrmKestrumImpl* frmImpl() const { return _frmImpl; }
+  SettingBin* tolSettingBin() const { return _tolSettingBin; }
+  ConfigInit* configInit() const { return _configInit; }
+  TlctrlBndToProt* bndToProt() const { return _bndToProt; }
+  uint8_t prclVersion() const { return _prclVersion; }
+
+  bool binFileSet() const { return _binFileSet; }
+  void binFileSet(bool on) { _binFileSet = on; }
+  bool upgrInitByTol() const { return _upgrInitByTol; }
+  void upgrInitByTol(bool on) { _upgrInitByTol = on; }
+  bool showErrorAlert() const { return _showErrorAlert; }
+  void showErrorAlert(bool on) { _showErrorAlert = on; }
+  bool connected() const { return _connected; }
+  void connected(bool on) { _connected = on; }
 
   const char* lastRevpackFile() const { return _lastRevpackFile; }
   void lastRevpackFile(const char* file) { copyPath(_lastRevpackFile, file); }
@@ -26,11 +144,24 @@ public:
   void lastBinFile(const char* file) { copyPath(_lastBinFile, file); }
 
 private:
-  static void copyPath(char* dst, const char* src) {
-    strncpy(dst, src ? src : "", PATH_SIZE - 1);
-    dst[PATH_SIZE - 1] = '\0';
-  }
+  static void copyPath(char* dst, const char* src);
+  void traceMed(const char* operation);
 
+  BTimer* _lifeCkTmr;
+  BTimer* _lifeCkTimeout;
+  FrmKestrum* _frame;
+  FrmKestrumImpl* _frmImpl;
+  SettingBin* _tolSettingBin;
+  ConfigInit* _configInit;
+  uint8_t _prclVersion;
+  bool _tlPrErrors[CTRL_ERR_SIZE];
+  RevPackDb* _revPack;
+  bool _binFileSet;
+  bool _upgrInitByTol;
+  bool _actLifeCk;
+  bool _showErrorAlert;
+  bool _connected;
+  TlctrlBndToProt* _bndToProt;
   char _lastRevpackFile[PATH_SIZE];
   char _lastBinFile[PATH_SIZE];
 };

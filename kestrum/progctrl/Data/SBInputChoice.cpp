@@ -1,0 +1,46 @@
+#include "SBInputChoice.h"
+
+#include "SBEntry.h"
+#include "SBField.h"
+#include "SBTabSheet.h"
+#include "SettingBin.h"
+
+SBInputChoice::SBInputChoice(SBEntry* sbEntry, SettingBin* settingBin)
+    : KesInputChoice(0, 0, SBField::INIT_W, SBField::INIT_H),
+      _sbEntry(sbEntry),
+      _settingBin(settingBin) {
+  SBField::prepare(this, _sbEntry);
+  textsize(SBField::TEXT_SIZE);
+  box(static_cast<Fl_Boxtype>(FL_PLASTIC_UP_BOX + 1));
+  for (int i = 0; i < _sbEntry->nrMenuItems(); i++) add(_sbEntry->menuItem(i, false));
+  if (_settingBin) {
+    SettingBin::SettingEntry* e = _settingBin->getEntry(static_cast<uint8_t>(_sbEntry->entry()));
+    int index = _sbEntry->menuItem(_sbEntry->list() == 'T' ? e->text : e->tfnr, true);
+    if (index < _sbEntry->nrMenuItems()) value(index);
+  }
+  callback(chosenCb);
+}
+
+SBInputChoice::~SBInputChoice() { delete _sbEntry; }
+
+void SBInputChoice::placeOnTabSheet(SBTabSheet* sheet) {
+  sheet->placeField(this, _sbEntry->list());
+}
+
+int SBInputChoice::handle(int event) {
+  if (event == FL_PUSH || event == FL_FOCUS) SBField::showHelp(this, _sbEntry);
+  return KesInputChoice::handle(event);
+}
+
+void SBInputChoice::chosenCb(Fl_Widget* w, void*) { static_cast<SBInputChoice*>(w)->chosen(); }
+
+void SBInputChoice::chosen() {
+  if (!_settingBin) return;
+  const char* stored = _sbEntry->menuItem(value(), true);
+  if (!stored) return;
+  uint8_t nr = static_cast<uint8_t>(_sbEntry->entry());
+  if (_sbEntry->list() == 'T')
+    _settingBin->setEntry(nr, stored, nullptr, false, _sbEntry->entryType());
+  else
+    _settingBin->setEntry(nr, nullptr, stored, false, _sbEntry->entryType());
+}

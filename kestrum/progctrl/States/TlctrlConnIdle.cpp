@@ -1,0 +1,99 @@
+#include "TlctrlConnIdle.h"
+
+#include "BCheckcast.h"
+#include "BDiag.h"
+#include "BEvent.h"
+#include "FrmKestrumImpl.h"
+#include "Language.h"
+#include "Main.h"
+#include "TlctrlDownloading.h"
+#include "TlctrlRoot.h"
+#include "TlctrlStiEvt.h"
+#include "TlctrlUplReqEvt.h"
+#include "TlctrlUploading.h"
+#include "TlprotDlrEvt.h"
+#include "TlprotSignals.h"
+#include "TlprotSrqEvt.h"
+#include "TlprotUprEvt.h"
+#include "TolProgIds.h"
+
+TlctrlConnIdle::TlctrlConnIdle(BCompositeState* enclosing)
+    : BSimpleState(enclosing, TOL_PROG, PROG_CTRL, TlctrlRoot::TLCTRLCONNIDLE),
+      _root(CHECKCAST(TlctrlRoot, this->enclosing(STATE_ROOT))) {}
+
+void TlctrlConnIdle::onEntry(const BEvent*) {
+  if (!_root) return;
+  _root->frmStatusInfo(gettext("Verbonden", 0), false);
+  _root->startLifeCkTmr();
+  _root->startLifeCkTimeout();
+  commandLineStart();
+}
+
+void TlctrlConnIdle::commandLineStart() {
+  // Once the program is shutting down, a finished programming run must not
+  // start over.
+  if (Main::shutdownActive()) return;
+  const char* file = FrmKestrumImpl::PROG_FILE_KVN;
+  if (!file || file[0] == '\0' || !FrmKestrumImpl::CMDL_PROGRAM) return;
+  if (FrmKestrumImpl* impl = _root->frmImpl()) impl->btOpenSb();
+  sendLocal(new TlctrlUplReqEvt());
+}
+
+void TlctrlConnIdle::lifeCheckTimer() {
+  if (debugLevel() & DBG_MED) BDiag::print("TlctrlConnIdle::lifeCheckTimer" + traceSuffix());
+}
+
+void TlctrlConnIdle::onEvent(const BEvent* e) {
+  if (!e || !_root || e->moduleId() != TOL_PROG) return;
+  bool result = true;
+  if (e->componentId() == PROG_CTRL) {
+    switch (e->signalId()) {
+      case TlctrlRoot::LOC_DNLD_REQUEST:
+        result = sendExternal(new TlprotDlrEvt(), TOL_PROG, PROT_PARSER, nullptr) > 0;
+        transition(new TlctrlDownloading(enclosing()));
+        break;
+      case TlctrlRoot::LOC_LIFECHECK_TIMER:
+        lifeCheckTimer();
+        result = sendExternal(new TlprotSrqEvt(), TOL_PROG, PROT_PARSER, nullptr) > 0;
+        transition(static_cast<BState*>(nullptr));
+        break;
+      case TlctrlRoot::LOC_UPL_REQUEST:
+        // The settings store asks the user when the settings are for another
+        // device type.
+        if (_root->sbCheckTolTypes()) {
+          result = sendExternal(new TlprotUprEvt(), TOL_PROG, PROT_PARSER, nullptr) > 0;
+          transition(new TlctrlUploading(enclosing()));
+        } else {
+          transition(static_cast<BState*>(nullptr));
+        }
+        break;
+      default:
+        break;
+    }
+  } else if (e->componentId() == PROT_PARSER) {
+    switch (e->signalId()) {
+      case TLPROT_REP_ACK:
+        _root->restartLifeCkTimeout();
+        transition(static_cast<BState*>(nullptr));
+        break;
+      case TLPROT_REP_STATUS_INFO:
+        _root->sbStoreStInfo(CHECKCAST_CONST(TlctrlStiEvt, e), nullptr);
+        _root->restartLifeCkTimeout();
+        transition(static_cast<BState*>(nullptr));
+        break;
+      case TLPROT_REP_NAK:
+        // Only the time-out decides that the device is gone.
+        transition(static_cast<BState*>(nullptr));
+        break;
+      default:
+        break;
+    }
+  }
+  B_ASSERT(result, "Unsuccessful result event=" << static_cast<int>(e->signalId()));
+}
+
+void TlctrlConnIdle::onExit(const BEvent*) {
+  if (!_root) return;
+  _root->stopLifeCkTmr();
+  _root->stopLifeCkTimeout();
+}

@@ -1,0 +1,56 @@
+#include "TlctrlConnected.h"
+
+#include <sstream>
+
+#include "BCheckcast.h"
+#include "BDiag.h"
+#include "BEvent.h"
+#include "Language.h"
+#include "Main.h"
+#include "TlctrlConnIdle.h"
+#include "TlctrlDisconnected.h"
+#include "TlctrlRoot.h"
+#include "TolProgIds.h"
+
+TlctrlConnected::TlctrlConnected(BCompositeState* enclosing)
+    : BCompositeState(enclosing, TOL_PROG, PROG_CTRL, TlctrlRoot::TLCTRLCONNECTED, PRIO_4),
+      _root(CHECKCAST(TlctrlRoot, this->enclosing(STATE_ROOT))) {}
+
+void TlctrlConnected::onEntry(const BEvent* e) {
+  std::ostringstream os;
+  os << "-->TlctrlConnected::onEntry mod=" << (e ? e->moduleId() : 0)
+     << " cmp=" << static_cast<int>(e ? e->componentId() : 0)
+     << " sig=" << static_cast<int>(e ? e->signalId() : 0);
+  BDiag::print(os.str());
+  addRegion(new TlctrlConnIdle(this));
+  if (!_root) return;
+  _root->connected(true);
+  _root->setError(TlctrlRoot::CTRL_TOLVAN_NOT_CONNECTED, false);
+  _root->frmStatusInfo(gettext("Verbonden", 0), false);
+  _root->checkForRevpack();
+}
+
+void TlctrlConnected::onEvent(const BEvent* e) {
+  if (!e || e->moduleId() != TOL_PROG || e->componentId() != PROG_CTRL) return;
+  switch (e->signalId()) {
+    case TlctrlRoot::LOC_LIFECHECK_TIMEOUT:
+      // The device stopped answering, whatever was running.
+      Main::_exitCode = 1;
+      if (debugLevel()) BDiag::print("-->TlctrlConnected::lifeCheckTimeout" + traceSuffix());
+      transition(new TlctrlDisconnected(enclosing()));
+      break;
+    case TlctrlRoot::LOC_UPGRADE_TO:
+      transition(new TlctrlDisconnected(enclosing()));
+      break;
+    default:
+      break;
+  }
+}
+
+void TlctrlConnected::onDone(const BEvent*, RegionId) {}
+
+void TlctrlConnected::onError(const BEvent*, RegionId) { transition(new TlctrlDisconnected(enclosing())); }
+
+void TlctrlConnected::onExit(const BEvent*) {
+  if (_root) _root->connected(false);
+}

@@ -1,0 +1,25 @@
+#ifndef TLCTRLCONNECTED_H
+#define TLCTRLCONNECTED_H
+
+#include "BCompositeState.h"
+
+class TlctrlRoot;
+
+// The device answers. Holds the idle state and the transfers started from
+// it; losing the device ends whatever runs inside.
+class TlctrlConnected : public BCompositeState {
+public:
+  explicit TlctrlConnected(BCompositeState* enclosing);
+
+  bool isPersistent() override { return false; }
+  void onEntry(const BEvent* e) override;
+  void onEvent(const BEvent* e) override;
+  void onExit(const BEvent* e) override;
+  void onDone(const BEvent* e, RegionId region) override;
+  void onError(const BEvent* e, RegionId region) override;
+
+private:
+  TlctrlRoot* _root;
+};
+
+#endif

@@ -1,0 +1,5 @@
+#include "TlctrlDldReqEvt.h"
+
+#include "TlctrlRoot.h"
+
+TlctrlDldReqEvt::TlctrlDldReqEvt() : BLocalEvent(TlctrlRoot::LOC_DNLD_REQUEST, true) {}

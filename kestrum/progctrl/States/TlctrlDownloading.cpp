@@ -1,0 +1,81 @@
+#include "TlctrlDownloading.h"
+
+#include <cstdio>
+
+#include "BCheckcast.h"
+#include "BDiag.h"
+#include "BEvent.h"
+#include "Language.h"
+#include "SettingBin.h"
+#include "TlctrlConnIdle.h"
+#include "TlctrlRoot.h"
+#include "TlprotAckEvt.h"
+#include "TlprotDlrEvt.h"
+#include "TlprotSeeEvt.h"
+#include "TlprotSignals.h"
+#include "TolProgIds.h"
+
+TlctrlDownloading::TlctrlDownloading(BCompositeState* enclosing)
+    : BSimpleState(enclosing, TOL_PROG, PROG_CTRL, TlctrlRoot::TLCTRLDOWNLOADING),
+      _root(CHECKCAST(TlctrlRoot, this->enclosing(STATE_ROOT))) {}
+
+void TlctrlDownloading::onEntry(const BEvent*) {
+  if (!_root) return;
+  _root->startLifeCkTimeout();
+  _root->frmStatusInfo(gettext("Ophalen", 0), false);
+  _root->frmRmSetEdit();
+  _root->frmSetCursorBusy(true);
+  _root->frmActivateButtons(false);
+  if (SettingBin* sb = _root->tolSettingBin()) sb->editFromDownload(true);
+}
+
+bool TlctrlDownloading::settingEntry(const TlprotSeeEvt* e) {
+  if (!e) return true;
+  char status[256];
+  snprintf(status, sizeof status, "%s #%d %s.", gettext("Ophalen", 0), e->entryNr(), gettext("gereed", 0));
+  _root->restartLifeCkTimeout();
+  TlprotAckEvt* ack = new TlprotAckEvt();
+  _root->sbEntry(e);
+  _root->frmStatusInfo(status, false);
+  // The device sends the next entry once it has the acknowledge.
+  sendExternal(ack, TOL_PROG, PROT_PARSER, nullptr);
+  return true;
+}
+
+bool TlctrlDownloading::waiting() {
+  // The device is not ready: ask again; it decides how long this goes on.
+  sendExternal(new TlprotDlrEvt(), TOL_PROG, PROT_PARSER, nullptr);
+  char status[256];
+  snprintf(status, sizeof status, "%s, %s.", gettext("Ophalen", 0), gettext("wacht tot Tolvan gereed is ...", 0));
+  _root->frmStatusInfo(status, false);
+  _root->restartLifeCkTimeout();
+  return true;
+}
+
+void TlctrlDownloading::onEvent(const BEvent* e) {
+  if (!e || !_root || e->moduleId() != TOL_PROG || e->componentId() != PROT_PARSER) return;
+  bool result = true;
+  switch (e->signalId()) {
+    case TLPROT_REP_SET_ENTRY:
+      result = settingEntry(CHECKCAST_CONST(TlprotSeeEvt, e));
+      transition(static_cast<BState*>(nullptr));
+      break;
+    case TLPROT_REP_WAIT:
+      result = waiting();
+      break;
+    case TLPROT_REP_DLD_END:
+      _root->stopLifeCkTimeout();
+      _root->sbEnableEdit();
+      transition(new TlctrlConnIdle(enclosing()));
+      break;
+    default:
+      break;
+  }
+  B_ASSERT(result, "Unsuccessful result event=" << static_cast<int>(e->signalId()));
+}
+
+void TlctrlDownloading::onExit(const BEvent*) {
+  if (!_root) return;
+  _root->frmSetCursorBusy(false);
+  _root->frmActivateButtons(true);
+}

@@ -1,0 +1,5 @@
+#include "TlctrlUplEndEvt.h"
+
+#include "TlctrlRoot.h"
+
+TlctrlUplEndEvt::TlctrlUplEndEvt() : BLocalEvent(TlctrlRoot::LOC_UPL_END, true) {}

@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include <FL/Fl_Button.H>
+
+#include "CtrlHarness.h"
+#include "TlctrlUplReqEvt.h"
+
+// "Programmeren": the store's entries into the device.
+
+namespace {
+
+const int LONG_ENTRY = 5;  // a 12-character field
+const char* const LONG_TEXT = "ABCDEFGHIJKLMNOPQRST";
+
+std::pair<std::string, std::string> fileEntry(int n) {
+  if (n == SettingBin::TOLTYPE_POS) return {"TL8888GM-ED", ""};
+  if (n == SettingBin::TOLSPECIAL_POS) return {"STD", ""};
+  if (n == 3) return {"a\\b\\c", "123"};
+  return {"Set" + std::to_string(n), std::to_string(5550000 + n)};
+}
+
+// Connects, loads the settings file into the store and asks for programming.
+void programFile(CtrlSystem& sys, const std::string& kvn) {
+  sys.start();
+  ASSERT_TRUE(sys.waitConnectedIdle());
+  writeFile(sys.path("settings.kvn"), kvn);
+  sys.store()->editFromDownload(false);
+  sys.store()->file(sys.path("settings.kvn").c_str());
+  ASSERT_TRUE(sys.store()->loadFromFile());
+  sys.root()->frame()->btProgrammeren()->do_callback();
+  ASSERT_TRUE(sys.pump([&] { return sys.subState() == TlctrlRoot::TLCTRLUPLOADING; }, 2000));
+}
+
+bool waitIdleAgain(CtrlSystem& sys, int ms) {
+  return sys.pump([&] { return sys.subState() == TlctrlRoot::TLCTRLCONNIDLE; }, ms);
+}
+
+// The simulator's upload result, entry by entry (index 0 is entry 1).
+std::vector<std::string> uploaded(CtrlSystem& sys) {
+  for (int i = 0; i < 100; ++i) {
+    std::vector<std::string> l = lines(readFile(sys.path("out.kvn")));
+    if (!l.empty()) return l;
+    sys.run(20);
+  }
+  return {};
+}
+
+}  // namespace
+
+TEST(TlctrlUploading, DeviceEndsWithExactlyTheStoresEntriesAndSlashesForBackslashes) {
+  SKIP_WITHOUT_DISPLAY();
+  CtrlSystem sys({"--out", "@out.kvn"});
+  Main::_exitCode = 1;
+  programFile(sys, kvnText(fileEntry));
+  ASSERT_TRUE(waitIdleAgain(sys, 30000));
+  EXPECT_EQ(0, Main::_exitCode);
+  EXPECT_FALSE(sys.store()->doProgramming());
+  EXPECT_TRUE(sys.root()->frame()->btProgrammeren()->active());
+  std::vector<std::string> out = uploaded(sys);
+  ASSERT_EQ(200u, out.size());
+  // The device turns the slashes back into backslashes when it stores them.
+  for (int n = 1; n <= 200; ++n) {
+    auto want = fileEntry(n);
+    EXPECT_EQ(want.first + "|" + want.second, out[n - 1]) << "entry " << n;
+  }
+  // On the wire entry 3 went as "a/b/c".
+  std::string log = sys.simLog();
+  EXPECT_NE(std::string::npos, log.find("61 2F 62 2F 63"));
+  EXPECT_EQ(std::string::npos, log.find("61 5C 62"));
+  EXPECT_EQ(200, sys.simCount("RX", "setting-entry"));
+  EXPECT_EQ(1, sys.simCount("RX", "upload-end"));
+  // The store keeps its own text.
+  EXPECT_STREQ("a\\b\\c", sys.store()->getEntry(3)->text);
+  EXPECT_TRUE(sys.dialogs.choices.empty());
+}
+
+TEST(TlctrlUploading, OnlyTheEntriesTheDeviceHoldsAreSent) {
+  SKIP_WITHOUT_DISPLAY();
+  CtrlSystem sys({"--entries", "100"});
+  programFile(sys, kvnText(fileEntry));
+  ASSERT_TRUE(waitIdleAgain(sys, 30000));
+  EXPECT_EQ(100, sys.simCount("RX", "setting-entry"));
+  EXPECT_EQ(1, sys.simCount("RX", "upload-end"));
+}
+
+TEST(TlctrlUploading, TooLongTextContinuedProgramsItsFirstCharacters) {
+  SKIP_WITHOUT_DISPLAY();
+  CtrlSystem sys({"--out", "@out.kvn"});
+  sys.dialogs.answers = {0};
+  programFile(sys, kvnText([](int n) {
+    return n == LONG_ENTRY ? std::make_pair(std::string(LONG_TEXT), std::string("1")) : fileEntry(n);
+  }));
+  ASSERT_TRUE(waitIdleAgain(sys, 30000));
+  ASSERT_EQ(1u, sys.dialogs.choices.size());
+  const std::string& msg = sys.dialogs.choices[0];
+  EXPECT_EQ(0u, msg.find("Attentie!!\nVeldnaam, \"")) << msg;
+  EXPECT_NE(std::string::npos, msg.find("Waarde, \"ABCDEFGHIJKLMNOPQRST\"\n")) << msg;
+  EXPECT_NE(std::string::npos, msg.find("Kan niet geprogrammeerd worden!!\nText is te lang. max: 12 karakters.\n"))
+      << msg;
+  EXPECT_NE(std::string::npos, msg.find("Waarde, \"ABCDEFGHIJKL\" wordt geprogrammeerd.\n")) << msg;
+  std::vector<std::string> out = uploaded(sys);
+  ASSERT_EQ(200u, out.size());
+  EXPECT_EQ("ABCDEFGHIJKL|1", out[LONG_ENTRY - 1]);
+  EXPECT_EQ(fileEntry(6).first + "|" + fileEntry(6).second, out[5]);
+  EXPECT_STREQ("ABCDEFGHIJKL", sys.store()->getEntry(LONG_ENTRY)->text);
+}
+
+TEST(TlctrlUploading, StoppingAtTooLongTextEndsTheUploadAtOnce) {
+  SKIP_WITHOUT_DISPLAY();
+  CtrlSystem sys;
+  sys.dialogs.answers = {1};
+  Main::_exitCode = 1;
+  programFile(sys, kvnText([](int n) {
+    return n == LONG_ENTRY ? std::make_pair(std::string(LONG_TEXT), std::string("1")) : fileEntry(n);
+  }));
+  ASSERT_TRUE(waitIdleAgain(sys, 10000));
+  EXPECT_EQ(1u, sys.dialogs.choices.size());
+  EXPECT_EQ(LONG_ENTRY - 1, sys.simCount("RX", "setting-entry"));
+  EXPECT_EQ(1, sys.simCount("RX", "upload-end"));
+  EXPECT_EQ(0, Main::_exitCode);
+}
+
+TEST(TlctrlUploading, BusyReplyBeforeAnyEntryRepeatsTheUploadRequest) {
+  SKIP_WITHOUT_DISPLAY();
+  CtrlSystem sys({"--out", "@out.kvn"});
+  sys.start();
+  ASSERT_TRUE(sys.waitConnectedIdle());
+  sys.sim().command("wait 2");
+  writeFile(sys.path("settings.kvn"), kvnText(fileEntry));
+  sys.store()->file(sys.path("settings.kvn").c_str());
+  ASSERT_TRUE(sys.store()->loadFromFile());
+  sys.post(new TlctrlUplReqEvt());
+  bool sawWaiting = false;
+  ASSERT_TRUE(sys.pump([&] {
+    if (sys.status() == "Programmeren, wacht tot Tolvan gereed is ....") sawWaiting = true;
+    return sawWaiting && sys.subState() == TlctrlRoot::TLCTRLCONNIDLE;
+  }, 30000));
+  EXPECT_EQ(3, sys.simCount("RX", "upload-request"));
+  EXPECT_EQ(200u, uploaded(sys).size());
+}
