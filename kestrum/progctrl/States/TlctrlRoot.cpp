@@ -138,8 +138,9 @@ void TlctrlRoot::frmStatusInfo(const char* text, bool alarm) {
       field->show();
     }
   }
-  // Unattended runs have nobody looking at the window.
-  if (RevPackDb::CMDL_UPGRADE || FrmKestrumImpl::CMDL_PROGRAM)
+  // Unattended runs have nobody looking at the window; otherwise the line
+  // comes at trace level HIGH, for remote diagnosis.
+  if (RevPackDb::CMDL_UPGRADE || FrmKestrumImpl::CMDL_PROGRAM || (debugLevel() & DBG_HIGH))
     BDiag::print(std::string("Status Info: ") + text);
 }
 

@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "E2eHarness.h"
+
+// The whole program against the simulator.
+
+namespace {
+
+std::string entry(int n) {
+  if (n == 10) return "TL8888GM-ED|";
+  if (n == 20) return "STD|";
+  if (n == 3) return "c:\\tolvan|31";
+  return "Naam" + std::to_string(n) + "|06" + std::to_string(20000000 + n);
+}
+
+const auto npos = std::string::npos;
+
+}  // namespace
+
+TEST(KestrumE2e, ConnectedDeviceShowsVerbondenWithoutWaitingForTheTimer) {
+  E2E_SKIP_WITHOUT_DISPLAY();
+  E2eRun run;
+  run.start();
+  ASSERT_TRUE(run.console.command("Tlctrl lvl all"));
+  size_t connected = run.console.waitFor("-->TlctrlConnected::onEntry mod=10 cmp=12 sig=54", 8000);
+  ASSERT_NE(npos, connected) << run.console.text();
+  EXPECT_NE(npos, run.console.waitFor("Status Info: Verbonden", 3000, connected));
+  // The first status request was answered; the 2-second timer never fired.
+  EXPECT_EQ(1, run.simCount("RX", "status-request"));
+}
+
+TEST(KestrumE2e, ProgramOptionProgramsTheDeviceAndExitsWithZero) {
+  E2E_SKIP_WITHOUT_DISPLAY();
+  std::string kvn = e2eKvn(entry);
+  E2eRun run({"--out", "@out.kvn"}, {{"file.kvn", kvn}});
+  run.start({"-program", "file.kvn"});
+  EXPECT_EQ(0, run.proc().waitExit(30000)) << run.console.text();
+  EXPECT_EQ(kvn, e2eRead(run.path("out.kvn")));
+  EXPECT_NE(npos, run.console.text().find("Status Info: Programmeren #200 gereed."));
+  EXPECT_EQ(1, run.simCount("RX", "upload-request"));
+  EXPECT_EQ(1, run.simCount("RX", "upload-end"));
+}
+
+TEST(KestrumE2e, ProgramOptionExitsWithOneWhenTheDeviceFallsSilent) {
+  E2E_SKIP_WITHOUT_DISPLAY();
+  E2eRun run({"--out", "@out.kvn", "--baud", "9600"}, {{"file.kvn", e2eKvn(entry)}});
+  run.start({"-program", "file.kvn"});
+  ASSERT_NE(npos, run.console.waitFor("Status Info: Programmeren #20 gereed.", 20000)) << run.console.text();
+  run.sim().command("silent on");
+  auto t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(1, run.proc().waitExit(20000)) << run.console.text();
+  EXPECT_GT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(8));
+  EXPECT_EQ(0, run.simCount("RX", "upload-end"));
+  EXPECT_EQ(1, run.simCount("RX", "upload-request"));
+}
+
+TEST(KestrumE2e, StatusByteErrorsAlertOnceInteractively) {
+  E2E_SKIP_WITHOUT_DISPLAY();
+  E2eRun run({"--status-byte", "5"});
+  run.start();
+  ASSERT_NE(npos, run.console.waitFor("-->TlctrlConnected::onEntry", 8000)) << run.console.text();
+  // Several status answers later there is still one alert.
+  ASSERT_NE(npos, run.console.waitFor("Dialog: ALERT", 3000));
+  while (run.simCount("TX", "status-info") < 4) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  std::vector<std::string> d = run.dialogs();
+  ASSERT_EQ(1u, d.size());
+  EXPECT_EQ("ALERT Attentie!! Volgende Fouten gedetecteerd:\\n1. Tolvan fout, ( Algemeen )\\n"
+            "3. Tolvan fout, ( Ongeldige PIN )\\n",
+            d[0]);
+}
+
+TEST(KestrumE2e, StatusByteErrorsGiveNoAlertWhenProgrammingFromTheCommandLine) {
+  E2E_SKIP_WITHOUT_DISPLAY();
+  E2eRun run({"--status-byte", "5"}, {{"file.kvn", e2eKvn(entry)}});
+  run.start({"-program", "file.kvn"});
+  EXPECT_EQ(0, run.proc().waitExit(30000)) << run.console.text();
+  EXPECT_TRUE(run.dialogs().empty());
+}
+
+TEST(KestrumE2e, PortThatCannotBeOpenedIsShownAtOnce) {
+  E2E_SKIP_WITHOUT_DISPLAY();
+  E2eRun run({}, {}, "/nonexistent/ttyKestrum");
+  run.start();
+  ASSERT_TRUE(run.console.command("Tlctrl lvl all"));
+  auto t0 = std::chrono::steady_clock::now();
+  EXPECT_NE(npos, run.console.waitFor("Status Info: COM poort niet beschikbaar", 3000)) << run.console.text();
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(2500));
+}
+
+TEST(KestrumE2e, DeviceSilentWhileIdleIsLostAndFoundAgain) {
+  E2E_SKIP_WITHOUT_DISPLAY();
+  E2eRun run;
+  run.start();
+  ASSERT_TRUE(run.console.command("Tlctrl lvl all"));
+  ASSERT_NE(npos, run.console.waitFor("Status Info: Verbonden", 8000)) << run.console.text();
+  run.sim().command("silent on");
+  size_t from = run.console.text().size();
+  auto t0 = std::chrono::steady_clock::now();
+  size_t lost = run.console.waitFor("Status Info: Tolvan niet aangesloten", 13000, from);
+  ASSERT_NE(npos, lost);
+  EXPECT_GT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(8500));
+  // Refreshed every second.
+  ASSERT_NE(npos, run.console.waitFor("Status Info: Tolvan niet aangesloten", 1600, lost + 10));
+  run.sim().command("silent off");
+  from = run.console.text().size();
+  t0 = std::chrono::steady_clock::now();
+  ASSERT_NE(npos, run.console.waitFor("Status Info: Verbonden", 3000, from));
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1600));
+}
