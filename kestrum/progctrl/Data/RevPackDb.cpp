@@ -965,6 +965,13 @@ bool RevPackDb::createDb(const char* binDir) {
     B_EXCEPTION("Cannot write " << scratch << ": " << _store.error());
     return false;
   }
+  // The toolkit does not report a failed write (a full disk, a size limit):
+  // read the result back before it gets a valid name.
+  if (!verifyPack(scratch, added)) {
+    B_EXCEPTION("Revpack " << scratch << " was not written completely");
+    fs::remove(scratch, ec);
+    return false;
+  }
   uint16_t sum = readCheckSum(scratch.c_str());
   std::string target = format("%s/%s[%04x].rpa", APPLICATION, packName.c_str(), sum);
   trace(format("mv %s %s", scratch.c_str(), target.c_str()));
@@ -977,6 +984,25 @@ bool RevPackDb::createDb(const char* binDir) {
   ok = checkCheckSum(target.c_str(), true);
   if (!ok) alert(gettext("Create Db Invalid Checksum", 0));
   setRpaFiles();
+  return ok;
+}
+
+bool RevPackDb::verifyPack(const std::string& file, int nrBins) {
+  bool ok = selectDb(file.c_str(), ".");
+  int version = 0;
+  if (ok) _gen->get(DB_VERSION, version, 0);
+  ok = ok && version == DB_VERSION_NR && _binList->entries() == nrBins && _hwSwList->entries() > 0;
+  for (int i = 0; ok && i < _binList->entries(); ++i) {
+    std::string bin = _binList->entry(i);
+    int size = -1, kvnSize = -1;
+    getEntry(bin.c_str(), BIN_SIZE, size);
+    ok = entryBytes(bin.c_str(), BIN_DATA) == size;
+    if (ok && entryExist(bin.c_str(), KVN_FILE)) {
+      getEntry(bin.c_str(), KVN_SIZE, kvnSize);
+      ok = entryBytes(bin.c_str(), KVN_DATA) == kvnSize;
+    }
+  }
+  closeDb();
   return ok;
 }
 

@@ -213,6 +213,8 @@ private:
   bool typeRowAllows(const char* actType, const char* binType);
   std::string replaceQuorelByCustomType(const char* name);
   void loadTypeNames();
+  // Reads a built pack back: every bin's data as long as its size says.
+  bool verifyPack(const std::string& file, int nrBins);
   bool addBinGroup(const std::string& dir, const std::string& file, bool boot, const std::string& kvn);
 
   TlctrlRoot* _root;
