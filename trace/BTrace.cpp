@@ -216,10 +216,13 @@ bool BTrace::disconnectDebugStream() {
 void BTrace::dbgPrint(const std::string& text, bool stamp, bool newLine, bool) { BDiag::print(text, stamp, newLine); }
 
 void BTrace::dbgPrintf(const char* format, ...) {
-  va_list ap;
-  va_start(ap, format);
-  vsnprintf(_dbgbuff, DBG_BUFF_SIZE, format ? format : "", ap);
-  va_end(ap);
+  _dbgbuff[0] = '\0';
+  if (format) {
+    va_list ap;
+    va_start(ap, format);
+    vsnprintf(_dbgbuff, DBG_BUFF_SIZE, format, ap);
+    va_end(ap);
+  }
   // The buffer may be the argument itself: print a copy.
   std::string text(_dbgbuff);
   dbgPrint(text);

@@ -553,3 +553,44 @@ TEST_F(BTraceTest, RemoteConsoleCarriesTraceLinesAndCommands) {
   EXPECT_TRUE(until([&] { return drv->debugLevel() == 0; }, [] { BTrace::parseDebugStream(); }));
   BTrace::disconnectDebugStream();
 }
+
+TEST_F(BTraceTest, MissingVaskRowIsReportedAndRegistrationGoesOn) {
+  BTrace::ConfigTable* vask = BTrace::findComponent("vask");
+  ASSERT_NE(vask, nullptr);
+  vask->compCode = "elsewhere";
+  cap.clear();
+  TRoot* drv = enter("Tlcdrv", 10, 10);
+  vask->compCode = "vask";
+  EXPECT_TRUE(std::regex_search(
+      cap.remote, std::regex("^cpp/BTrace [0-9]+\nAssertion failed: vaskCfgTbl != NULL \"vask\" entry not in debug table\n")))
+      << cap.remote;
+  EXPECT_EQ(BTrace::findComponent(10, 10)->instances, std::vector<BRootState*>{drv});
+  EXPECT_TRUE(vask->instances.empty() || vask->instances.back() != drv);
+}
+
+TEST_F(BTraceTest, GarbageCommandsAreHandledWithoutHarm) {
+  TRoot* drv = enter("Tlcdrv", 10, 10);
+  enter("Tlprot", 10, 12);
+  const char* vocabulary[] = {"lvl", "rert", "vask", "ssm", "-name", "-instname", "-mod", "-cmp", "off", "on",
+                              "all", "Tlcdrv", "Tlprot", "que", "byps", "null", "\"", "\"\"", "#", "help", "bnd",
+                              "-help", "10", "99999999999", "-1", "\t", "\r", "xx", "prt", "queue", "prio"};
+  const size_t n = sizeof vocabulary / sizeof vocabulary[0];
+  uint32_t seed = 12345;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+  for (int i = 0; i < 1500; ++i) {
+    std::string c;
+    int words = int(next() >> 16) % 12;
+    for (int w = 0; w < words; ++w) {
+      if (next() % 7 == 0) c += char(1 + (next() >> 16) % 255);
+      c += vocabulary[(next() >> 16) % n];
+      c += (next() % 5 == 0) ? "" : " ";
+    }
+    cap.clear();
+    cmd(c);
+  }
+  cmd("all rert none");
+  cmd("Tlcdrv rert none");
+  cmd("Tlprot rert none");
+  cmd("Tlcdrv lvl off");
+  EXPECT_EQ(drv->debugLevel(), 0);
+}

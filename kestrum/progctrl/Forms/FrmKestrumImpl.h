@@ -56,6 +56,10 @@ public:
   // "Afsluiten" and the window's close button: the main loop ends.
   void shutdown();
 
+  FrmKestrum* frame() const { return _frame; }
+  TlctrlRoot* root() const { return _root; }
+  void configInit(ConfigInit* configInit) { _configInit = configInit; }
+  ConfigInit* configInit() const { return _configInit; }
   void settingBin(SettingBin* settingBin) { _settingBin = settingBin; }
   SettingBin* settingBin() const { return _settingBin; }
   void configInit(ConfigInit* configInit) { _configInit = configInit; }

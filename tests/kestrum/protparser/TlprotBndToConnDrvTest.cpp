@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "DiagCapture.h"
 #include "LinkHarness.h"
+#include "Serial.h"
 #include "TlWire.h"
+#include "TlcdrvRoot.h"
 #include "TlprotAckEvt.h"
 #include "TlprotBndToConnDrv.h"
 #include "TlprotBootLoadData.h"
@@ -289,9 +294,13 @@ TEST_F(ParserTest, SynchronisationResetRecoversAStuckReader) {
   // A frame head that announces 127 data bytes which never come.
   pty.send({0x01, 0x04, 0x7F, 0x02});
   sys.run(50);
+  // Each suspicious byte must reach the reader as a chunk of its own: wait
+  // until it is waiting at the port before the driver may read it.
   for (int i = 0; i < 5; ++i) {
     pty.send({0x06});
-    sys.run(50);
+    for (int t = 0; t < 2000 && TlcdrvRoot::serial()->getNbrOfBytes() < 1; ++t)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    sys.run(20);
   }
   EXPECT_EQ(reportCount(), 0u);
   device(kEntry7);

@@ -1,0 +1,202 @@
+// The kestrum executable: command line, start-up, the one loop of the
+// process, and shutdown with the exit code.
+#include <FL/Fl.H>
+#include <FL/filename.H>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "BScheduler.h"
+#include "BSystem.h"
+#include "BTrace.h"
+#include "FrmKestrumImpl.h"
+#include "Main.h"
+#include "RevPackDb.h"
+#include "SwVersion.h"
+#include "TlcdrvRoot.h"
+
+namespace {
+
+volatile sig_atomic_t g_stopRequested = 0;
+
+void onStopSignal(int) { g_stopRequested = 1; }
+
+void trace(const std::string& text) { BTrace::dbgPrint(text.c_str(), true, true, false); }
+
+void printUsage(const char* prog) {
+  const std::string hashes(79, '#');
+  const std::string indent(16, ' ');
+  puts(hashes.c_str());
+  printf("# Usage: %s", prog);
+  printf("\n#  %s\n", "-cmdl_crtrpa,   Create RevPack database via Kestrum command line");
+  printf("#  %s\n", "-bindir,        Directory where binfiles are stored");
+  printf("#  %s\n", (indent + "e.g. \"kestrum -cmdl_crtrpa -bindir <directory>\"").c_str());
+  printf("#  %s\n", "-createrevpack, Create RevPack database via Kestrum gui");
+  printf("#  %s\n", "-nohwcheck,     No check on hardware revision.");
+  printf("\n#  %s\n", "-upgrade,       Sofware upgrade via the commandline.");
+  printf("#  %s\n", (indent + "e.g. -upgrade -revpack <rpa> -binfile <xx.bin>").c_str());
+  printf("#  %s\n", "-revpack,       RevPack database which is stored in ./RevPacks");
+  printf("#  %s\n", (indent + "e.g. -revpack TL-xxx[yyy] (No ./RevPacks/, *.rpa included)").c_str());
+  printf("#  %s\n", (std::string(42, ' ') + std::string(32, '^')).c_str());
+  printf("#  %s\n", "-binfile,       Binfile containing the desired sofware version");
+  printf("#  %s\n", "-program,       Program settings via command line");
+  printf("#  %s\n", (indent + "e.g. \"kestrum -program <\"C:\\xx yy\\file.kvn\">\"").c_str());
+  puts(hashes.c_str());
+}
+
+bool isReadableFile(const char* name) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(name, ec)) return false;
+  FILE* f = fopen(name, "r");
+  if (!f) return false;
+  fclose(f);
+  return true;
+}
+
+// A port, a number of the debug console: a non-number reads as 0 (off).
+int readPort(const char* text) {
+  char* end = nullptr;
+  errno = 0;
+  long v = strtol(text, &end, 10);
+  if (errno || end == text || v <= 0 || v > 65535) return 0;
+  return static_cast<int>(v);
+}
+
+// A revision pack given as an argument is copied into RevPacks beside the
+// program, and the program works in its own directory from then on.
+void takeRevPackArgument(char** argv, int i) {
+  static char* dir = nullptr;
+  if (!dir) dir = filename_dir(argv[0]);  // once: it cuts argv[0] in place
+  Main::_refPackFile = fl_filename_name(argv[i]);
+  char cmd[256];
+  snprintf(cmd, sizeof cmd, "mkdir \"%s\\RevPacks\"", dir);
+  trace(cmd);
+  std::filesystem::path packs = std::filesystem::path(dir) / "RevPacks";
+  std::error_code ec;
+  std::filesystem::create_directories(packs, ec);
+  if (ec) trace(std::string("mkdir failed: ") + ec.message());
+  snprintf(cmd, sizeof cmd, "copy \"%s\" \"%s\\RevPacks\\%s\"", argv[i], dir, Main::_refPackFile);
+  trace(cmd);
+  std::filesystem::path target = packs / Main::_refPackFile;
+  if (!std::filesystem::equivalent(argv[i], target, ec))
+    std::filesystem::copy_file(argv[i], target, std::filesystem::copy_options::overwrite_existing, ec);
+  if (ec) trace(std::string("copy failed: ") + ec.message());
+  if (chdir(dir) != 0) trace(std::string("cannot change to ") + dir + ": " + strerror(errno));
+}
+
+// Takes the value(s) of an option; false (with a warning) when they are missing.
+bool haveValues(int argc, int i, int n, const char* option) {
+  if (i + n < argc) return true;
+  fprintf(stderr, "kestrum: option %s needs %d value%s; ignored\n", option, n, n > 1 ? "s" : "");
+  return false;
+}
+
+void scanArguments(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    char line[300];
+    snprintf(line, sizeof line, "i:%d argv:%s", i, argv[i]);
+    trace(line);
+    if (isReadableFile(argv[i])) {
+      trace(std::string("Opening file:") + argv[i]);
+      if (strcmp(fl_filename_ext(argv[i]), ".rpa") == 0) takeRevPackArgument(argv, i);
+      continue;
+    }
+    const char* a = argv[i];
+    if (!strcmp(a, "-cmdl_crtrpa")) {
+      RevPackDb::CMDL_CREATE_REVPACK = true;
+    } else if (!strcmp(a, "-bindir")) {
+      if (haveValues(argc, i, 1, a)) RevPackDb::CMDL_BINDIR = argv[++i];
+    } else if (!strcmp(a, "-createrevpack")) {
+      FrmKestrumImpl::CREATE_REVPACK = true;
+    } else if (!strcmp(a, "-produpgr")) {
+      // accepted for compatibility; no effect
+    } else if (!strcmp(a, "-nohwcheck")) {
+      RevPackDb::CHECK_HARDWARE = false;
+    } else if (!strcmp(a, "-upgrade")) {
+      RevPackDb::CMDL_UPGRADE = true;
+    } else if (!strcmp(a, "-revpack")) {
+      if (haveValues(argc, i, 1, a)) RevPackDb::CMDL_REVPACK = argv[++i];
+    } else if (!strcmp(a, "-binfile")) {
+      if (haveValues(argc, i, 1, a)) RevPackDb::CMDL_BINFILE = argv[++i];
+    } else if (!strcmp(a, "-program")) {
+      if (haveValues(argc, i, 1, a)) FrmKestrumImpl::PROG_FILE_KVN = argv[++i];
+    } else if (!strcmp(a, "-remdbg")) {
+      if (haveValues(argc, i, 2, a)) {
+        Main::_dbgAddr = argv[i + 1];
+        Main::_dbgPort = readPort(argv[i + 2]);
+        i += 2;
+      } else {
+        i = argc;  // "-remdbg host" alone: nothing left to scan
+      }
+    }
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  char mutexId[256];
+  snprintf(mutexId, sizeof mutexId, "Vask_%s_MutexId", Sw_VERSION);
+  BMainState::mutexId(mutexId);
+
+  if (argc == 2 && strstr(argv[1], "help")) {
+    printUsage(argv[0]);
+    fflush(stdout);
+    return 0;
+  }
+
+  scanArguments(argc, argv);
+
+  struct sigaction sa;
+  memset(&sa, 0, sizeof sa);
+  sa.sa_handler = onStopSignal;
+  sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGINT, &sa, nullptr);
+
+  Main* mainState = new Main();
+  mainState->startup();
+  if (BScheduler::systemStatus() == BScheduler::SYSTEM_TERMINATING && !mainState->isInitialised()) {
+    long pid = BSystem::lockHolder(mutexId);
+    fprintf(stderr, "kestrum: another instance of Kestrum %s is running (lock %s%s%s); not started\n", Sw_VERSION,
+            BSystem::lockPath(mutexId).c_str(), pid ? ", pid " : "", pid ? std::to_string(pid).c_str() : "");
+    while (!BScheduler::terminated()) BScheduler::step();
+    delete mainState;
+    return 2;
+  }
+
+  BTrace::processCommandsFile("lvl");
+
+  while (!Main::_shutdown) {
+    if (g_stopRequested) {
+      Main::_shutdown = true;
+      break;
+    }
+    TlcdrvRoot::readCom();
+    BScheduler::SystemStatus status;
+    do {
+      BScheduler::step();
+      BTrace::parseDebugStream();
+      status = BScheduler::systemStatus();
+    } while (status != BScheduler::SYSTEM_SLEEPING && status != BScheduler::SYSTEM_TERMINATED);
+    if (Main::_shutdown) break;
+    Fl::wait(0.01);
+  }
+
+  // A command-line programming run is not started again once shutdown began.
+  FrmKestrumImpl::CMDL_PROGRAM = false;
+  trace("Main: entering Shutdown ... ");
+  mainState->shutdown();
+  while (!BScheduler::terminated()) BScheduler::step();
+  delete mainState;
+  trace("Exit code:" + std::to_string(Main::_exitCode));
+  return Main::_exitCode;
+}

@@ -1,0 +1,212 @@
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <thread>
+
+#include "ChildProcess.h"
+#include "Main.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kBinary = KESTRUM_BINARY_DIR "/main/kestrum";
+const char* kLockName = "Vask_KR-2.18_MutexId.lock";
+
+// The usage text, row by row as the program writes it.
+std::string expectedUsage(const std::string& prog) {
+  std::string h(79, '#'), in(16, ' ');
+  return h + "\n" + "# Usage: " + prog +
+         "\n#  -cmdl_crtrpa,   Create RevPack database via Kestrum command line\n"
+         "#  -bindir,        Directory where binfiles are stored\n"
+         "#  " + in + "e.g. \"kestrum -cmdl_crtrpa -bindir <directory>\"\n"
+         "#  -createrevpack, Create RevPack database via Kestrum gui\n"
+         "#  -nohwcheck,     No check on hardware revision.\n"
+         "\n#  -upgrade,       Sofware upgrade via the commandline.\n"
+         "#  " + in + "e.g. -upgrade -revpack <rpa> -binfile <xx.bin>\n"
+         "#  -revpack,       RevPack database which is stored in ./RevPacks\n"
+         "#  " + in + "e.g. -revpack TL-xxx[yyy] (No ./RevPacks/, *.rpa included)\n"
+         "#  " + std::string(42, ' ') + std::string(32, '^') + "\n"
+         "#  -binfile,       Binfile containing the desired sofware version\n"
+         "#  -program,       Program settings via command line\n"
+         "#  " + in + "e.g. \"kestrum -program <\"C:\\xx yy\\file.kvn\">\"\n" + h + "\n";
+}
+
+// A listening socket on 127.0.0.1 with a free port.
+struct Listener {
+  Listener() {
+    fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    listen(fd, 1);
+    socklen_t len = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    port = ntohs(a.sin_port);
+  }
+  ~Listener() {
+    if (conn >= 0) close(conn);
+    close(fd);
+  }
+  bool accept(int timeoutMs) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, timeoutMs) <= 0) return false;
+    conn = ::accept(fd, nullptr, nullptr);
+    return conn >= 0;
+  }
+  // Reads until the text has arrived.
+  bool readUntil(const std::string& text, int timeoutMs = 20000) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (received.find(text) == std::string::npos) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      pollfd p{conn, POLLIN, 0};
+      if (poll(&p, 1, 100) <= 0) continue;
+      char buf[4096];
+      ssize_t n = read(conn, buf, sizeof buf);
+      if (n <= 0) return received.find(text) != std::string::npos;
+      received.append(buf, n);
+    }
+    return true;
+  }
+  void send(const std::string& s) { (void)!write(conn, s.data(), s.size()); }
+  int fd = -1, conn = -1, port = 0;
+  std::string received;
+};
+
+// Every run gets its own runtime directory (so its own instance lock) and
+// its own working directory.
+class KestrumRun : public ::testing::Test {
+protected:
+  std::vector<std::pair<std::string, std::string>> env() {
+    return {{"XDG_RUNTIME_DIR", runtime.path()}, {"DISPLAY", ""}};
+  }
+  std::unique_ptr<ChildProcess> start(std::vector<std::string> args, const std::string& prog = kBinary) {
+    args.insert(args.begin(), prog);
+    return std::make_unique<ChildProcess>(args, env(), work.path());
+  }
+  bool waitForLock(int timeoutMs = 20000) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+      if (fs::exists(runtime.path() + "/" + kLockName)) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
+  TempDir runtime, work;
+};
+
+}  // namespace
+
+TEST_F(KestrumRun, HelpInAnySpellingPrintsTheUsageExactly) {
+  for (const char* word : {"help", "--help", "/help"}) {
+    auto p = start({word});
+    EXPECT_EQ(p->waitExit(), 0) << word;
+    EXPECT_EQ(p->out(), expectedUsage(kBinary)) << word;
+  }
+}
+
+TEST_F(KestrumRun, HelpWithAnotherArgumentStartsTheProgram) {
+  auto p = start({"help", "x"});
+  ASSERT_TRUE(waitForLock());
+  p->signal(SIGTERM);
+  EXPECT_EQ(p->waitExit(), 0);
+  EXPECT_EQ(p->out().find("# Usage:"), std::string::npos);
+  EXPECT_FALSE(fs::exists(runtime.path() + "/" + kLockName));  // released at exit
+}
+
+TEST_F(KestrumRun, SecondInstanceIsRefusedWithCode2) {
+  auto first = start({});
+  ASSERT_TRUE(waitForLock());
+  auto second = start({});
+  EXPECT_EQ(second->waitExit(), 2);
+  EXPECT_NE(second->err().find("another instance"), std::string::npos) << second->err();
+  EXPECT_NE(second->err().find(kLockName), std::string::npos) << second->err();
+  first->signal(SIGINT);
+  EXPECT_EQ(first->waitExit(), 0);
+}
+
+TEST_F(KestrumRun, RemoteDebugConsoleGetsTraceLinesAndRunsCommands) {
+  Listener l;
+  auto p = start({"-remdbg", "127.0.0.1", std::to_string(l.port)});
+  ASSERT_TRUE(l.accept(20000));
+  l.send("help\r\n");
+  ASSERT_TRUE(l.readUntil("Currently supported components:")) << l.received;
+  EXPECT_TRUE(std::regex_search(l.received, std::regex(R"(\d{4}/\d\d/\d\d/\d\d:\d\d:\d\d;Processes the trace debug string\.)")))
+      << l.received;
+  EXPECT_NE(l.received.find("\"Tlctrl\""), std::string::npos);
+  p->signal(SIGTERM);
+  EXPECT_EQ(p->waitExit(), 0);
+  EXPECT_TRUE(l.readUntil("Exit code:0", 5000)) << l.received;
+}
+
+TEST_F(KestrumRun, RemoteDebugWithoutAUsablePortStaysOff) {
+  Listener l;
+  auto p = start({"-remdbg", "127.0.0.1", "abc"});
+  ASSERT_TRUE(waitForLock());
+  EXPECT_FALSE(l.accept(1500));
+  p->signal(SIGTERM);
+  EXPECT_EQ(p->waitExit(), 0);
+  auto q = start({"-remdbg", "127.0.0.1", "0"});
+  ASSERT_TRUE(waitForLock());
+  EXPECT_FALSE(l.accept(500));
+  q->signal(SIGTERM);
+  EXPECT_EQ(q->waitExit(), 0);
+}
+
+TEST_F(KestrumRun, MissingOptionValuesAreIgnoredWithAWarning) {
+  auto p = start({"-remdbg", "127.0.0.1"});
+  ASSERT_TRUE(waitForLock());
+  p->signal(SIGTERM);
+  EXPECT_EQ(p->waitExit(), 0);
+  EXPECT_NE(p->err().find("option -remdbg needs 2 values; ignored"), std::string::npos) << p->err();
+}
+
+TEST_F(KestrumRun, AnExistingFileIsNeverTakenAsAnOption) {
+  Listener l;
+  std::ofstream(work.path() + "/-remdbg") << "x";
+  auto p = start({"-remdbg", "127.0.0.1", std::to_string(l.port)});
+  ASSERT_TRUE(waitForLock());
+  EXPECT_FALSE(l.accept(1500));
+  p->signal(SIGTERM);
+  EXPECT_EQ(p->waitExit(), 0);
+}
+
+TEST_F(KestrumRun, RevisionPackArgumentIsCopiedBesideTheProgram) {
+  TempDir progDir;
+  std::string prog = progDir.path() + "/kestrum";
+  fs::create_symlink(kBinary, prog);
+  std::ofstream(work.path() + "/TL6.12[00ab].rpa") << "[.]\n";
+  std::ofstream(work.path() + "/UPPER.RPA") << "[.]\n";
+  auto p = start({"UPPER.RPA", "TL6.12[00ab].rpa"}, prog);
+  ASSERT_TRUE(waitForLock());
+  p->signal(SIGTERM);
+  EXPECT_EQ(p->waitExit(), 0);
+  EXPECT_TRUE(fs::exists(progDir.path() + "/RevPacks/TL6.12[00ab].rpa"));
+  EXPECT_FALSE(fs::exists(progDir.path() + "/RevPacks/UPPER.RPA"));
+  // The program worked in its own directory: the trace commands file is there.
+  EXPECT_TRUE(fs::exists(progDir.path() + "/dbgTraceCommands.txt"));
+}
+
+TEST(FilenameDir, CutsAfterTheDirectoryPart) {
+  char a[] = "/usr/local/bin/kestrum";
+  EXPECT_STREQ(filename_dir(a), "/usr/local/bin");
+  char b[] = "C:\\Program Files\\kestrum.exe";
+  EXPECT_STREQ(filename_dir(b), "C:\\Program Files");
+  char c[] = "kestrum";
+  EXPECT_STREQ(filename_dir(c), ".");
+  char d[] = "/kestrum";
+  EXPECT_STREQ(filename_dir(d), "/");
+  char e[] = "";
+  EXPECT_STREQ(filename_dir(e), ".");
+  EXPECT_EQ(filename_dir(nullptr), nullptr);
+}
