@@ -80,6 +80,13 @@ Fl_Output* output(int x, int y, int w, int h, const char* label) {
   return o;
 }
 
+// Dialogs open over the middle of the main window.
+void placeOver(Fl_Double_Window* dialog, const Fl_Double_Window* main) {
+  if (!main) return;
+  dialog->position(main->x() + (main->w() - dialog->w()) / 2,
+                   main->y() + (main->h() - dialog->h()) / 2);
+}
+
 // Deletes a dialog once the toolkit is done with the event that asked for it.
 void dropWindow(Fl_Double_Window*& w) {
   if (!w) return;
@@ -146,6 +153,8 @@ FrmKestrum::~FrmKestrum() {
   delete _crtRevPackWndw;
   delete _window;
   delete _frmImpl;
+  // Dialogs closed during the last events may still wait for deletion.
+  Fl::do_widget_deletion();
 }
 
 void FrmKestrum::makeWindow() {
@@ -270,6 +279,7 @@ void FrmKestrum::makeNewWindow() {
   _btNewOk = new Fl_Return_Button(210, 45, 70, 25, tr("OK"));
   _btNewOk->callback(cbNewOk, this);
   _btNewWindow->end();
+  placeOver(_btNewWindow, _window);
   Fl_Group::current(current);
 }
 
@@ -299,6 +309,7 @@ void FrmKestrum::makeOptionsWindow() {
   _btCrtRevPackWndw->callback(cbCrtRevPack, this);
   _btCrtRevPackWndw->hide();
   _btOptionsWindow->end();
+  placeOver(_btOptionsWindow, _window);
   Fl_Group::current(current);
 }
 
@@ -333,6 +344,7 @@ void FrmKestrum::makeCrtRevPackWndw() {
                     images().openImg);
   _btEditRestrictions->callback(cbEditRestrictions, this);
   _crtRevPackWndw->end();
+  placeOver(_crtRevPackWndw, _window);
   Fl_Group::current(current);
 }
 

@@ -23,6 +23,7 @@
 #include "Language.h"
 #include "SBTabs.h"
 #include "SettingBin.h"
+#include "SwVersion.h"
 #include "TlctrlBndToProt.h"
 #include "TlctrlDldReqEvt.h"
 #include "TlctrlRoot.h"
@@ -70,7 +71,6 @@ bool readableFile(const std::string& name) {
 }
 }  // namespace
 
-const char* const FrmKestrumImpl::Sw_VERSION = "KR-2.18";
 char* FrmKestrumImpl::PROG_FILE_KVN = g_noFile;
 bool FrmKestrumImpl::CMDL_PROGRAM = false;
 bool FrmKestrumImpl::CREATE_REVPACK = false;

@@ -21,8 +21,6 @@ public:
   // or null when cancelled. Replaceable so that the actions run unattended.
   typedef const char* (*Chooser)(const char* title, const char* pattern, const char* start);
 
-  static const char* const Sw_VERSION;
-
   FrmKestrumImpl(FrmKestrum* frame, TlctrlRoot* root);
   virtual ~FrmKestrumImpl();
 
@@ -56,10 +54,6 @@ public:
   // "Afsluiten" and the window's close button: the main loop ends.
   void shutdown();
 
-  FrmKestrum* frame() const { return _frame; }
-  TlctrlRoot* root() const { return _root; }
-  void configInit(ConfigInit* configInit) { _configInit = configInit; }
-  ConfigInit* configInit() const { return _configInit; }
   void settingBin(SettingBin* settingBin) { _settingBin = settingBin; }
   SettingBin* settingBin() const { return _settingBin; }
   void configInit(ConfigInit* configInit) { _configInit = configInit; }

@@ -24,6 +24,7 @@
 #include "SBEntry.h"
 #include "SBTabs.h"
 #include "SettingBin.h"
+#include "TlctrlRoot.h"
 #include "lib/Flu/Flu_Combo_List.h"
 #include "main/Main.h"
 
@@ -373,6 +374,9 @@ TEST_F(FrmKestrumTest, OptiesListsPortInUseFirstThenThePortsFound) {
   KesInputChoice* port = _frm->btOptComPort();
   ASSERT_NE(nullptr, port);
   EXPECT_STREQ("Opties", _frm->btOptionsWindow()->label());
+  EXPECT_EQ(293, _frm->btOptionsWindow()->w());
+  EXPECT_EQ(162, _frm->btOptionsWindow()->h());
+  EXPECT_EQ(_frm->window()->x() + (1057 - 293) / 2, _frm->btOptionsWindow()->x());
   ASSERT_EQ(3, port->size());
   EXPECT_STREQ((_dir->path + "/dev/ttyS7").c_str(), port->value());
   EXPECT_EQ(0, port->menuValue());
@@ -458,6 +462,17 @@ TEST_F(FrmKestrumTest, ClosingTheWindowEndsTheProgram) {
   EXPECT_TRUE(Main::_shutdown);
 }
 
+TEST_F(FrmKestrumTest, EscapeDoesNotEndTheProgram) {
+  Fl::e_keysym = FL_Escape;
+  Fl::e_text = const_cast<char*>("");
+  Fl::e_length = 0;
+  Fl::e_state = 0;
+  // The toolkit hands Escape to the window's callback, which ignores it.
+  EXPECT_EQ(1, Fl::handle(FL_KEYBOARD, _frm->window()));
+  EXPECT_FALSE(Main::_shutdown);
+  EXPECT_TRUE(_frm->window()->shown());
+}
+
 TEST_F(FrmKestrumTest, UpgradeCheckFailsWithoutRevisionPacks) {
   DiagCapture diag;
   EXPECT_FALSE(_impl->checkTypeHwVers());
@@ -472,4 +487,31 @@ TEST_F(FrmKestrumTest, RemovingTheFormUnlinksTheFields) {
   _frm->removeSettingEdit();
   EXPECT_EQ(0, sheets());
   EXPECT_EQ(nullptr, _sb->getEntry(1)->sbEntryT);
+}
+
+namespace {
+TlctrlRoot* g_root = nullptr;
+std::vector<bool> g_armedWhileChoosing;
+const char* chooseAndLookAtLifeCheck(const char*, const char*, const char*) {
+  g_armedWhileChoosing.push_back(g_root->isArmedLifeCkTimeout());
+  return nullptr;
+}
+}  // namespace
+
+TEST_F(FrmKestrumTest, ChoosersRunWithTheLifeCheckStoppedAndRearmItAfter) {
+  TlctrlRoot root;
+  g_root = &root;
+  g_armedWhileChoosing.clear();
+  FrmKestrum frm(&root, _sb);
+  FrmKestrumImpl::fileChooser(chooseAndLookAtLifeCheck);
+  root.startLifeCkTimeout();
+  ASSERT_TRUE(root.isArmedLifeCkTimeout());
+  frm.frmImpl()->btOpenSb();
+  EXPECT_TRUE(root.isArmedLifeCkTimeout());
+  frm.frmImpl()->btStoreSb();
+  EXPECT_TRUE(root.isArmedLifeCkTimeout());
+  root.stopLifeCkTimeout();
+  frm.frmImpl()->btOpenSb();
+  EXPECT_FALSE(root.isArmedLifeCkTimeout());
+  EXPECT_EQ((std::vector<bool>{false, false, false}), g_armedWhileChoosing);
 }
