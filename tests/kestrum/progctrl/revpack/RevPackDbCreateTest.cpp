@@ -236,3 +236,15 @@ TEST_F(RevPackTest, PackNamedOnlyRpaIsDeletedByTheListing) {
   EXPECT_STREQ("TLa[0000].rpa", rp.rpaFile(0));
   EXPECT_TRUE(rp.exist());
 }
+
+TEST_F(RevPackTest, SumFromTheMarkerOnCountsBytesAsSigned) {
+  fs::create_directory("RevPacks");
+  // "[.]" adds 0xe6; 0xc5 is -59 as a signed byte: 0xab in all. What comes
+  // before the marker does not count.
+  writeFile("RevPacks/TLs[00ab].rpa", std::string("head\n[.]\xc5", 9));
+  RevPackDb rp(nullptr);
+  EXPECT_EQ(0xab, rp.readCheckSum("RevPacks/TLs[00ab].rpa"));
+  EXPECT_TRUE(rp.checkCheckSum("TLs[00ab].rpa", false));
+  EXPECT_TRUE(rp.checkCheckSum("RevPacks/TLs[00ab].rpa", true));
+  EXPECT_TRUE(dialogs.alerts.empty());
+}
