@@ -204,6 +204,32 @@ public:
     }
     return n;
   }
+  // Clicks at (x, y) inside the main window (xdotool); false when the
+  // window did not appear.
+  bool click(int x, int y) {
+    if (_window.empty() && _proc) {
+      // Other tests' windows may share the display: only this program's.
+      ChildProcess search({"/usr/bin/xdotool", "search", "--sync", "--onlyvisible", "--pid",
+                           std::to_string(_proc->pid()), "--name", "Tolvan Programmeer Omgeving"});
+      if (search.waitExit(15000) != 0) return false;
+      std::vector<std::string> ids = e2eLines(search.out());
+      if (ids.empty()) return false;
+      _window = ids[0];
+    }
+    if (_window.empty()) return false;
+    ChildProcess c({"/usr/bin/xdotool", "mousemove", "--window", _window, std::to_string(x), std::to_string(y),
+                    "click", "1"});
+    return c.waitExit(10000) == 0;
+  }
+  static bool haveXdotool() { return access("/usr/bin/xdotool", X_OK) == 0; }
+  bool waitSim(const std::string& dir, const std::string& what, int count, int ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (simCount(dir, what) < count) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+  }
   std::vector<std::string> dialogs() { return e2eLines(e2eRead(path("dialogs.log"))); }
 
   DebugConsole console;
@@ -212,6 +238,7 @@ private:
   TempDir _dir;
   std::unique_ptr<SimProcess> _sim;
   std::unique_ptr<ChildProcess> _proc;
+  std::string _window;
 };
 
 #define E2E_SKIP_WITHOUT_DISPLAY() \

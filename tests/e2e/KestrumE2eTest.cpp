@@ -109,3 +109,25 @@ TEST(KestrumE2e, DeviceSilentWhileIdleIsLostAndFoundAgain) {
   ASSERT_NE(npos, run.console.waitFor("Status Info: Verbonden", 3000, from));
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1600));
 }
+
+TEST(KestrumE2e, FetchAndProgramThroughTheWindowButtons) {
+  E2E_SKIP_WITHOUT_DISPLAY();
+  if (!E2eRun::haveXdotool()) GTEST_SKIP() << "no xdotool";
+  std::string kvn = e2eKvn(entry);
+  E2eRun run({"--kvn", "@device.kvn", "--out", "@out.kvn"}, {{"device.kvn", kvn}});
+  run.start();
+  ASSERT_TRUE(run.console.command("Tlctrl lvl all"));
+  ASSERT_NE(npos, run.console.waitFor("Status Info: Verbonden", 8000)) << run.console.text();
+  // Where the main window has its "Ophalen" and "Programmeren" buttons.
+  ASSERT_TRUE(run.click(445, 37));
+  size_t fetched = run.console.waitFor("Status Info: Ophalen #200 gereed.", 15000);
+  ASSERT_NE(npos, fetched) << run.console.text();
+  EXPECT_NE(npos, run.console.text().find("Status Info: Ophalen #1 gereed."));
+  ASSERT_NE(npos, run.console.waitFor("Status Info: Verbonden", 3000, fetched));
+  ASSERT_TRUE(run.click(330, 37));
+  ASSERT_TRUE(run.waitSim("RX", "upload-end", 1, 15000)) << run.console.text();
+  EXPECT_NE(npos, run.console.text().find("Status Info: Programmeren #200 gereed."));
+  // What was fetched went back unchanged.
+  EXPECT_EQ(kvn, e2eRead(run.path("out.kvn")));
+  EXPECT_TRUE(run.dialogs().empty());
+}

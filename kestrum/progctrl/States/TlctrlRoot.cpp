@@ -228,6 +228,10 @@ void TlctrlRoot::sbEntry(const TlprotSeeEvt* e) {
     _tolSettingBin->setEntry(e->entryNr(), e->f1data(), e->f2data(), true, SBEntry::INVALID_TYPE);
 }
 
+SettingBin::SettingEntry* TlctrlRoot::sbGetEntry(uint8_t nr) {
+  return _tolSettingBin ? _tolSettingBin->getEntry(nr) : nullptr;
+}
+
 bool TlctrlRoot::sbValidEntry(uint8_t nr) { return _tolSettingBin && _tolSettingBin->validEntry(nr); }
 
 bool TlctrlRoot::sbCheckTolTypes() { return _tolSettingBin && _tolSettingBin->checkTolTypes(); }

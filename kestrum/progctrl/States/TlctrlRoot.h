@@ -5,11 +5,11 @@
 #include <string>
 
 #include "BRootState.h"
+#include "SettingBin.h"
 
 class BTimer;
 class FrmKestrum;
 class FrmKestrumImpl;
-class SettingBin;
 class ConfigInit;
 class RevPackDb;
 class TlctrlBndToProt;
@@ -111,6 +111,7 @@ public:
   // Settings store operations.
   void sbStoreStInfo(const TlctrlStiEvt* sti, const TlctrlBootInf* bootInf);
   void sbEntry(const TlprotSeeEvt* e);
+  SettingBin::SettingEntry* sbGetEntry(uint8_t nr);
   bool sbValidEntry(uint8_t nr);
   bool sbCheckTolTypes();
   void sbEnableEdit();

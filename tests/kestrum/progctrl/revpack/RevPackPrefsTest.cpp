@@ -1,0 +1,75 @@
+#include <FL/Fl_Preferences.H>
+#include <gtest/gtest.h>
+
+#include "../DataTestSupport.h"
+#include "RevPackPrefs.h"
+
+namespace {
+const char* kHeader = "; FLTK preferences file format 1.0\n; vendor: V\n; application: A\n";
+}
+
+TEST(RevPackPrefsTest, GroupLinesTheToolkitCannotReadAreRefused) {
+  TempDir dir;
+  std::string why;
+  writeFile("good.rst", std::string(kHeader) + "\n[.]\n\n[./g h;'\"]\n\nk:v\n+more\n");
+  EXPECT_TRUE(RevPackPrefs::checkFile("good.rst", why)) << why;
+  for (const char* bad : {"[g]\nk:v\n", "[]\nk:v\n", "[.x]\nk:v\n", "[./]\nk:v\n", "[./g\nk:v\n"}) {
+    writeFile("bad.rst", std::string(kHeader) + bad);
+    EXPECT_FALSE(RevPackPrefs::checkFile("bad.rst", why)) << bad;
+    EXPECT_NE(std::string::npos, why.find("line 4")) << why;
+  }
+  // The toolkit's header lines are never read as groups.
+  writeFile("head.rst", "[x]\n[y]\n[z]\n[.]\n");
+  EXPECT_TRUE(RevPackPrefs::checkFile("head.rst", why));
+  EXPECT_FALSE(RevPackPrefs::checkFile("missing.rst", why));
+}
+
+TEST(RevPackPrefsTest, LongLinesAreCheckedAsTheToolkitSplitsThem) {
+  TempDir dir;
+  std::string why;
+  // The toolkit reads 1023 bytes at a time: the rest starts a line of its own.
+  writeFile("long.rst", std::string(kHeader) + "[.]\nk:" + std::string(1021, 'x') + "[bad]\nq:1\n");
+  EXPECT_FALSE(RevPackPrefs::checkFile("long.rst", why));
+}
+
+TEST(RevPackPrefsTest, ReadingWorksOnACopyAndLeavesTheFileAlone) {
+  TempDir dir;
+  std::string content = std::string(kHeader) + "\n[.]\n\n[./g]\n\nk:ab\n+cd\n";
+  writeFile("mine.rpa", content);
+  {
+    RevPackPrefs p;
+    ASSERT_TRUE(p.openCopy("mine.rpa", "V", "mine"));
+    Fl_Preferences g(*p.prefs(), "g");
+    char v[16];
+    g.get("k", v, "", sizeof v);
+    EXPECT_STREQ("abcd", v);
+    g.set("new", 1);
+  }
+  EXPECT_EQ(content, readFile("mine.rpa"));
+}
+
+TEST(RevPackPrefsTest, CommitPutsTheToolkitsBytesUnderOurName) {
+  TempDir dir;
+  RevPackPrefs p;
+  ASSERT_TRUE(p.create(".", "V", "made"));
+  std::string work = p.workFile();
+  {
+    Fl_Preferences g(*p.prefs(), "g");
+    g.set("k", "v");
+  }
+  ASSERT_TRUE(p.commit("made.rst"));
+  std::string made = readFile("made.rst");
+  EXPECT_EQ(0u, made.find("; FLTK preferences file format 1.0\n; vendor: V\n; application: made\n"));
+  EXPECT_NE(std::string::npos, made.find("[./g]\n\nk:v\n"));
+  EXPECT_FALSE(fileExists(work));
+  EXPECT_FALSE(p.isOpen());
+}
+
+TEST(RevPackPrefsTest, MaliciousApplicationNameStaysInThePrivateDirectory) {
+  TempDir dir;
+  RevPackPrefs p;
+  ASSERT_TRUE(p.create(".", "V", "../../escape"));
+  EXPECT_EQ(std::string::npos, p.workFile().find("/../"));
+  p.close();
+  EXPECT_FALSE(fileExists("../escape.prefs"));
+}
