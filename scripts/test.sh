@@ -11,21 +11,21 @@ if [ -d fuzz ]; then
   # The fuzz targets need clang's libFuzzer; they are built, not run, here.
   cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
         -DKESTRUM_TESTS=OFF -DKESTRUM_FUZZ=ON >/dev/null
-  cmake --build build-fuzz -j"$jobs"
+  cmake --build build-fuzz -j"$jobs" --target fuzz_all
 fi
 
 xvfb_pid=""
-cleanup() { [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true; }
+dispfile=$(mktemp)
+cleanup() { [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true; rm -f "$dispfile"; }
 trap cleanup EXIT
 if [ -z "${KESTRUM_TEST_DISPLAY:-}" ]; then
-  for n in $(seq 90 120); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    break
-  done
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break; sleep 0.1; done
+  # Xvfb picks a free display itself, so parallel runs never collide.
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dispfile" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do [ -s "$dispfile" ] && break; sleep 0.1; done
+  export DISPLAY=":$(head -n1 "$dispfile")"
+else
+  export DISPLAY="$KESTRUM_TEST_DISPLAY"
 fi
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"

@@ -87,8 +87,14 @@ struct Listener {
 // its own working directory.
 class KestrumRun : public ::testing::Test {
 protected:
+  // The program opens its window at start: runs that go past the help text
+  // need the test display, and its dialogs are answered by an empty script.
   std::vector<std::pair<std::string, std::string>> env() {
-    return {{"XDG_RUNTIME_DIR", runtime.path()}, {"DISPLAY", ""}};
+    return {{"XDG_RUNTIME_DIR", runtime.path()}, {"KESTRUM_DIALOG_SCRIPT", "/dev/null"}};
+  }
+  static bool haveDisplay() {
+    const char* d = getenv("DISPLAY");
+    return d && *d;
   }
   std::unique_ptr<ChildProcess> start(std::vector<std::string> args, const std::string& prog = kBinary) {
     args.insert(args.begin(), prog);
@@ -116,6 +122,7 @@ TEST_F(KestrumRun, HelpInAnySpellingPrintsTheUsageExactly) {
 }
 
 TEST_F(KestrumRun, HelpWithAnotherArgumentStartsTheProgram) {
+  if (!haveDisplay()) GTEST_SKIP() << "needs an X display";
   auto p = start({"help", "x"});
   ASSERT_TRUE(waitForLock());
   p->signal(SIGTERM);
@@ -125,6 +132,7 @@ TEST_F(KestrumRun, HelpWithAnotherArgumentStartsTheProgram) {
 }
 
 TEST_F(KestrumRun, SecondInstanceIsRefusedWithCode2) {
+  if (!haveDisplay()) GTEST_SKIP() << "needs an X display";
   auto first = start({});
   ASSERT_TRUE(waitForLock());
   auto second = start({});
@@ -136,20 +144,22 @@ TEST_F(KestrumRun, SecondInstanceIsRefusedWithCode2) {
 }
 
 TEST_F(KestrumRun, RemoteDebugConsoleGetsTraceLinesAndRunsCommands) {
+  if (!haveDisplay()) GTEST_SKIP() << "needs an X display";
   Listener l;
   auto p = start({"-remdbg", "127.0.0.1", std::to_string(l.port)});
   ASSERT_TRUE(l.accept(20000));
   l.send("help\r\n");
-  ASSERT_TRUE(l.readUntil("Currently supported components:")) << l.received;
+  ASSERT_TRUE(l.readUntil("\"Tlctrl\" mod=10 comp=11")) << l.received;
   EXPECT_TRUE(std::regex_search(l.received, std::regex(R"(\d{4}/\d\d/\d\d/\d\d:\d\d:\d\d;Processes the trace debug string\.)")))
       << l.received;
-  EXPECT_NE(l.received.find("\"Tlctrl\""), std::string::npos);
+  EXPECT_NE(l.received.find("Currently supported components:"), std::string::npos);
   p->signal(SIGTERM);
   EXPECT_EQ(p->waitExit(), 0);
   EXPECT_TRUE(l.readUntil("Exit code:0", 5000)) << l.received;
 }
 
 TEST_F(KestrumRun, RemoteDebugWithoutAUsablePortStaysOff) {
+  if (!haveDisplay()) GTEST_SKIP() << "needs an X display";
   Listener l;
   auto p = start({"-remdbg", "127.0.0.1", "abc"});
   ASSERT_TRUE(waitForLock());
@@ -164,6 +174,7 @@ TEST_F(KestrumRun, RemoteDebugWithoutAUsablePortStaysOff) {
 }
 
 TEST_F(KestrumRun, MissingOptionValuesAreIgnoredWithAWarning) {
+  if (!haveDisplay()) GTEST_SKIP() << "needs an X display";
   auto p = start({"-remdbg", "127.0.0.1"});
   ASSERT_TRUE(waitForLock());
   p->signal(SIGTERM);
@@ -172,6 +183,7 @@ TEST_F(KestrumRun, MissingOptionValuesAreIgnoredWithAWarning) {
 }
 
 TEST_F(KestrumRun, AnExistingFileIsNeverTakenAsAnOption) {
+  if (!haveDisplay()) GTEST_SKIP() << "needs an X display";
   Listener l;
   std::ofstream(work.path() + "/-remdbg") << "x";
   auto p = start({"-remdbg", "127.0.0.1", std::to_string(l.port)});
@@ -182,6 +194,7 @@ TEST_F(KestrumRun, AnExistingFileIsNeverTakenAsAnOption) {
 }
 
 TEST_F(KestrumRun, RevisionPackArgumentIsCopiedBesideTheProgram) {
+  if (!haveDisplay()) GTEST_SKIP() << "needs an X display";
   TempDir progDir;
   std::string prog = progDir.path() + "/kestrum";
   fs::create_symlink(kBinary, prog);

@@ -20,6 +20,50 @@ namespace fs = std::filesystem;
 #ifdef KESTRUM_EXE
 namespace {
 
+// An X server of this test's own: other GUI tests run in parallel on the
+// shared test display, and a click or a window search there could hit their
+// windows. Xvfb picks a free display number and tells it on a pipe.
+class PrivateDisplay {
+public:
+  PrivateDisplay() {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    _pid = fork();
+    if (_pid == 0) {
+      close(fds[0]);
+      int devnull = open("/dev/null", O_WRONLY);
+      if (devnull >= 0) {
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+      }
+      std::string fd = std::to_string(fds[1]);
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+             static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(fds[1]);
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    if (!number.empty()) {
+      _display = ":" + number;
+      setenv("DISPLAY", _display.c_str(), 1);
+    }
+  }
+  ~PrivateDisplay() {
+    if (_pid > 0) {
+      kill(_pid, SIGTERM);
+      waitpid(_pid, nullptr, 0);
+    }
+  }
+  bool ok() const { return !_display.empty(); }
+
+private:
+  pid_t _pid = -1;
+  std::string _display;
+};
+
 // Runs a helper program to its end; its standard output, or "" on failure.
 std::string run(const std::vector<std::string>& args, int* code = nullptr) {
   int out[2];
@@ -109,7 +153,9 @@ TEST(MainWindowSmoke, ToolbarOpensDialogAndAfsluitenEndsTheProgram) {
 #else
   const char* display = std::getenv("DISPLAY");
   if (!display || !*display) GTEST_SKIP() << "no DISPLAY";
-  if (!haveTool("xdotool") || !haveTool("import")) GTEST_SKIP() << "xdotool or import missing";
+  if (!haveTool("xdotool") || !haveTool("import") || !haveTool("Xvfb")) GTEST_SKIP() << "xdotool, import or Xvfb missing";
+  PrivateDisplay x;
+  ASSERT_TRUE(x.ok()) << "no private X server";
 
   // The program reads its files from its working directory.
   fs::path work = fs::current_path() / "smoke-run";
@@ -121,6 +167,8 @@ TEST(MainWindowSmoke, ToolbarOpensDialogAndAfsluitenEndsTheProgram) {
   pid_t pid = fork();
   if (pid == 0) {
     if (chdir(work.c_str()) != 0) _exit(126);
+    // Its own instance lock, so no other Kestrum on the machine stops it.
+    setenv("XDG_RUNTIME_DIR", work.c_str(), 1);
     int log = open("kestrum.out", O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (log >= 0) {
       dup2(log, 1);
