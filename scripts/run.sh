@@ -53,13 +53,16 @@ mkdir -p run
 cp -R -n data/. run/
 
 sim_pid=""
+kestrum_pid=""
 cleanup() {
-  if [ -n "$sim_pid" ]; then
-    kill "$sim_pid" 2>/dev/null || true
-    wait "$sim_pid" 2>/dev/null || true
-  fi
+  for p in $kestrum_pid $sim_pid; do
+    kill "$p" 2>/dev/null || true
+    wait "$p" 2>/dev/null || true
+  done
 }
-trap cleanup EXIT INT TERM
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 if [ -z "$port" ]; then
   # Sample settings the simulated device holds until it is programmed.
@@ -104,8 +107,13 @@ PORT="$port" awk 'BEGIN { p = ENVIRON["PORT"]; done = 0 }
 mv run/config.ini.new run/config.ini
 
 cd run
+# In the background, so that a signal to this script reaches the trap (which
+# ends Kestrum and the simulator) at once.
+../build/main/kestrum "${kestrum_args[@]+"${kestrum_args[@]}"}" &
+kestrum_pid=$!
 set +e
-../build/main/kestrum "${kestrum_args[@]+"${kestrum_args[@]}"}"
+wait "$kestrum_pid"
 code=$?
 set -e
+kestrum_pid=""
 exit $code

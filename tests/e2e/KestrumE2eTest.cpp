@@ -131,3 +131,12 @@ TEST(KestrumE2e, FetchAndProgramThroughTheWindowButtons) {
   EXPECT_EQ(kvn, e2eRead(run.path("out.kvn")));
   EXPECT_TRUE(run.dialogs().empty());
 }
+
+TEST(KestrumE2e, ProgramOptionWithUnreadableFileProgramsNothingAndExitsWithOne) {
+  E2E_SKIP_WITHOUT_DISPLAY();
+  E2eRun run({"--out", "@out.kvn"});
+  run.start({"-program", "missing.kvn"});
+  EXPECT_EQ(1, run.proc().waitExit(20000)) << run.console.text();
+  EXPECT_EQ(0, run.simCount("RX", "upload-request"));
+  EXPECT_NE(npos, run.console.text().find("missing.kvn not loaded"));
+}

@@ -1,11 +1,15 @@
 #include "TlctrlConnIdle.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "BCheckcast.h"
 #include "BDiag.h"
 #include "BEvent.h"
 #include "FrmKestrumImpl.h"
 #include "Language.h"
 #include "Main.h"
+#include "SettingBin.h"
 #include "TlctrlDownloading.h"
 #include "TlctrlRoot.h"
 #include "TlctrlStiEvt.h"
@@ -35,7 +39,22 @@ void TlctrlConnIdle::commandLineStart() {
   if (Main::shutdownActive()) return;
   const char* file = FrmKestrumImpl::PROG_FILE_KVN;
   if (!file || file[0] == '\0' || !FrmKestrumImpl::CMDL_PROGRAM) return;
-  if (FrmKestrumImpl* impl = _root->frmImpl()) impl->btOpenSb();
+  FrmKestrumImpl* impl = _root->frmImpl();
+  FILE* probe = fopen(file, "r");
+  bool readable = probe != nullptr;
+  if (probe) fclose(probe);
+  if (impl && readable) impl->btOpenSb();
+  SettingBin* sb = _root->tolSettingBin();
+  if (!readable || !impl || !sb || !sb->file() || strcmp(sb->file(), file) != 0) {
+    // The file could not be read: programming whatever the store holds
+    // would wipe the device's settings. The run ends as failed instead.
+    B_EXCEPTION("Settings file " << file << " not loaded; nothing programmed");
+    Main::_exitCode = 1;
+    FrmKestrumImpl::CMDL_PROGRAM = false;
+    if (impl) impl->shutdown();
+    Main::_shutdown = true;
+    return;
+  }
   sendLocal(new TlctrlUplReqEvt());
 }
 
