@@ -181,16 +181,46 @@ public:
     e2eWrite(path("dialogs.txt"), "");
   }
 
+  ~E2eRun() {
+    _proc.reset();
+    // Asked to stop, the X server removes its lock and socket.
+    if (_xvfb) {
+      _xvfb->signal(SIGTERM);
+      _xvfb->waitExit(3000);
+    }
+  }
+
   // Starts kestrum with the extra arguments; dialogs are answered from
   // "dialogs.txt" and recorded in "dialogs.log".
   void start(const std::vector<std::string>& args = {}) {
     std::vector<std::string> all{kestrum(), "-remdbg", "127.0.0.1", std::to_string(console.port())};
     all.insert(all.end(), args.begin(), args.end());
-    _proc.reset(new ChildProcess(all,
-                                 {{"XDG_RUNTIME_DIR", path("xdg")},
-                                  {"KESTRUM_DIALOG_SCRIPT", path("dialogs.txt")},
-                                  {"KESTRUM_DIALOG_RECORD", path("dialogs.log")}},
-                                 _dir.path()));
+    std::vector<std::pair<std::string, std::string>> env{{"XDG_RUNTIME_DIR", path("xdg")},
+                                                         {"KESTRUM_DIALOG_SCRIPT", path("dialogs.txt")},
+                                                         {"KESTRUM_DIALOG_RECORD", path("dialogs.log")}};
+    if (!_display.empty()) env.push_back({"DISPLAY", _display});
+    _proc.reset(new ChildProcess(all, env, _dir.path()));
+  }
+
+  // Gives the program an X server of its own, so that clicks cannot reach
+  // other tests' windows (nor theirs this one). False when none started.
+  bool privateDisplay() {
+    for (int n = 200; n < 260; ++n) {
+      std::string sock = "/tmp/.X11-unix/X" + std::to_string(n);
+      std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+      if (access(sock.c_str(), F_OK) == 0 || access(lock.c_str(), F_OK) == 0) continue;
+      _xvfb.reset(new ChildProcess({"/usr/bin/Xvfb", ":" + std::to_string(n), "-screen", "0", "1280x1024x24",
+                                    "-nolisten", "tcp"}));
+      for (int i = 0; i < 100; ++i) {
+        if (access(sock.c_str(), F_OK) == 0) {
+          _display = ":" + std::to_string(n);
+          return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      }
+      _xvfb.reset();
+    }
+    return false;
   }
 
   std::string path(const std::string& name) const { return _dir.path() + "/" + name; }
@@ -208,18 +238,25 @@ public:
   // window did not appear.
   bool click(int x, int y) {
     if (_window.empty() && _proc) {
-      // Other tests' windows may share the display: only this program's.
       ChildProcess search({"/usr/bin/xdotool", "search", "--sync", "--onlyvisible", "--pid",
-                           std::to_string(_proc->pid()), "--name", "Tolvan Programmeer Omgeving"});
+                           std::to_string(_proc->pid()), "--name", "Tolvan Programmeer Omgeving"},
+                          displayEnv());
       if (search.waitExit(15000) != 0) return false;
       std::vector<std::string> ids = e2eLines(search.out());
       if (ids.empty()) return false;
       _window = ids[0];
     }
     if (_window.empty()) return false;
-    ChildProcess c({"/usr/bin/xdotool", "mousemove", "--window", _window, std::to_string(x), std::to_string(y),
-                    "click", "1"});
+    return xdotool({"mousemove", "--window", _window, std::to_string(x), std::to_string(y), "click", "1"});
+  }
+  bool xdotool(std::vector<std::string> args) {
+    args.insert(args.begin(), "/usr/bin/xdotool");
+    ChildProcess c(args, displayEnv());
     return c.waitExit(10000) == 0;
+  }
+  std::vector<std::pair<std::string, std::string>> displayEnv() const {
+    if (_display.empty()) return {};
+    return {{"DISPLAY", _display}};
   }
   static bool haveXdotool() { return access("/usr/bin/xdotool", X_OK) == 0; }
   bool waitSim(const std::string& dir, const std::string& what, int count, int ms) {
@@ -237,6 +274,9 @@ public:
 private:
   TempDir _dir;
   std::unique_ptr<SimProcess> _sim;
+  // Declared first among the processes, so that it goes last.
+  std::unique_ptr<ChildProcess> _xvfb;
+  std::string _display;
   std::unique_ptr<ChildProcess> _proc;
   std::string _window;
 };

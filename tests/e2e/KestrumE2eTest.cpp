@@ -115,19 +115,31 @@ TEST(KestrumE2e, FetchAndProgramThroughTheWindowButtons) {
   if (!E2eRun::haveXdotool()) GTEST_SKIP() << "no xdotool";
   std::string kvn = e2eKvn(entry);
   E2eRun run({"--kvn", "@device.kvn", "--out", "@out.kvn"}, {{"device.kvn", kvn}});
+  if (access("/usr/bin/Xvfb", X_OK) != 0 || !run.privateDisplay()) GTEST_SKIP() << "no X server of its own";
   run.start();
   ASSERT_TRUE(run.console.command("Tlctrl lvl all"));
   ASSERT_NE(npos, run.console.waitFor("Status Info: Verbonden", 8000)) << run.console.text();
-  // Where the main window has its "Ophalen" and "Programmeren" buttons.
-  ASSERT_TRUE(run.click(445, 37));
-  size_t fetched = run.console.waitFor("Status Info: Ophalen #200 gereed.", 15000);
+  // Where the main window has its "Ophalen" and "Programmeren" buttons. A
+  // click that a busy display swallowed is given again.
+  size_t fetched = npos;
+  for (int i = 0; i < 3 && fetched == npos; ++i) {
+    ASSERT_TRUE(run.click(445, 37));
+    fetched = run.console.waitFor("Status Info: Ophalen #200 gereed.", 8000);
+  }
   ASSERT_NE(npos, fetched) << run.console.text();
   EXPECT_NE(npos, run.console.text().find("Status Info: Ophalen #1 gereed."));
   ASSERT_NE(npos, run.console.waitFor("Status Info: Verbonden", 3000, fetched));
-  ASSERT_TRUE(run.click(330, 37));
-  ASSERT_TRUE(run.waitSim("RX", "upload-end", 1, 15000)) << run.console.text();
+  bool programmed = false;
+  for (int i = 0; i < 3 && !programmed; ++i) {
+    ASSERT_TRUE(run.click(330, 37));
+    programmed = run.waitSim("RX", "upload-end", 1, 8000);
+  }
+  ASSERT_TRUE(programmed) << run.console.text();
   EXPECT_NE(npos, run.console.text().find("Status Info: Programmeren #200 gereed."));
-  // What was fetched went back unchanged.
+  // What was fetched went back unchanged (the simulator writes its file
+  // just after it logged the end).
+  for (int i = 0; i < 100 && e2eRead(run.path("out.kvn")).empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
   EXPECT_EQ(kvn, e2eRead(run.path("out.kvn")));
   EXPECT_TRUE(run.dialogs().empty());
 }

@@ -220,6 +220,12 @@ public:
     return n;
   }
 
+  // Runs until the simulator logged count such units (its log trails the
+  // program by a little).
+  bool waitSim(const std::string& dir, const std::string& what, int count, int ms = 3000) {
+    return pump([&] { return simCount(dir, what) >= count; }, ms);
+  }
+
   RecordingDialogs dialogs;
 
 private:

@@ -68,6 +68,7 @@ TEST(TlctrlUploading, DeviceEndsWithExactlyTheStoresEntriesAndSlashesForBackslas
   EXPECT_NE(std::string::npos, log.find("61 2F 62 2F 63"));
   EXPECT_EQ(std::string::npos, log.find("61 5C 62"));
   EXPECT_EQ(200, sys.simCount("RX", "setting-entry"));
+  EXPECT_TRUE(sys.waitSim("RX", "upload-end", 1));
   EXPECT_EQ(1, sys.simCount("RX", "upload-end"));
   // The store keeps its own text.
   EXPECT_STREQ("a\\b\\c", sys.store()->getEntry(3)->text);
@@ -80,6 +81,7 @@ TEST(TlctrlUploading, OnlyTheEntriesTheDeviceHoldsAreSent) {
   programFile(sys, kvnText(fileEntry));
   ASSERT_TRUE(waitIdleAgain(sys, 30000));
   EXPECT_EQ(100, sys.simCount("RX", "setting-entry"));
+  EXPECT_TRUE(sys.waitSim("RX", "upload-end", 1));
   EXPECT_EQ(1, sys.simCount("RX", "upload-end"));
 }
 
@@ -116,6 +118,7 @@ TEST(TlctrlUploading, StoppingAtTooLongTextEndsTheUploadAtOnce) {
   ASSERT_TRUE(waitIdleAgain(sys, 10000));
   EXPECT_EQ(1u, sys.dialogs.choices.size());
   EXPECT_EQ(LONG_ENTRY - 1, sys.simCount("RX", "setting-entry"));
+  EXPECT_TRUE(sys.waitSim("RX", "upload-end", 1));
   EXPECT_EQ(1, sys.simCount("RX", "upload-end"));
   EXPECT_EQ(0, Main::_exitCode);
 }
