@@ -141,3 +141,18 @@ TEST(TlctrlUploading, BusyReplyBeforeAnyEntryRepeatsTheUploadRequest) {
   EXPECT_EQ(3, sys.simCount("RX", "upload-request"));
   EXPECT_EQ(200u, uploaded(sys).size());
 }
+
+TEST(TlctrlUploading, NumberUnsupportedByOldHardwareIsReportedAndProgrammedAnyway) {
+  SKIP_WITHOUT_DISPLAY();
+  CtrlSystem sys({"--hw", "G.10", "--out", "@out.kvn"});
+  programFile(sys, kvnText(fileEntry));
+  ASSERT_TRUE(waitIdleAgain(sys, 30000));
+  // Entry 80's number field does not exist before hardware H.
+  ASSERT_EQ(1u, sys.dialogs.choices.size());
+  const std::string& msg = sys.dialogs.choices[0];
+  EXPECT_EQ(0u, msg.find("Attentie!!\nVeldnaam, \"")) << msg;
+  EXPECT_NE(std::string::npos, msg.find("\"\nwordt niet ondersteund voor deze hardware versie.")) << msg;
+  std::vector<std::string> out = uploaded(sys);
+  ASSERT_EQ(200u, out.size());
+  EXPECT_EQ(fileEntry(80).first + "|" + fileEntry(80).second, out[79]);
+}
