@@ -39,7 +39,9 @@ if [ ${#port} -gt 79 ]; then
   exit 2
 fi
 
-# Build what is missing (a configured tree is only brought up to date).
+# Packages first (only what is missing), then build what is missing (a
+# configured tree is only brought up to date).
+scripts/deps.sh
 if [ ! -f build/CMakeCache.txt ]; then
   cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKESTRUM_TESTS=OFF >/dev/null
 fi

@@ -223,3 +223,39 @@ TEST(FilenameDir, CutsAfterTheDirectoryPart) {
   EXPECT_STREQ(filename_dir(e), ".");
   EXPECT_EQ(filename_dir(nullptr), nullptr);
 }
+
+namespace {
+// A synthetic firmware image: identification "H.49TL8888GM-ED" and a version.
+std::string firmware(size_t size) {
+  std::string b(size, '\x20');
+  for (size_t i = 0; i < size; ++i) b[i] = static_cast<char>(0x30 + (i % 10));
+  b.replace(size / 2, 15, "H.49TL8888GM-ED");
+  b.replace(size / 2 + 64, 22, "VERSION: TL-6.12SPEC01");
+  return b;
+}
+}  // namespace
+
+TEST_F(KestrumRun, CommandLinePackCreationNeedsNoDisplay) {
+  std::ofstream(work.path() + "/config.ini") << "tolvantype=TL8888GM-ED;Meter A\n";
+  fs::create_directories(work.path() + "/bins");
+  std::ofstream(work.path() + "/bins/TL8888GM-ED v6.12; \"new\".bin", std::ios::binary) << firmware(4096);
+  std::vector<std::pair<std::string, std::string>> e = {{"XDG_RUNTIME_DIR", runtime.path()}, {"DISPLAY", ""}};
+  ChildProcess p({kBinary, "-cmdl_crtrpa", "-bindir", "bins"}, e, work.path());
+  ASSERT_EQ(p.waitExit(), 0) << p.err();
+  std::vector<fs::path> packs;
+  for (const auto& f : fs::directory_iterator(work.path() + "/RevPacks"))
+    if (f.path().extension() == ".rpa") packs.push_back(f.path());
+  ASSERT_EQ(packs.size(), 1u);
+  // Its name carries the checksum: the signed sum of every byte from "[.]" on.
+  std::ifstream in(packs[0], std::ios::binary);
+  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  size_t marker = content.find("[.]");
+  ASSERT_NE(marker, std::string::npos);
+  int sum = 0;
+  for (size_t i = marker; i < content.size(); ++i) sum += static_cast<signed char>(content[i]);
+  char hex[24];
+  snprintf(hex, sizeof hex, "[%04x].rpa", sum & 0xFFFF);
+  EXPECT_NE(packs[0].filename().string().find(hex), std::string::npos) << packs[0];
+  EXPECT_NE(content.find("Meter A v6.12; \"new\".bin"), std::string::npos);
+  EXPECT_FALSE(fs::exists(work.path() + "/temp.rpa"));
+}

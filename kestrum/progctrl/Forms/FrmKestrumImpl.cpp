@@ -20,6 +20,7 @@
 #include "ConfigInit.h"
 #include "FrmKestrum.h"
 #include "KesInputChoice.h"
+#include "RevPackDb.h"
 #include "Language.h"
 #include "SBTabs.h"
 #include "SettingBin.h"
@@ -228,9 +229,11 @@ void FrmKestrumImpl::btOptionsWindow() {
   _frame->txtSwVersie()->value(Sw_VERSION);
   _frame->optUpgrade()->hide();
   if (CREATE_REVPACK) _frame->btCrtRevPackWndw()->show();
-  // The upgrade option is offered once the controller's revision pack store
-  // holds packs; until that store exists there are none.
-  if (_root) _root->createRevPack();
+  // The upgrade option is offered when there are revision packs.
+  if (_root) {
+    _root->createRevPack();
+    if (_root->revPack() && _root->revPack()->exist()) _frame->optUpgrade()->show();
+  }
   _frame->btOptionsWindow()->show();
 }
 
@@ -274,7 +277,10 @@ void FrmKestrumImpl::btSelectBin() {
 
 void FrmKestrumImpl::btCreateRevPack() {
   if (!_frame->crtRevPackWndw()) return;
-  if (_root) _root->createRevPack();
+  if (_root) {
+    _root->createRevPack();
+    if (_root->revPack()) _root->revPack()->createDb(_frame->txtBinDir()->value());
+  }
   _frame->deleteCrtRevPackWndw();
 }
 

@@ -66,6 +66,7 @@ TlctrlRoot::~TlctrlRoot() {
   delete _configInit;
   delete _frame;
   delete _tolSettingBin;
+  delete _revPack;
   TlctrlDialogScript::uninstall();
 }
 
@@ -78,6 +79,7 @@ void TlctrlRoot::onEntry(const BEvent*) {
   if (RevPackDb::CMDL_CREATE_REVPACK && RevPackDb::CMDL_BINDIR && RevPackDb::CMDL_BINDIR[0] != '\0') {
     // Building a revision pack database needs neither window nor device.
     createRevPack();
+    _revPack->createDb(RevPackDb::CMDL_BINDIR);
     Main::_shutdown = true;
     return;
   }
@@ -90,6 +92,13 @@ void TlctrlRoot::onEntry(const BEvent*) {
   _configInit = new ConfigInit(_tolSettingBin, _frame, this);
   addRegion(new TlctrlBndToProt(this));
   checkForRevpack();
+}
+
+void TlctrlRoot::createRevPack() {
+  if (!_revPack)
+    _revPack = new RevPackDb(this);
+  else
+    _revPack->setRpaFiles();
 }
 
 void TlctrlRoot::onSetup(BBinding* b) { accept(b); }
@@ -214,10 +223,12 @@ void TlctrlRoot::sbStoreStInfo(const TlctrlStiEvt* sti, const TlctrlBootInf* boo
     _tolSettingBin->storeStatusInfo(sti->type, sti->softw, sti->special, sti->hardw);
     errorStatusByte(sti->extraStat);
     _tolSettingBin->totalNrEntries(sti->totalNrEntries);
+    RevPackDb::setActHwSwVers(sti->type, sti->softw, sti->special, sti->hardw);
   } else if (bootInf) {
     if (bootInf->type[0] == '\0') return;
     // The boot loader reports no software version.
     _tolSettingBin->storeStatusInfo(bootInf->type, "", bootInf->special, bootInf->hardw);
+    RevPackDb::setActHwSwVers(bootInf->type, "", bootInf->special, bootInf->hardw);
   } else {
     _tolSettingBin->storeStatusInfo("", "", "", "");
   }
@@ -255,6 +266,7 @@ void TlctrlRoot::printStateData(int argc, char** argv) {
     const char* cmd = argv[i + 1];
     if (strstr(cmd, "info")) {
       char line[PATH_SIZE + 32];
+      if (_revPack) _revPack->printData();
       BDiag::print("\n --- last selected ---", false);
       snprintf(line, sizeof line, "revpack: %s:", _lastRevpackFile);
       BDiag::print(line, false);
@@ -263,8 +275,20 @@ void TlctrlRoot::printStateData(int argc, char** argv) {
       break;
     }
     if (strstr(cmd, "set_actual")) {
-      if (i + 5 < argc && _tolSettingBin)
-        _tolSettingBin->storeStatusInfo(argv[i + 2], argv[i + 3], argv[i + 4], argv[i + 5]);
+      if (i + 5 < argc) {
+        if (_tolSettingBin) _tolSettingBin->storeStatusInfo(argv[i + 2], argv[i + 3], argv[i + 4], argv[i + 5]);
+        RevPackDb::setActHwSwVers(argv[i + 2], argv[i + 3], argv[i + 4], argv[i + 5]);
+      }
+      break;
+    }
+    if (strstr(cmd, "chk_bin")) {
+      if (i + 2 < argc) {
+        createRevPack();
+        char line[PATH_SIZE + 48];
+        snprintf(line, sizeof line, "chk bin, %.*s, result=%d", int(PATH_SIZE), argv[i + 2],
+                 _revPack->checkTypeSwHwVers(argv[i + 2]) ? 1 : 0);
+        BDiag::print(line);
+      }
       break;
     }
   }

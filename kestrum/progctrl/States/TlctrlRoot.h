@@ -120,7 +120,8 @@ public:
   void checkForRevpack();
 
   // Revision packs: the database is not part of this program yet.
-  void createRevPack() {}
+  // Makes the revision pack database on first need; later calls list the packs again.
+  void createRevPack();
   RevPackDb* revPack() const { return _revPack; }
 
   FrmKestrum* frame() const { return _frame; }
