@@ -38,7 +38,8 @@ void BRootState::reject(BBinding* b) {
   if (b) b->rejected();
 }
 
-uint16_t BRootState::accept(ModuleId mod, ComponentId cmp, BKey* key) {
+// Accepts or rejects every binding still in setup whose parent matches.
+uint16_t BRootState::answerSetup(ModuleId mod, ComponentId cmp, BKey* key, bool acceptIt) {
   uint16_t n = 0;
   SLListIterator<BBinding*> it(&_parentList);
   for (it.first(); !it.end(); it.next()) {
@@ -46,29 +47,21 @@ uint16_t BRootState::accept(ModuleId mod, ComponentId cmp, BKey* key) {
     it.currentItem(&b);
     if (b->isConnecting() && (mod == MOD_UNDEFINED || b->parentModuleId() == mod) &&
         (cmp == CMP_UNDEFINED || b->parentComponentId() == cmp) && keyMatches(key, b)) {
-      b->accepted();
+      if (acceptIt)
+        b->accepted();
+      else
+        b->rejected();
       ++n;
     }
   }
   return n;
 }
+
+uint16_t BRootState::accept(ModuleId mod, ComponentId cmp, BKey* key) { return answerSetup(mod, cmp, key, true); }
 
 uint16_t BRootState::accept(BKey* key) { return accept(MOD_UNDEFINED, CMP_UNDEFINED, key); }
 
-uint16_t BRootState::reject(ModuleId mod, ComponentId cmp, BKey* key) {
-  uint16_t n = 0;
-  SLListIterator<BBinding*> it(&_parentList);
-  for (it.first(); !it.end(); it.next()) {
-    BBinding* b = nullptr;
-    it.currentItem(&b);
-    if (b->isConnecting() && (mod == MOD_UNDEFINED || b->parentModuleId() == mod) &&
-        (cmp == CMP_UNDEFINED || b->parentComponentId() == cmp) && keyMatches(key, b)) {
-      b->rejected();
-      ++n;
-    }
-  }
-  return n;
-}
+uint16_t BRootState::reject(ModuleId mod, ComponentId cmp, BKey* key) { return answerSetup(mod, cmp, key, false); }
 
 uint16_t BRootState::reject(BKey* key) { return reject(MOD_UNDEFINED, CMP_UNDEFINED, key); }
 

@@ -70,6 +70,7 @@ protected:
 
 private:
   void watchdogTimeout();
+  uint16_t answerSetup(ModuleId mod, ComponentId cmp, BKey* key, bool acceptIt);
 };
 
 #endif
