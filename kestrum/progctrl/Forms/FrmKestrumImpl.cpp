@@ -21,6 +21,13 @@
 #include "FrmKestrum.h"
 #include "KesInputChoice.h"
 #include "RevPackDb.h"
+#include "BLocalEvent.h"
+#include "SBTabSheet.h"
+#include "RPrefPackList.h"
+#include "RPbtUpgrade.h"
+#include "RPbinList.h"
+#include "RPallowHwList.h"
+#include "RPOut.h"
 #include "Language.h"
 #include "SBTabs.h"
 #include "SettingBin.h"
@@ -253,12 +260,36 @@ void FrmKestrumImpl::btOptionsClose() {
 void FrmKestrumImpl::btOptCkSwUpgrade() {
   bool wanted = (_root && _root->upgrInitByTol()) ||
                 (_frame->optUpgrade() && _frame->optUpgrade()->value());
-  if (wanted) {
-    if (_root && !_root->revPack()) _root->createRevPack();
-    // Without revision packs there is nothing to upgrade from.
-    if (!_root || !_root->revPack()) return;
+  if (!wanted) {
+    _frame->removeSettingEdit();
+    return;
   }
+  if (_root && !_root->revPack()) _root->createRevPack();
+  // Without revision packs there is nothing to upgrade from.
+  RevPackDb* db = _root ? _root->revPack() : nullptr;
+  if (!db || db->nrRpaFiles() == 0) return;
   _frame->removeSettingEdit();
+  _root->stopLifeCkTimeout();
+  _root->activeLifeCk(false);
+  SBTabs* tabs = _frame->settingEdit();
+  if (!tabs) return;
+  SBTabSheet* sheet = new SBTabSheet(tabs, tr("RevPack Software Upgrade"), "TabRevPacks.html");
+  RPOut* type = new RPOut("Tolvan Type: ");
+  RPOut* version = new RPOut("Software Version: ");
+  RPOut* hardware = new RPOut("Hardware Version: ");
+  RPOut* special = new RPOut("Software Special: ");
+  RPallowHwList* allowed = new RPallowHwList();
+  _binList = new RPbinList(db, type, version, hardware, special, _root, allowed);
+  _rpList = new RPrefPackList(db, _binList, _root);
+  _binList->refreshList();
+  _rpList->placeOnTabSheet(sheet);
+  _binList->placeOnTabSheet(sheet);
+  for (RPOut* out : {type, version, hardware, special}) out->placeOnTabSheet(sheet);
+  allowed->placeOnTabSheet(sheet);
+  _btUpgrade = new RPbtUpgrade(this);
+  _btUpgrade->placeOnTabSheet(sheet);
+  tabs->value(sheet);
+  tabs->redraw();
 }
 
 void FrmKestrumImpl::btCrtRevPackWndw() {
@@ -292,14 +323,55 @@ void FrmKestrumImpl::btEditRestrictions() {
   (g_editor ? g_editor : openInEditor)(path);
 }
 
-bool FrmKestrumImpl::btExecUpgrade() { return false; }
+bool FrmKestrumImpl::btExecUpgrade() {
+  bool byDevice = _root && _root->upgrInitByTol();
+  const char* bin = _binList ? _binList->value() : nullptr;
+  if (!byDevice && (!bin || !*bin || !_root || !_root->connected())) return false;
+  Fl_Widget* widgets[] = {_btUpgrade, _rpList, _binList};
+  for (Fl_Widget* w : widgets)
+    if (w) w->deactivate();
+  _ctrlBnd = _frame->ctrlBndSt();
+  _rpDb = _root ? _root->revPack() : nullptr;
+  bool ok = _rpDb && bin && *bin && _rpList;
+  if (ok) ok = _rpDb->checkCheckSum(_rpList->value(), false);
+  if (ok && !byDevice) ok = _rpDb->checkTypeSwHwVers(bin);
+  if (ok) ok = _rpDb->setBootData(nullptr);
+  if (!ok) {
+    if (_root) {
+      _root->activeLifeCk(true);
+      _root->startLifeCkTimeout();
+    }
+    for (Fl_Widget* w : widgets)
+      if (w) w->activate();
+    return false;
+  }
+  std::string settingsFile = _rpDb->setBinData(bin);
+  _root->binFileSet(true);
+  _root->activeLifeCk(true);
+  if (byDevice) return true;
+  if (settingsFile.empty()) {
+    if (_ctrlBnd) _ctrlBnd->sendLocal(new BLocalEvent(TlctrlRoot::LOC_UPGRADE_REQ, true));
+  } else if (FILE* f = fopen(settingsFile.c_str(), "r")) {
+    // The pack's settings go into the device first; the upgrade follows.
+    fclose(f);
+    _frame->showBestGroup(settingsFile.c_str(), nullptr);
+    _settingBin->editFromDownload(false);
+    _settingBin->file(settingsFile.c_str());
+    _settingBin->loadFromFile();
+    _settingBin->progPreUpgrade(true);
+    if (_ctrlBnd) _ctrlBnd->sendLocal(new TlctrlUplReqEvt(), STATE_ROOT);
+  }
+  return true;
+}
 
 bool FrmKestrumImpl::checkTypeHwVers() {
   if (!_rpDb || !_binList) {
     B_EXCEPTION("rpDb and binList has no value");
     return false;
   }
-  return false;
+  const char* bin = _binList->value();
+  if (!bin || !*bin) return false;
+  return _rpDb->checkTypeSwHwVers(bin);
 }
 
 void FrmKestrumImpl::cursorBusy(bool busy) {

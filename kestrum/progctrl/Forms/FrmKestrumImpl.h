@@ -47,6 +47,10 @@ public:
   void btEditRestrictions();
   // Starts a firmware upgrade; false when it was not started.
   bool btExecUpgrade();
+  // The upgrade sheet's widgets while it exists (null otherwise).
+  RPrefPackList* rpList() const { return _rpList; }
+  RPbinList* binList() const { return _binList; }
+  RPbtUpgrade* btUpgrade() const { return _btUpgrade; }
   bool checkTypeHwVers();
 
   void cursorBusy(bool busy);

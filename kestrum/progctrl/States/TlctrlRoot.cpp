@@ -3,8 +3,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include <FL/Enumerations.H>
+#include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Output.H>
 
 #include "BDiag.h"
@@ -14,6 +17,7 @@
 #include "FrmKestrum.h"
 #include "FrmKestrumImpl.h"
 #include "Language.h"
+#include "UserDialog.h"
 #include "Main.h"
 #include "RevPackDb.h"
 #include "SettingBin.h"
@@ -92,6 +96,11 @@ void TlctrlRoot::onEntry(const BEvent*) {
   _configInit = new ConfigInit(_tolSettingBin, _frame, this);
   addRegion(new TlctrlBndToProt(this));
   checkForRevpack();
+}
+
+void TlctrlRoot::frame(FrmKestrum* frame) {
+  _frame = frame;
+  _frmImpl = frame ? frame->frmImpl() : nullptr;
 }
 
 void TlctrlRoot::createRevPack() {
@@ -255,8 +264,20 @@ void TlctrlRoot::sbEnableEdit() {
 const char* TlctrlRoot::cfgComPort() const { return _configInit ? _configInit->comActive() : ""; }
 
 void TlctrlRoot::checkForRevpack() {
-  // Revision packs named on the command line are taken up by the firmware
-  // upgrade, which this program does not offer yet.
+  // A pack given as an argument opens the upgrade check at once.
+  if (!Main::_refPackFile || !_frame || !_frmImpl) return;
+  _frmImpl->btOptionsWindow();
+  if (_frame->btOptionsWindow()) _frame->btOptionsWindow()->hide();
+  if (_frame->optUpgrade()) _frame->optUpgrade()->value(1);
+  _frmImpl->btOptCkSwUpgrade();
+}
+
+void TlctrlRoot::informSetBinFile() {
+  std::string text = std::string(getMsgId(208)) + ".\n\n" + getMsgId(209) + "\n" + getMsgId(210) + "!\n\n" +
+                     getMsgId(211) + ",\n" + getMsgId(212) + ",\n" + getMsgId(213) + " " +
+                     gettext("Revisie pakketten (*.rpa) en bin bestanden zijn bij uw leverancier verkrijgbaar.", 0);
+  UserDialog::alert(text.c_str());
+  if (_frmImpl) _frmImpl->btOptCkSwUpgrade();
 }
 
 void TlctrlRoot::printStateData(int argc, char** argv) {

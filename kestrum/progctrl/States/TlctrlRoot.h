@@ -118,6 +118,8 @@ public:
   const char* cfgComPort() const;
   // Acts on a revision pack file named on the command line.
   void checkForRevpack();
+  // Tells the user to choose a bin file and opens the upgrade check.
+  void informSetBinFile();
 
   // Revision packs: the database is not part of this program yet.
   // Makes the revision pack database on first need; later calls list the packs again.
@@ -126,6 +128,8 @@ public:
 
   FrmKestrum* frame() const { return _frame; }
   FrmKestrumImpl* frmImpl() const { return _frmImpl; }
+  // The window this root drives (made on entry; tests hand in their own).
+  void frame(FrmKestrum* frame);
   SettingBin* tolSettingBin() const { return _tolSettingBin; }
   ConfigInit* configInit() const { return _configInit; }
   TlctrlBndToProt* bndToProt() const { return _bndToProt; }
