@@ -32,12 +32,5 @@ int SBChoice::handle(int event) {
 void SBChoice::chosenCb(Fl_Widget* w, void*) { static_cast<SBChoice*>(w)->chosen(); }
 
 void SBChoice::chosen() {
-  if (!_settingBin) return;
-  const char* stored = _sbEntry->menuItem(value(), true);
-  if (!stored) return;
-  uint8_t nr = static_cast<uint8_t>(_sbEntry->entry());
-  if (_sbEntry->list() == 'T')
-    _settingBin->setEntry(nr, stored, nullptr, false, _sbEntry->entryType());
-  else
-    _settingBin->setEntry(nr, nullptr, stored, false, _sbEntry->entryType());
+  SBField::storeChoice(_settingBin, _sbEntry, _sbEntry->menuItem(value(), true));
 }

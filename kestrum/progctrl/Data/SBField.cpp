@@ -5,6 +5,7 @@
 
 #include "SBEntry.h"
 #include "SBTabs.h"
+#include "SettingBin.h"
 
 void SBField::prepare(Fl_Widget* field, const SBEntry* entry) {
   field->copy_label(entry ? entry->name() : "");
@@ -29,4 +30,13 @@ std::string SBField::menuText(const char* text) {
     escaped += *p;
   }
   return escaped;
+}
+
+void SBField::storeChoice(SettingBin* settings, const SBEntry* entry, const char* value) {
+  if (!settings || !entry || !value) return;
+  uint8_t nr = static_cast<uint8_t>(entry->entry());
+  if (entry->list() == 'T')
+    settings->setEntry(nr, value, nullptr, false, entry->entryType());
+  else
+    settings->setEntry(nr, nullptr, value, false, entry->entryType());
 }

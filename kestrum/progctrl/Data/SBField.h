@@ -6,6 +6,7 @@
 class Fl_Widget;
 class SBEntry;
 class SBTabs;
+class SettingBin;
 
 // What every field of the settings form shares: its look, and its help page
 // shown in the form's help view when the user turns to it.
@@ -23,6 +24,8 @@ public:
   // A menu item's text as the menu must be given it, so that "/", "\" and a
   // leading "_" are shown as they are.
   static std::string menuText(const char* text);
+  // Stores a chosen item's value as the entry's text or number (by its list).
+  static void storeChoice(SettingBin* settings, const SBEntry* entry, const char* value);
 };
 
 #endif

@@ -45,12 +45,5 @@ void SBMenuButton::chosenCb(Fl_Widget* w, void*) { static_cast<SBMenuButton*>(w)
 void SBMenuButton::chosen() {
   int index = value();
   copy_tooltip(_sbEntry->menuItem(index, false));
-  if (!_settingBin) return;
-  const char* stored = _sbEntry->menuItem(index, true);
-  if (!stored) return;
-  uint8_t nr = static_cast<uint8_t>(_sbEntry->entry());
-  if (_sbEntry->list() == 'T')
-    _settingBin->setEntry(nr, stored, nullptr, false, _sbEntry->entryType());
-  else
-    _settingBin->setEntry(nr, nullptr, stored, false, _sbEntry->entryType());
+  SBField::storeChoice(_settingBin, _sbEntry, _sbEntry->menuItem(index, true));
 }
