@@ -36,7 +36,8 @@ TEST(KestrumE2e, ProgramOptionProgramsTheDeviceAndExitsWithZero) {
   std::string kvn = e2eKvn(entry);
   E2eRun run({"--out", "@out.kvn"}, {{"file.kvn", kvn}});
   run.start({"-program", "file.kvn"});
-  EXPECT_EQ(0, run.proc().waitExit(30000)) << run.console.text();
+  // Standard error too: a sanitizer report there says why a run died.
+  EXPECT_EQ(0, run.proc().waitExit(30000)) << run.console.text() << run.proc().err();
   EXPECT_EQ(kvn, e2eRead(run.path("out.kvn")));
   EXPECT_NE(npos, run.console.text().find("Status Info: Programmeren #200 gereed."));
   EXPECT_EQ(1, run.simCount("RX", "upload-request"));
@@ -75,7 +76,8 @@ TEST(KestrumE2e, StatusByteErrorsGiveNoAlertWhenProgrammingFromTheCommandLine) {
   E2E_SKIP_WITHOUT_DISPLAY();
   E2eRun run({"--status-byte", "5"}, {{"file.kvn", e2eKvn(entry)}});
   run.start({"-program", "file.kvn"});
-  EXPECT_EQ(0, run.proc().waitExit(30000)) << run.console.text();
+  // Standard error too: a sanitizer report there says why a run died.
+  EXPECT_EQ(0, run.proc().waitExit(30000)) << run.console.text() << run.proc().err();
   EXPECT_TRUE(run.dialogs().empty());
 }
 
