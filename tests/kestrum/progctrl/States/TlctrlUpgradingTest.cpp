@@ -13,6 +13,7 @@
 #include "CtrlHarness.h"
 #include "RPbinList.h"
 #include "RevPackDb.h"
+#include "TlctrlUplReqEvt.h"
 #include "TlctrlUpgrWaitStatInfo.h"
 
 // Firmware upgrade: the image from a revision pack into the device, packet
@@ -358,4 +359,78 @@ TEST_F(TlctrlUpgradingTest, DeviceFallingSilentInTheTransferIsLostAndFoundAgain)
   ASSERT_TRUE(runUpgrade(30000)) << sys->simLog();
   EXPECT_EQ(padded(image), deviceImage());
   EXPECT_EQ(0, Main::_exitCode);
+}
+
+namespace {
+
+// Settings a pack carries beside its bin: 200 lines text|number.
+std::string packSettings() {
+  return kvnText([](int n) {
+    if (n == SettingBin::TOLTYPE_POS) return std::make_pair(std::string("TL8888GM-ED"), std::string());
+    if (n == SettingBin::TOLSPECIAL_POS) return std::make_pair(std::string("STD"), std::string());
+    return std::make_pair("Pre" + std::to_string(n), std::to_string(7770000 + n));
+  });
+}
+
+// The settings file extracted from the chosen bin, loaded for programming.
+void loadPreUpdateSettings(CtrlSystem& sys, bool preUpgrade) {
+  SettingBin* sb = sys.store();
+  sb->editFromDownload(false);
+  sb->file(RevPackDb::activeKvnFile());
+  ASSERT_TRUE(sb->loadFromFile());
+  sb->progPreUpgrade(preUpgrade);
+  sys.post(new TlctrlUplReqEvt());
+}
+
+size_t logPos(CtrlSystem& sys, const std::string& what) { return sys.simLog().find(what); }
+
+}  // namespace
+
+TEST_F(TlctrlUpgradingTest, SettingsProgrammedBeforeTheUpgradeAreFollowedByTheUpgrade) {
+  SKIP_WITHOUT_DISPLAY();
+  makeSystem({"--out", "@out.kvn"});
+  std::vector<uint8_t> image = imageOf(1000);
+  std::filesystem::create_directory("bins");
+  writeFile("bins/TL8888GM-ED_620.kvn", packSettings());
+  ASSERT_FALSE(makePack(image, {"BOOT_LOAD_H49.bin"}).empty());
+  sys->start();
+  ASSERT_TRUE(sys->waitConnectedIdle());
+  FrmKestrumImpl* impl = sys->root()->frmImpl();
+  impl->btOptionsWindow();
+  sys->root()->frame()->optUpgrade()->value(1);
+  impl->btOptionsOk();
+  ASSERT_TRUE(impl->binList());
+  impl->binList()->choose(BIN_GROUP);
+  ASSERT_STREQ("kvn_pre_update.kvn", RevPackDb::activeKvnFile());
+  loadPreUpdateSettings(*sys, true);
+  ASSERT_TRUE(runUpgrade(40000)) << sys->simLog();
+  EXPECT_EQ(packSettings(), readFile(sys->path("out.kvn")));
+  EXPECT_EQ(padded(image), deviceImage());
+  EXPECT_LT(logPos(*sys, "upload-end"), logPos(*sys, "upgrade-request"));
+  EXPECT_STREQ("", RevPackDb::activeKvnFile());
+  EXPECT_FALSE(sys->store()->progPreUpgrade());
+}
+
+TEST_F(TlctrlUpgradingTest, PlainProgrammingAfterChoosingABinWithSettingsStartsNoUpgrade) {
+  SKIP_WITHOUT_DISPLAY();
+  makeSystem({"--out", "@out.kvn"});
+  std::filesystem::create_directory("bins");
+  writeFile("bins/TL8888GM-ED_620.kvn", packSettings());
+  ASSERT_FALSE(makePack(imageOf(1000), {"BOOT_LOAD_H49.bin"}).empty());
+  sys->start();
+  ASSERT_TRUE(sys->waitConnectedIdle());
+  FrmKestrumImpl* impl = sys->root()->frmImpl();
+  impl->btOptionsWindow();
+  sys->root()->frame()->optUpgrade()->value(1);
+  impl->btOptionsOk();
+  ASSERT_TRUE(impl->binList());
+  impl->binList()->choose(BIN_GROUP);
+  ASSERT_STREQ("kvn_pre_update.kvn", RevPackDb::activeKvnFile());
+  loadPreUpdateSettings(*sys, false);
+  ASSERT_TRUE(sys->pump([&] { return sys->subState() == TlctrlRoot::TLCTRLUPLOADING; }, 3000));
+  ASSERT_TRUE(sys->pump([&] { return sys->subState() == TlctrlRoot::TLCTRLCONNIDLE; }, 30000));
+  sys->run(500);
+  EXPECT_EQ(TlctrlRoot::TLCTRLCONNIDLE, sys->subState());
+  EXPECT_EQ(0, sys->simCount("RX", "upgrade-request"));
+  EXPECT_EQ(packSettings(), readFile(sys->path("out.kvn")));
 }
