@@ -102,9 +102,12 @@ public:
   explicit BinChoosingDialogs(CtrlSystem*& sys) : _sys(sys) {}
   void alert(const char* t) override {
     RecordingDialogs::alert(t);
-    if (chooseOnAlert) Fl::add_timeout(0.02, &BinChoosingDialogs::choose, this);
+    if (closeOnAlert) Fl::add_timeout(0.02, [](void*) { Main::_shutdown = true; }, nullptr);
+    else if (chooseOnAlert) Fl::add_timeout(0.02, &BinChoosingDialogs::choose, this);
   }
   bool chooseOnAlert = true;
+  // The user closes the program instead of choosing.
+  bool closeOnAlert = false;
   int upgradesStarted = 0;
 
 private:
@@ -309,6 +312,40 @@ TEST_F(TlctrlUpgradingTest, DeviceStartingInItsBootLoaderGetsTheBinTheUserChoose
   EXPECT_EQ(padded(image), deviceImage());
   EXPECT_EQ(0, Main::_exitCode);
   EXPECT_FALSE(sys->root()->upgrInitByTol());
+}
+
+TEST_F(TlctrlUpgradingTest, ClosingTheProgramWhileTheBinIsAskedForMakesNoUpgrade) {
+  SKIP_WITHOUT_DISPLAY();
+  makeSystem({"--boot"});
+  ASSERT_FALSE(makePack(imageOf(1000), {"BOOT_LOAD_H00.bin", "BOOT_LOAD_H49.bin"}).empty());
+  dialogs.closeOnAlert = true;
+  sys->start();
+  ASSERT_TRUE(sys->pump([&] { return Main::shutdownActive(); }, 5000));
+  sys->run(300);
+  EXPECT_EQ(TlctrlRoot::TLCTRLCONNECTED, sys->topState());
+  EXPECT_EQ(-1, sys->subState());
+  EXPECT_EQ(0, sys->simCount("RX", "boot-load-data"));
+}
+
+TEST_F(TlctrlUpgradingTest, BootLoadRequestWhileIdleWithABinLoadedUpgradesWithoutAsking) {
+  SKIP_WITHOUT_DISPLAY();
+  makeSystem({});
+  std::vector<uint8_t> image = imageOf(1000);
+  ASSERT_FALSE(makePack(image, {"BOOT_LOAD_H49.bin"}).empty());
+  sys->start();
+  ASSERT_TRUE(sys->waitConnectedIdle());
+  ASSERT_TRUE(upgradeFromWindow());
+  ASSERT_TRUE(runUpgrade(30000));
+  ASSERT_TRUE(sys->waitSim("RX", "eot", 1));
+  // The device restarts into its boot loader by itself.
+  sys->sim().command("boot");
+  ASSERT_TRUE(runUpgrade(30000)) << sys->simLog();
+  EXPECT_TRUE(dialogs.alerts.empty());
+  EXPECT_EQ(1, sys->simCount("RX", "upgrade-request"));
+  EXPECT_EQ(2, sys->simCount("RX", "boot-load-data"));
+  EXPECT_TRUE(sys->waitSim("RX", "eot", 2));
+  EXPECT_EQ(16u, packetNumbers(*sys).size());
+  EXPECT_EQ(padded(image), deviceImage());
 }
 
 // Waits out the 30-second watchdog.
