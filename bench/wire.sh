@@ -107,7 +107,9 @@ upgrade_measurement() {
   if ! (cd "$dir" && XDG_RUNTIME_DIR="$dir/xdg" KESTRUM_DIALOG_SCRIPT=/dev/null timeout 900 \
     "$root/build/main/kestrum" -upgrade -revpack "$pack" -binfile "Tolvan 8888 GSM_620.bin" \
     >"$dir/kestrum.out" 2>&1); then
-    echo "wire.sh: the upgrade did not end with exit code 0" >&2
+    echo "wire.sh: the upgrade did not end with exit code 0; the ends of its logs:" >&2
+    tail -n 5 "$dir/kestrum.out" "$dir/create.out" >&2 || true
+    tail -n 8 "$dir/sim.log" | cut -c1-160 >&2 || true
     return 1
   fi
   sleep 0.5
