@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "E2eHarness.h"
 
@@ -28,10 +29,11 @@ std::string application(size_t size) {
 
 // Bins in "bins" of the working directory, made into a pack by the program
 // itself; the pack's file name.
-std::string buildPack(E2eRun& run, const std::string& app) {
+std::string buildPack(E2eRun& run, const std::string& app,
+                      const std::vector<std::string>& boots = {"BOOT_LOAD_H49.bin"}) {
   std::filesystem::create_directory(run.path("bins"));
   e2eWrite(run.path("bins/TL8888GM-ED_620.bin"), std::string(0x100, '\xEE') + app);
-  e2eWrite(run.path("bins/BOOT_LOAD_H49.bin"), std::string(1800, '\x5A'));
+  for (const std::string& boot : boots) e2eWrite(run.path("bins/" + boot), std::string(1800, '\x5A'));
   ChildProcess make({E2eRun::kestrum(), "-cmdl_crtrpa", "-bindir", "bins"},
                     {{"XDG_RUNTIME_DIR", run.path("xdg")}, {"KESTRUM_DIALOG_SCRIPT", "/dev/null"}}, run.path(""));
   if (make.waitExit(30000) != 0) return "";
@@ -64,6 +66,23 @@ TEST(KestrumUpgradeE2e, UpgradeOptionLoadsTheBinIntoTheDeviceAndExitsWithZero) {
   EXPECT_NE(npos, trace.find("Status Info: Upgrading Ready", full == npos ? 0 : full)) << trace;
   EXPECT_EQ(1, run.simCount("RX", "upgrade-request"));
   EXPECT_EQ(1, run.simCount("RX", "eot"));
+  EXPECT_TRUE(run.dialogs().empty());
+}
+
+TEST(KestrumUpgradeE2e, UpgradeOptionServesADeviceWaitingInItsBootLoaderWithoutAsking) {
+  E2E_SKIP_WITHOUT_DISPLAY();
+  E2eRun run({"--boot", "--image-out", "@image.bin"});
+  std::string app = application(1000);
+  std::string pack = buildPack(run, app, {"BOOT_LOAD_H00.bin", "BOOT_LOAD_H49.bin"});
+  ASSERT_FALSE(pack.empty());
+  run.start({"-upgrade", "-revpack", pack, "-binfile", BIN_GROUP});
+  EXPECT_EQ(0, run.proc().waitExit(60000)) << run.console.text() << run.proc().err();
+  EXPECT_EQ(padded(app), e2eRead(run.path("image.bin")));
+  // The device asked; the loader for unknown hardware went first, then the
+  // one its boot information called for.
+  EXPECT_EQ(0, run.simCount("RX", "upgrade-request"));
+  EXPECT_EQ(2, run.simCount("RX", "boot-load-data"));
+  EXPECT_NE(npos, run.console.text().find("Status Info: Upgrading Ready"));
   EXPECT_TRUE(run.dialogs().empty());
 }
 

@@ -42,8 +42,7 @@ void TlctrlConnIdle::commandLineStart() {
   // Once the program is shutting down, a finished programming run must not
   // start over.
   if (Main::shutdownActive()) return;
-  if (RevPackDb::CMDL_UPGRADE && RevPackDb::CMDL_REVPACK && RevPackDb::CMDL_REVPACK[0] != '\0' &&
-      RevPackDb::CMDL_BINFILE && RevPackDb::CMDL_BINFILE[0] != '\0') {
+  if (TlctrlRoot::cmdlUpgradeNamed()) {
     if (!commandLineUpgrade()) {
       // Nothing was sent to the device; the run ends as failed.
       Main::_exitCode = 1;
@@ -74,21 +73,7 @@ void TlctrlConnIdle::commandLineStart() {
 }
 
 bool TlctrlConnIdle::commandLineUpgrade() {
-  char* name = RevPackDb::CMDL_REVPACK;
-  size_t len = strlen(name);
-  if (len > 4 && (strcmp(name + len - 4, ".rpa") == 0 || strcmp(name + len - 4, ".RPA") == 0))
-    name[len - 4] = '\0';
-  _root->createRevPack();
-  RevPackDb* db = _root->revPack();
-  if (!db || !db->selectRpFile(name)) {
-    B_EXCEPTION("Revision pack " << name << " not found; no upgrade");
-    return false;
-  }
-  db->setBinData(RevPackDb::CMDL_BINFILE);
-  if (db->binSize() <= 0) {
-    B_EXCEPTION("Bin file " << RevPackDb::CMDL_BINFILE << " not in revision pack " << name << "; no upgrade");
-    return false;
-  }
+  if (!_root->loadCmdlUpgrade()) return false;
   sendLocal(new BLocalEvent(TlctrlRoot::LOC_UPGRADE_REQ, true));
   return true;
 }

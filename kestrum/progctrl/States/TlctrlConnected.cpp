@@ -44,6 +44,17 @@ void TlctrlConnected::onEntry(const BEvent* e) {
 bool TlctrlConnected::waitForBinFile() {
   if (!_root) return false;
   _root->stopLifeCkTimeout();
+  if (TlctrlRoot::cmdlUpgradeNamed()) {
+    // Unattended: the bin named on the command line, nobody to ask.
+    if (_root->loadCmdlUpgrade()) {
+      _root->binFileSet(true);
+      return true;
+    }
+    Main::_exitCode = 1;
+    RevPackDb::CMDL_UPGRADE = false;
+    Main::_shutdown = true;
+    return false;
+  }
   _root->informSetBinFile();
   _root->binFileSet(false);
   while (!_root->binFileSet() && !Main::shutdownActive()) Fl::wait(0.01);

@@ -122,8 +122,12 @@ void TlctrlUpgrWaitStatInfo::bootInfo(const BEvent* e) {
     }
     return;
   }
+  // An unattended upgrade has no bin list in the window: its bin is the
+  // one the database loaded.
   FrmKestrumImpl* impl = _root->frmImpl();
-  if (!impl || !impl->checkTypeHwVers()) {
+  bool fits = RevPackDb::CMDL_UPGRADE ? db->checkTypeSwHwVers(db->actBinFileName())
+                                      : impl && impl->checkTypeHwVers();
+  if (!fits) {
     // The user has been told; the 8-second timer goes on.
     transition(static_cast<BState*>(nullptr));
     return;
