@@ -315,6 +315,11 @@ void SimApp::command(const std::string& raw) {
 void SimApp::unplug() {
   if (!_pty.isOpen())
     return;
+  // A device node goes away with its device: a link left pointing at the
+  // freed pseudo-terminal could lead a program to another one that reuses
+  // its number.
+  if (!_opt.linkPath().empty())
+    _pty.unlink(_opt.linkPath());
   _pty.close();
   _line.clear();
   _device.unplugged();

@@ -319,6 +319,9 @@ TEST(TolvanSim, UnplugHangsUpAndReplugRelinks) {
     EXPECT_EQ(sim.command("unplug"), "OK unplug");
     EXPECT_TRUE(port.hungUp(T));
   }
+  // Gone with the device, as a device node is.
+  char gone[256] = {};
+  EXPECT_LT(readlink(link.c_str(), gone, sizeof gone - 1), 0);
   std::string replug = sim.command("replug");
   ASSERT_EQ(replug.rfind("OK replug ", 0), 0u);
   char target[256] = {};
