@@ -182,6 +182,29 @@ TEST(TolvanSim, CorruptedChecksumIsRepairedByNak) {
   EXPECT_EQ(good.back(), sum & 0xFF);
 }
 
+TEST(TolvanSim, CutFrameStopsHalfWayAndIsWholeWhenRepeated) {
+  SimProcess sim({});
+  TestPort port(sim.port());
+  port.send(STATUS_REQUEST);
+  Bytes whole = port.readFrame(T);
+  ASSERT_GE(whole.size(), 6u);
+  EXPECT_EQ(sim.command("cut 1"), "OK cut 1");
+  port.send(STATUS_REQUEST);
+  EXPECT_EQ(hex(port.drain(300)), hex(Bytes(whole.begin(), whole.begin() + whole.size() / 2)));
+  port.send(NAK);
+  EXPECT_EQ(hex(port.readFrame(T)), hex(whole));
+}
+
+TEST(TolvanSim, GarbledFrameIsAnsweredWithNak) {
+  SimProcess sim({});
+  TestPort port(sim.port());
+  EXPECT_EQ(sim.command("garble 1"), "OK garble 1");
+  port.send(STATUS_REQUEST);
+  EXPECT_EQ(hex(port.read(1, T)), hex(NAK));
+  port.send(STATUS_REQUEST);
+  EXPECT_GE(port.readFrame(T).size(), 6u);
+}
+
 TEST(TolvanSim, WaitRepliesPrecedeTheDownload) {
   SimProcess sim({"--wait", "2", "--entries", "1"});
   TestPort port(sim.port());
