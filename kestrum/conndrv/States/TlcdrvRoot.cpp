@@ -20,12 +20,13 @@ std::string TlcdrvRoot::_actComPort;
 bool TlcdrvRoot::_portChosen = false;
 bool TlcdrvRoot::_portOpen = false;
 std::string TlcdrvRoot::_lastFailure;
-
-namespace {
-const char* const LOST = "lost";
-}
 SLList<BBinding*>* TlcdrvRoot::_bindings = nullptr;
 BTimer* TlcdrvRoot::_portPollTmr = nullptr;
+
+namespace {
+// _lastFailure after a hang-up.
+const char* const LOST = "lost";
+}  // namespace
 
 TlcdrvRoot::TlcdrvRoot() : BRootState("Tlcdrv", TOL_PROG, CONN_DRV, PRIO_4) {
   _serial = new Serial();
