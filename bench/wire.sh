@@ -75,6 +75,61 @@ xdotool mousemove --window "$win" 330 37 click 1      # Programmeren
 wait_log "RX .* upload-end" 120
 sleep 0.5
 
+# A firmware upgrade of a 100 KiB image (the largest a pack takes) through
+# "-upgrade" against a simulator of its own, paced at the same baud rate:
+# from the upgrade request to the device's ACK of the end of transfer. One
+# line: elapsed, wire time of the bytes exchanged, ratio=wire/elapsed.
+upgrade_measurement() {
+  local dir="$work/upgrade" app=102399 pack sim_pid
+  mkdir -p "$dir/bins"
+  cp -R data/. "$dir/"
+  mkdir -m 700 "$dir/xdg"
+  # 0x100 bytes before the start address, then the image: identification
+  # first, random bytes after.
+  { head -c 256 /dev/zero
+    printf 'xxH.49TL8888GM-EDyyVERSION: TL-6.20STD001'
+    head -c $((app - 41)) /dev/urandom; } > "$dir/bins/TL8888GM-ED_620.bin"
+  head -c 1800 /dev/zero | tr '\0' 'Z' > "$dir/bins/BOOT_LOAD_H49.bin"
+  (cd "$dir" && XDG_RUNTIME_DIR="$dir/xdg" KESTRUM_DIALOG_SCRIPT=/dev/null \
+    "$root/build/main/kestrum" -cmdl_crtrpa -bindir bins >"$dir/create.out" 2>&1) || true
+  pack=$(cd "$dir/RevPacks" 2>/dev/null && ls -- *.rpa 2>/dev/null | head -n1)
+  if [ -z "$pack" ]; then
+    echo "wire.sh: no revision pack made for the upgrade" >&2
+    return 1
+  fi
+  build/tools/tolvan-sim/tolvan-sim --link "$dir/tty" --ready --baud "$baud" \
+    --image-out "$dir/image.bin" --log "$dir/sim.log" </dev/null >"$dir/sim.out" 2>&1 &
+  sim_pid=$!
+  pids+=($sim_pid)
+  for _ in $(seq 100); do grep -q '^READY' "$dir/sim.out" && break; sleep 0.05; done
+  PORT="$dir/tty" awk 'BEGIN { p = ENVIRON["PORT"] } /^comport=/ { print "comport=" p; next } { print }' \
+    data/config.ini > "$dir/config.ini"
+  if ! (cd "$dir" && XDG_RUNTIME_DIR="$dir/xdg" KESTRUM_DIALOG_SCRIPT=/dev/null timeout 900 \
+    "$root/build/main/kestrum" -upgrade -revpack "$pack" -binfile "Tolvan 8888 GSM_620.bin" \
+    >"$dir/kestrum.out" 2>&1); then
+    echo "wire.sh: the upgrade did not end with exit code 0; the ends of its logs:" >&2
+    tail -n 5 "$dir/kestrum.out" "$dir/create.out" >&2 || true
+    tail -n 8 "$dir/sim.log" | cut -c1-160 >&2 || true
+    return 1
+  fi
+  sleep 0.5
+  kill "$sim_pid" 2>/dev/null || true
+  awk -v baud="$baud" '
+    $2 == "RX" || $2 == "TX" {
+      what = ""; n = 0
+      for (i = 3; i <= NF; i++) { if ($i ~ /^[0-9A-F][0-9A-F]$/ && what == "") n++; else what = what $i " " }
+      if (!on && index(what, "upgrade-request") == 1) { on = 1; t0 = $1 }
+      if (on) { bytes += n; t1 = $1 }
+      if (on && $2 == "RX" && index(what, "eot") == 1) eot = 1
+      if (on && eot && $2 == "TX" && index(what, "ack") == 1) { on = 0; done = 1 }
+    }
+    END {
+      if (!done) { print "upgrade incomplete"; exit 1 }
+      el = (t1 - t0) / 1000; wire = bytes * 10 / baud
+      printf "upgrade (100 KiB image)  elapsed %7.2f s  wire %7.2f s  %7d bytes  ratio=%.2f\n", el, wire, bytes, wire / el
+    }' "$dir/sim.log"
+}
+
 # Duration and bytes of the exchange from the request line to the end line.
 measure() {  # request, end
   awk -v req="$1" -v end="$2" -v baud="$baud" '
@@ -95,3 +150,4 @@ printf "download (Ophalen)       %s" "$(measure download-request download-end)"
 echo
 printf "upload (Programmeren)    %s" "$(measure upload-request upload-end)"
 echo
+upgrade_measurement

@@ -280,6 +280,30 @@ void TlctrlRoot::informSetBinFile() {
   if (_frmImpl) _frmImpl->btOptCkSwUpgrade();
 }
 
+bool TlctrlRoot::cmdlUpgradeNamed() {
+  return RevPackDb::CMDL_UPGRADE && RevPackDb::CMDL_REVPACK && RevPackDb::CMDL_REVPACK[0] != '\0' &&
+         RevPackDb::CMDL_BINFILE && RevPackDb::CMDL_BINFILE[0] != '\0';
+}
+
+bool TlctrlRoot::loadCmdlUpgrade() {
+  if (!cmdlUpgradeNamed()) return false;
+  char* name = RevPackDb::CMDL_REVPACK;
+  size_t len = strlen(name);
+  if (len > 4 && (strcmp(name + len - 4, ".rpa") == 0 || strcmp(name + len - 4, ".RPA") == 0))
+    name[len - 4] = '\0';
+  createRevPack();
+  if (!_revPack || !_revPack->selectRpFile(name)) {
+    B_EXCEPTION("Revision pack " << name << " not found; no upgrade");
+    return false;
+  }
+  _revPack->setBinData(RevPackDb::CMDL_BINFILE);
+  if (_revPack->binSize() <= 0) {
+    B_EXCEPTION("Bin file " << RevPackDb::CMDL_BINFILE << " not in revision pack " << name << "; no upgrade");
+    return false;
+  }
+  return true;
+}
+
 void TlctrlRoot::printStateData(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (!argv[i] || !strstr(argv[i], "rpa")) continue;

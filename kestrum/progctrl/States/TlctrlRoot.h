@@ -120,6 +120,11 @@ public:
   void checkForRevpack();
   // Tells the user to choose a bin file and opens the upgrade check.
   void informSetBinFile();
+  // An upgrade named on the command line ("-upgrade -revpack -binfile").
+  static bool cmdlUpgradeNamed();
+  // Loads the pack and bin named on the command line (the pack's ".rpa" or
+  // ".RPA" cut off); false, with the reason traced, when no image came.
+  bool loadCmdlUpgrade();
 
   // Revision packs: the database is not part of this program yet.
   // Makes the revision pack database on first need; later calls list the packs again.
