@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "BScheduler.h"
 #include "BSystem.h"
@@ -23,6 +24,7 @@
 #include "RevPackDb.h"
 #include "SwVersion.h"
 #include "TlcdrvRoot.h"
+#include "WorkDir.h"
 
 namespace {
 
@@ -71,11 +73,24 @@ int readPort(const char* text) {
   return static_cast<int>(v);
 }
 
-// A revision pack given as an argument is copied into RevPacks beside the
-// program, and the program works in its own directory from then on.
-void takeRevPackArgument(char** argv, int i) {
-  static char* dir = nullptr;
-  if (!dir) dir = filename_dir(argv[0]);  // once: it cuts argv[0] in place
+// Where the program works from start-up on, when not where it was started.
+std::string g_changeTo;
+
+// Trace lines about the working directory, written once the remote debug
+// console is connected so that it shows them.
+std::vector<std::string> g_startLines;
+
+// A revision pack given as an argument is copied into RevPacks of home, the
+// directory the program works in from then on: beside the program, or for an
+// installed program its working directory. The directory is changed only after
+// the scan, so that later arguments are still found where the user gave them.
+void takeRevPackArgument(char** argv, int i, const std::string& home) {
+  static char* ownDir = nullptr;
+  const char* dir = home.c_str();
+  if (home.empty()) {
+    if (!ownDir) ownDir = filename_dir(argv[0]);  // once: it cuts argv[0] in place
+    dir = ownDir;
+  }
   Main::_refPackFile = fl_filename_name(argv[i]);
   char cmd[256];
   snprintf(cmd, sizeof cmd, "mkdir \"%s\\RevPacks\"", dir);
@@ -90,7 +105,7 @@ void takeRevPackArgument(char** argv, int i) {
   if (!std::filesystem::equivalent(argv[i], target, ec))
     std::filesystem::copy_file(argv[i], target, std::filesystem::copy_options::overwrite_existing, ec);
   if (ec) trace(std::string("copy failed: ") + ec.message());
-  if (chdir(dir) != 0) trace(std::string("cannot change to ") + dir + ": " + strerror(errno));
+  g_changeTo = dir;
 }
 
 // Takes the value(s) of an option; false (with a warning) when they are missing.
@@ -100,14 +115,14 @@ bool haveValues(int argc, int i, int n, const char* option) {
   return false;
 }
 
-void scanArguments(int argc, char** argv) {
+void scanArguments(int argc, char** argv, const std::string& packHome) {
   for (int i = 1; i < argc; ++i) {
     char line[300];
     snprintf(line, sizeof line, "i:%d argv:%s", i, argv[i]);
     trace(line);
     if (isReadableFile(argv[i])) {
       trace(std::string("Opening file:") + argv[i]);
-      if (strcmp(fl_filename_ext(argv[i]), ".rpa") == 0) takeRevPackArgument(argv, i);
+      if (strcmp(fl_filename_ext(argv[i]), ".rpa") == 0) takeRevPackArgument(argv, i, packHome);
       continue;
     }
     const char* a = argv[i];
@@ -141,6 +156,63 @@ void scanArguments(int argc, char** argv) {
   }
 }
 
+// A relative path given on the command line, made absolute against the
+// directory the program was started in (store keeps the text alive).
+char* absoluteFrom(char* path, const std::string& base, std::string& store) {
+  if (!path || !*path || path[0] == '/' || base.empty()) return path;
+  store = (std::filesystem::path(base) / path).lexically_normal().string();
+  return store.data();
+}
+
+// Changes into dir (when it is not where the program was started); paths of
+// the command line keep naming what the user meant.
+void changeDirectory(const std::string& dir, const std::string& startDir) {
+  if (dir.empty()) return;
+  std::error_code ec;
+  if (!startDir.empty() && std::filesystem::equivalent(dir, startDir, ec)) return;
+  static std::string programFile, binDir;
+  FrmKestrumImpl::PROG_FILE_KVN = absoluteFrom(FrmKestrumImpl::PROG_FILE_KVN, startDir, programFile);
+  RevPackDb::CMDL_BINDIR = absoluteFrom(RevPackDb::CMDL_BINDIR, startDir, binDir);
+  if (chdir(dir.c_str()) != 0) {
+    g_startLines.push_back("cannot change to " + dir + ": " + strerror(errno));
+    fprintf(stderr, "kestrum: cannot change to %s: %s\n", dir.c_str(), strerror(errno));
+    return;
+  }
+  g_startLines.push_back("Working directory: " + dir);
+}
+
+// Decides where the program works (see WorkDir) and prepares an installed
+// program's per-user directory; returns it, or empty to stay where started.
+std::string userWorkDir(const char* argv0, const std::string& startDir, std::string& packHome) {
+  WorkDir workDir = WorkDir::choose(startDir, WorkDir::programFile(argv0), getenv("XDG_DATA_HOME"), getenv("HOME"));
+  std::string dir = workDir.dir();
+  if (!workDir.note().empty()) g_startLines.push_back(workDir.note());
+  if (!dir.empty()) {
+    // Said on standard error as well: it happens once, or points at a fault.
+    std::string why;
+    int copied = workDir.prepare(why);
+    if (copied < 0) {
+      g_startLines.push_back("Working directory not prepared, " + why);
+      fprintf(stderr, "kestrum: %s; working in %s\n", why.c_str(), startDir.c_str());
+      dir.clear();
+    } else {
+      if (copied > 0) {
+        std::string line = "Prepared " + dir + " from " + workDir.shareDir() + " (" + std::to_string(copied) + " files)";
+        g_startLines.push_back(line);
+        fprintf(stderr, "kestrum: %s\n", line.c_str());
+      }
+      if (!why.empty()) {
+        g_startLines.push_back(why);
+        fprintf(stderr, "kestrum: %s\n", why.c_str());
+      }
+    }
+  }
+  // An installed program keeps revision packs given as arguments in the
+  // directory it works in, never beside itself.
+  if (workDir.installed()) packHome = dir.empty() ? startDir : dir;
+  return dir;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -154,7 +226,12 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  scanArguments(argc, argv);
+  std::error_code ec;
+  const std::string startDir = std::filesystem::current_path(ec).string();
+  std::string packHome;
+  std::string userDir = userWorkDir(argv[0], startDir, packHome);
+  scanArguments(argc, argv, packHome);
+  changeDirectory(g_changeTo.empty() ? userDir : g_changeTo, startDir);
 
   struct sigaction sa;
   memset(&sa, 0, sizeof sa);
@@ -173,6 +250,7 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  for (const std::string& line : g_startLines) trace(line);
   BTrace::processCommandsFile("lvl");
 
   while (!Main::_shutdown) {

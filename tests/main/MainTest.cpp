@@ -210,6 +210,21 @@ TEST_F(KestrumRun, RevisionPackArgumentIsCopiedBesideTheProgram) {
   EXPECT_TRUE(fs::exists(progDir.path() + "/dbgTraceCommands.txt"));
 }
 
+TEST_F(KestrumRun, EveryRevisionPackArgumentIsFoundWhereItWasGiven) {
+  if (!haveDisplay()) GTEST_SKIP() << "needs an X display";
+  TempDir progDir;
+  std::string prog = progDir.path() + "/kestrum";
+  fs::create_symlink(kBinary, prog);
+  std::ofstream(work.path() + "/A[0001].rpa") << "[.]\n";
+  std::ofstream(work.path() + "/B[0002].rpa") << "[.]\n";
+  auto p = start({"A[0001].rpa", "B[0002].rpa"}, prog);
+  ASSERT_TRUE(waitForLock());
+  p->signal(SIGTERM);
+  EXPECT_EQ(p->waitExit(), 0);
+  EXPECT_TRUE(fs::exists(progDir.path() + "/RevPacks/A[0001].rpa"));
+  EXPECT_TRUE(fs::exists(progDir.path() + "/RevPacks/B[0002].rpa"));
+}
+
 TEST(FilenameDir, CutsAfterTheDirectoryPart) {
   char a[] = "/usr/local/bin/kestrum";
   EXPECT_STREQ(filename_dir(a), "/usr/local/bin");

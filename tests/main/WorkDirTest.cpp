@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "ChildProcess.h"
+#include "WorkDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readAll(const fs::path& p) {
+  std::ifstream in(p);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void write(const fs::path& p, const std::string& text) {
+  fs::create_directories(p.parent_path());
+  std::ofstream(p) << text;
+}
+
+// An installed program: <prefix>/bin/kestrum with its shipped files in
+// <prefix>/share/kestrum, a home directory and a directory to start in.
+class WorkDirTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    prefix = tmp.path() + "/prefix";
+    share = prefix + "/share/kestrum";
+    program = prefix + "/bin/kestrum";
+    home = tmp.path() + "/home";
+    start = tmp.path() + "/start";
+    write(program, "");
+    write(share + "/config.ini", "comport=\n");
+    write(share + "/language.ini", "taal=NL\n");
+    write(share + "/help/algemeen.html", "<html></html>");
+    fs::create_directories(home);
+    fs::create_directories(start);
+  }
+  std::string userDir() const { return home + "/.local/share/kestrum"; }
+  TempDir tmp;
+  std::string prefix, share, program, home, start;
+};
+
+}  // namespace
+
+TEST_F(WorkDirTest, InstalledProgramWorksInThePerUserDirectory) {
+  WorkDir w = WorkDir::choose(start, program, nullptr, home.c_str());
+  EXPECT_TRUE(w.installed());
+  EXPECT_EQ(w.shareDir(), share);
+  EXPECT_EQ(w.dir(), userDir());
+}
+
+TEST_F(WorkDirTest, XdgDataHomeWinsOverHomeUnlessEmptyOrRelative) {
+  std::string data = tmp.path() + "/data";
+  EXPECT_EQ(WorkDir::choose(start, program, data.c_str(), home.c_str()).dir(), data + "/kestrum");
+  EXPECT_EQ(WorkDir::choose(start, program, "", home.c_str()).dir(), userDir());
+  EXPECT_EQ(WorkDir::choose(start, program, "rel/data", home.c_str()).dir(), userDir());
+}
+
+TEST_F(WorkDirTest, DirectoryWithItsOwnConfigurationIsKept) {
+  write(start + "/config.ini", "comport=/dev/ttyUSB0\n");
+  WorkDir w = WorkDir::choose(start, program, nullptr, home.c_str());
+  EXPECT_TRUE(w.installed());
+  EXPECT_EQ(w.dir(), "");
+}
+
+TEST_F(WorkDirTest, ProgramWithoutSharedFilesStaysWhereStarted) {
+  std::string built = tmp.path() + "/build/main/kestrum";
+  write(built, "");
+  WorkDir w = WorkDir::choose(start, built, nullptr, home.c_str());
+  EXPECT_FALSE(w.installed());
+  EXPECT_EQ(w.dir(), "");
+}
+
+TEST_F(WorkDirTest, TheSharedDirectoryIsNeverWorkedIn) {
+  WorkDir w = WorkDir::choose(share, program, nullptr, home.c_str());
+  EXPECT_EQ(w.dir(), userDir());
+}
+
+TEST_F(WorkDirTest, PrefixInsideTheDataHomeGetsASeparateWorkDirectory) {
+  // Installed with the prefix ~/.local: the shipped files are in the very
+  // directory the user's files would go to.
+  std::string local = home + "/.local";
+  write(local + "/bin/kestrum", "");
+  write(local + "/share/kestrum/config.ini", "comport=\n");
+  WorkDir w = WorkDir::choose(start, local + "/bin/kestrum", nullptr, home.c_str());
+  EXPECT_EQ(w.dir(), userDir() + "/work");
+  std::string why;
+  EXPECT_EQ(w.prepare(why), 1) << why;
+  EXPECT_TRUE(fs::exists(userDir() + "/work/config.ini"));
+  EXPECT_FALSE(fs::exists(userDir() + "/work/work"));
+}
+
+TEST_F(WorkDirTest, WithoutAnyHomeTheProgramStaysAndSaysWhy) {
+  WorkDir w = WorkDir::choose(start, program, nullptr, nullptr);
+  EXPECT_EQ(w.dir(), "");
+  EXPECT_NE(w.note().find("no per-user directory"), std::string::npos);
+}
+
+TEST_F(WorkDirTest, PrepareCopiesTheShippedFilesOnce) {
+  WorkDir w = WorkDir::choose(start, program, nullptr, home.c_str());
+  std::string why;
+  EXPECT_EQ(w.prepare(why), 3) << why;
+  EXPECT_EQ(readAll(userDir() + "/config.ini"), "comport=\n");
+  EXPECT_EQ(readAll(userDir() + "/help/algemeen.html"), "<html></html>");
+  // Prepared: what the user removed stays removed.
+  fs::remove(userDir() + "/language.ini");
+  EXPECT_EQ(w.prepare(why), 0);
+  EXPECT_FALSE(fs::exists(userDir() + "/language.ini"));
+}
+
+TEST_F(WorkDirTest, PrepareNeverReplacesTheUsersFiles) {
+  write(userDir() + "/language.ini", "taal=UK\n");
+  write(userDir() + "/my.kvn", "x|1\n");
+  WorkDir w = WorkDir::choose(start, program, nullptr, home.c_str());
+  std::string why;
+  EXPECT_EQ(w.prepare(why), 2) << why;
+  EXPECT_EQ(readAll(userDir() + "/language.ini"), "taal=UK\n");
+  EXPECT_EQ(readAll(userDir() + "/my.kvn"), "x|1\n");
+  EXPECT_EQ(readAll(userDir() + "/config.ini"), "comport=\n");
+}
+
+TEST_F(WorkDirTest, CopiesOfReadOnlyShippedFilesAreWritable) {
+  fs::permissions(share + "/config.ini", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  WorkDir w = WorkDir::choose(start, program, nullptr, home.c_str());
+  std::string why;
+  ASSERT_EQ(w.prepare(why), 3) << why;
+  EXPECT_TRUE((fs::status(userDir() + "/config.ini").permissions() & fs::perms::owner_write) != fs::perms::none);
+}
+
+TEST_F(WorkDirTest, APerUserDirectoryThatCannotBeMadeIsReported) {
+  write(home + "/.local/share", "a file in the way");
+  WorkDir w = WorkDir::choose(start, program, nullptr, home.c_str());
+  std::string why;
+  EXPECT_EQ(w.prepare(why), -1);
+  EXPECT_NE(why.find("cannot make"), std::string::npos) << why;
+}
+
+TEST_F(WorkDirTest, AnInterruptedPreparationIsFinishedNextTime) {
+  // A file where the shipped help folder goes stops the copy before
+  // config.ini, which marks a prepared directory.
+  write(userDir() + "/help", "in the way");
+  WorkDir w = WorkDir::choose(start, program, nullptr, home.c_str());
+  std::string why;
+  EXPECT_EQ(w.prepare(why), 1);  // language.ini only
+  EXPECT_NE(why.find("cannot copy"), std::string::npos) << why;
+  EXPECT_FALSE(fs::exists(userDir() + "/config.ini"));
+  fs::remove(userDir() + "/help");
+  EXPECT_EQ(w.prepare(why), 2) << why;
+  EXPECT_TRUE(fs::exists(userDir() + "/config.ini"));
+  EXPECT_TRUE(fs::exists(userDir() + "/help/algemeen.html"));
+}
+
+TEST(WorkDirProgramFile, IsTheRunningExecutable) {
+  std::string self = WorkDir::programFile("ignored");
+  ASSERT_FALSE(self.empty());
+  EXPECT_TRUE(fs::path(self).is_absolute());
+  EXPECT_TRUE(fs::equivalent(self, "/proc/self/exe"));
+}
