@@ -204,15 +204,22 @@ public:
 
   // Gives the program an X server of its own, so that clicks cannot reach
   // other tests' windows (nor theirs this one). False when none started.
+  // Tests starting at the same moment may pick the same number: the server
+  // whose pid the lock file names has it, the other one gives up and the
+  // next number is tried.
   bool privateDisplay() {
-    for (int n = 200; n < 260; ++n) {
+    for (int k = 0; k < 60; ++k) {
+      int n = 200 + (getpid() + k) % 60;
       std::string sock = "/tmp/.X11-unix/X" + std::to_string(n);
       std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
       if (access(sock.c_str(), F_OK) == 0 || access(lock.c_str(), F_OK) == 0) continue;
       _xvfb.reset(new ChildProcess({"/usr/bin/Xvfb", ":" + std::to_string(n), "-screen", "0", "1280x1024x24",
                                     "-nolisten", "tcp"}));
-      for (int i = 0; i < 100; ++i) {
-        if (access(sock.c_str(), F_OK) == 0) {
+      for (int i = 0; i < 200; ++i) {
+        if (_xvfb->waitExit(0) != -1) break;  // lost the number
+        std::ifstream f(lock);
+        long holder = 0;
+        if (f >> holder && holder == _xvfb->pid() && access(sock.c_str(), F_OK) == 0) {
           _display = ":" + std::to_string(n);
           return true;
         }

@@ -283,6 +283,12 @@ void SimApp::command(const std::string& raw) {
   } else if (cmd == "noise" && parseCount(arg, 0, 100000, v)) {
     _device.noise(v);
     reply("OK noise " + std::to_string(v));
+  } else if (cmd == "cut" && parseCount(arg, 0, 1000000, v)) {
+    _device.cut(v);
+    reply("OK cut " + std::to_string(v));
+  } else if (cmd == "garble" && parseCount(arg, 0, 1000000, v)) {
+    _device.garble(v);
+    reply("OK garble " + std::to_string(v));
   } else if (cmd == "wait" && parseCount(arg, 0, 1000000, v)) {
     _device.waitReplies(v);
     reply("OK wait " + std::to_string(v));
@@ -318,6 +324,11 @@ void SimApp::command(const std::string& raw) {
 void SimApp::unplug() {
   if (!_pty.isOpen())
     return;
+  // A device node goes away with its device: a link left pointing at the
+  // freed pseudo-terminal could lead a program to another one that reuses
+  // its number.
+  if (!_opt.linkPath().empty())
+    _pty.unlink(_opt.linkPath());
   _pty.close();
   _line.clear();
   _device.unplugged();

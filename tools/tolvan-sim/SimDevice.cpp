@@ -210,6 +210,13 @@ void SimDevice::handleLone(uint8_t byte, double now) {
 void SimDevice::handleFrame(const SimBytes& f, double now) {
   const uint8_t type = f[1];
   std::string what = typeName(type);
+  if (_garble > 0 && !_silent) {
+    --_garble;
+    rxLog(f, what + " garbled");
+    if (_mode != Mode::RESTARTING)
+      sendByte(NAK, "nak");
+    return;
+  }
   if (f.size() < 6 || f[f.size() - 2] != ETX || sum(f.data(), f.size() - 1) != f.back()) {
     rxLog(f, what + (f.size() >= 6 && f[f.size() - 2] == ETX ? " bad-checksum" : " bad-frame"));
     if (!_silent && _mode != Mode::RESTARTING)
@@ -579,6 +586,11 @@ void SimDevice::emit(SimBytes unit, std::string what, bool isFrame) {
       --_corrupt;
       unit.back() = static_cast<uint8_t>(unit.back() + 1);
       what += " corrupted";
+    }
+    if (_cut > 0) {
+      --_cut;
+      unit.resize(unit.size() / 2);
+      what += " cut";
     }
   }
   _lastWasFrame = isFrame;

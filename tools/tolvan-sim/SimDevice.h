@@ -71,6 +71,11 @@ public:
   bool silent() const { return _silent; }
   void corrupt(int n) { _corrupt = n; }
   void noise(int n) { _noise = n; }
+  // The next n frames sent stop half-way, as if the line dropped the rest.
+  void cut(int n) { _cut = n; }
+  // The next n frames received count as damaged on the line: answered with
+  // NAK like a bad checksum.
+  void garble(int n) { _garble = n; }
   void waitReplies(int n) { _wait = n; }
   void statusByte(int b) { _statusByte = static_cast<uint8_t>(b); }
   void nrEntries(int n) { _nrEntries = n; }
@@ -147,6 +152,8 @@ private:
   bool _silent;
   int _corrupt;
   int _noise;
+  int _cut = 0;
+  int _garble = 0;
   int _wait;
   std::minstd_rand _rng;
 };

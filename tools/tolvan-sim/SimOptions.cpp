@@ -48,7 +48,9 @@ const char* SimOptions::usage() {
       "Control commands (stdin or FIFO), each answered with a line \"OK ...\" or\n"
       "\"ERR ...\" on stdout:\n"
       "  silent on|off, corrupt N, noise N, wait N, status-byte N, entries N,\n"
-      "  nak-packet K, silent-after-packet K, boot, unplug, replug, ping, quit\n"
+      "  nak-packet K, silent-after-packet K, boot, unplug, replug, ping, quit,\n"
+      "  cut N (the next N frames sent stop half-way),\n"
+      "  garble N (the next N frames received are answered with NAK as damaged)\n"
       "\n"
       "Log lines: \"<ms> RX|TX <hex bytes> <what>\" and \"<ms> -- <note>\".\n";
 }

@@ -6,9 +6,12 @@
 #include "CdrvErrorEvt.h"
 #include "CdrvPortSetEvt.h"
 #include "CdrvStrEvt.h"
+#include "PortDiagnosis.h"
 #include "Serial.h"
 #include "TlcdrvSignals.h"
 #include "TolProgIds.h"
+
+#include <cstdio>
 
 TlcdrvRoot* TlcdrvRoot::_tlcdrvroot = nullptr;
 uint16_t TlcdrvRoot::_instNr = 0;
@@ -16,8 +19,14 @@ Serial* TlcdrvRoot::_serial = nullptr;
 std::string TlcdrvRoot::_actComPort;
 bool TlcdrvRoot::_portChosen = false;
 bool TlcdrvRoot::_portOpen = false;
+std::string TlcdrvRoot::_lastFailure;
 SLList<BBinding*>* TlcdrvRoot::_bindings = nullptr;
 BTimer* TlcdrvRoot::_portPollTmr = nullptr;
+
+namespace {
+// _lastFailure after a hang-up.
+const char* const LOST = "lost";
+}  // namespace
 
 TlcdrvRoot::TlcdrvRoot() : BRootState("Tlcdrv", TOL_PROG, CONN_DRV, PRIO_4) {
   _serial = new Serial();
@@ -37,6 +46,7 @@ TlcdrvRoot::~TlcdrvRoot() {
   _portPollTmr = nullptr;
   _portChosen = false;
   _actComPort.clear();
+  _lastFailure.clear();
 }
 
 TlcdrvRoot* TlcdrvRoot::instance() {
@@ -105,6 +115,62 @@ bool TlcdrvRoot::reportPort(bool open) {
   return sendBack(report, TOL_PROG, PROG_CTRL, nullptr) > 0;
 }
 
+// A line for the user on standard error and in the trace, whatever the
+// trace levels: the port is the first thing to check when nothing works.
+void TlcdrvRoot::notice(const std::string& text) {
+  fprintf(stderr, "kestrum: %s\n", text.c_str());
+  fflush(stderr);
+  BDiag::print("TlcdrvRoot: " + text);
+}
+
+// Opens the chosen port; a failure is explained once until it changes or
+// the port opens again.
+bool TlcdrvRoot::openPort() {
+  std::string path = Serial::devicePath(_actComPort.c_str());
+  if (_serial->openPort(_actComPort.c_str())) {
+    // After a loss the port is quiet until the device answers again (see
+    // unitReceived): a port that hangs up at every open is told of once.
+    if (!_lastFailure.empty() && _lastFailure != LOST) {
+      notice("COM port \"" + _actComPort + "\" is open again");
+      _lastFailure.clear();
+    }
+    std::string warning = PortDiagnosis::sharedWarning(path);
+    if (!warning.empty()) notice(warning);
+    return true;
+  }
+  std::string key = path + "\n" + std::to_string(_serial->errorCode()) + "\n" + std::to_string(_serial->lastErrno());
+  if (key != _lastFailure) {
+    _lastFailure = key;
+    std::string why = _serial->errorCode() == Serial::ERR_OPEN || _serial->errorCode() == Serial::ERR_LINE_SETTINGS
+                          ? PortDiagnosis::explain(path, _serial->lastErrno())
+                          : _serial->lastError();
+    notice("COM port \"" + _actComPort + "\" cannot be opened: " + why);
+  }
+  return false;
+}
+
+// The device went away under an open port: the descriptor is dead, so it
+// is closed; the next write opens the port again, which finds the device
+// when it is back on the same path.
+void TlcdrvRoot::portLost() {
+  _serial->closePort();
+  _portOpen = false;
+  _reader.reset();
+  if (_lastFailure == LOST) {
+    reportLost();
+    return;
+  }
+  _lastFailure = LOST;
+  notice("COM port \"" + _actComPort + "\" lost: the device hung up the line (unplugged?)");
+  reportLost();
+}
+
+bool TlcdrvRoot::reportLost() {
+  CdrvErrorEvt* report = new CdrvErrorEvt(CdrvErrorEvt::CDRV_SET_COM_NOT_OPEN);
+  report->reason("the device hung up the line");
+  return sendBack(report, TOL_PROG, PROG_CTRL, nullptr) > 0;
+}
+
 bool TlcdrvRoot::portSettings(const CdrvPortSetEvt* e) {
   if (_portOpen) {
     _serial->closePort();
@@ -113,7 +179,7 @@ bool TlcdrvRoot::portSettings(const CdrvPortSetEvt* e) {
   if (!e || !e->comPort()) return false;
   _actComPort = e->comPort();
   _portChosen = true;
-  _portOpen = _serial->openPort(_actComPort.c_str());
+  _portOpen = openPort();
   // Also polled by the timer, not only by the main loop.
   if (_portOpen && !_portPollTmr->armed()) startPollTimer();
   bool sent = reportPort(_portOpen);
@@ -129,7 +195,7 @@ bool TlcdrvRoot::cdrvString(const CdrvStrEvt* e) {
     return false;
   }
   if (!_portOpen) {
-    _portOpen = _serial->openPort(_actComPort.c_str());
+    _portOpen = openPort();
     if (!_portOpen) {
       B_ASSERT_TXT(false, "_portOpen", "cdrvString: port " << _actComPort << " is not open.");
       return false;
@@ -144,6 +210,7 @@ bool TlcdrvRoot::cdrvString(const CdrvStrEvt* e) {
   _reader.reset();
   if (n != e->nrBytes) {
     B_ASSERT_TXT(false, "n == strEvt->nrBytes", "not all bytes written " << n);
+    if (_serial->lineLost()) portLost();
     return false;
   }
   traceLine("bytes written: " + std::to_string(n));
@@ -158,6 +225,10 @@ bool TlcdrvRoot::portPolltimer() {
 
 void TlcdrvRoot::readSerialPort() {
   if (!_portOpen) return;
+  if (_serial->lineLost()) {
+    portLost();
+    return;
+  }
   DebugLevel level = debugLevel();
   if (level & DBG_LOW)
     _reader.traceSink([this](const std::string& t) { BDiag::print(t + traceSuffix()); });
@@ -171,6 +242,8 @@ void TlcdrvRoot::readSerialPort() {
 }
 
 void TlcdrvRoot::unitReceived(const uint8_t* unit, size_t n) {
+  // The device answers: the next failure is news again.
+  _lastFailure.clear();
   CdrvStrEvt* strEvt = new CdrvStrEvt(unit, n);
   sendBack(strEvt, TOL_PROG, PROT_PARSER, nullptr);
 }

@@ -49,6 +49,10 @@ private:
   void readSerialPort();
   void unitReceived(const uint8_t* unit, size_t n);
   bool reportPort(bool open);
+  bool reportLost();
+  bool openPort();
+  void portLost();
+  void notice(const std::string& text);
   void startPollTimer();
   void traceLine(const std::string& text);
 
@@ -59,6 +63,9 @@ private:
   static std::string _actComPort;
   static bool _portChosen;
   static bool _portOpen;
+  // The port failure last explained to the user: each one is told once,
+  // not at every retry.
+  static std::string _lastFailure;
   static SLList<BBinding*>* _bindings;
   static BTimer* _portPollTmr;
 

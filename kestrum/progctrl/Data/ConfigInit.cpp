@@ -197,13 +197,10 @@ uint8_t ConfigInit::comPorts(char** list) {
 
 void ConfigInit::initComPorts() {
   for (auto& c : _comOpen) c[0] = '\0';
-  std::vector<std::string> ports = SerialPortScan::scan(g_devDir.c_str(), MAX_NR_COMS);
+  // A name that does not fit a config.ini value could not be chosen again.
+  std::vector<std::string> ports = SerialPortScan::scan(g_devDir.c_str(), MAX_NR_COMS, MAX_VALUE_LEN);
   int slot = 0;
-  for (auto& p : ports) {
-    // A name that does not fit a config.ini value could not be chosen again.
-    if (p.size() > static_cast<size_t>(MAX_VALUE_LEN)) continue;
-    copyCut(_comOpen[slot++], p.c_str(), MAX_VALUE_LEN);
-  }
+  for (auto& p : ports) copyCut(_comOpen[slot++], p.c_str(), MAX_VALUE_LEN);
 }
 
 void ConfigInit::comActive(const char* port) { copyCut(_comActive, port, MAX_VALUE_LEN); }

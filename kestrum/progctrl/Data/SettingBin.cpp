@@ -133,8 +133,11 @@ bool SettingBin::validEntry(uint8_t nr) const { return nr <= _maxTolEntries && n
 void SettingBin::storeStatusInfo(const char* type, const char* swVer, const char* special,
                                  const char* hwVer) {
   if (!type) type = "";
-  if (_tolType[0] != '\0' && (type[0] == '\0' || strncmp(type, _tolType, MAX_INFOSTR) != 0)) {
-    // Settings of another device must not be programmed into this one.
+  // Settings of another device must not be programmed into this one. A
+  // device that goes away (no type) takes nothing with it: the settings
+  // fetched or edited stay, and a different device connected later is
+  // guarded by the type check before programming, as for a settings file.
+  if (_tolType[0] != '\0' && type[0] != '\0' && strncmp(type, _tolType, MAX_INFOSTR) != 0) {
     cleanUpEntries(true);
     if (_frame) _frame->removeSettingEdit();
   }

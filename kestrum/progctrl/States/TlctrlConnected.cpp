@@ -83,6 +83,9 @@ void TlctrlConnected::onEvent(const BEvent* e) {
       transition(new TlctrlDisconnected(enclosing()));
       break;
     case TlctrlRoot::LOC_UPGRADE_TO:
+      // The device stopped answering in the middle of an upgrade: an
+      // unattended upgrade must not end as if it had succeeded.
+      Main::_exitCode = 1;
       transition(new TlctrlDisconnected(enclosing()));
       break;
     default:

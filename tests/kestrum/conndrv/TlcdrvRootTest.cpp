@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include "ChildProcess.h"
 #include "DiagCapture.h"
 #include "PtyPair.h"
 #include "Serial.h"
@@ -152,4 +155,69 @@ TEST_F(DriverTest, LowLevelTraceFollowsTheReader) {
   EXPECT_TRUE(cap.has("01 04 09 02 07 22 41 42 22 2c 22 31 22 03 82 "));
   write({0x06});
   EXPECT_TRUE(cap.has("bytes written: 1"));
+}
+
+namespace {
+
+size_t occurrences(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+  return n;
+}
+
+// A device reached through a link, as /dev/serial/by-id names a USB adapter.
+struct LinkedPort {
+  TempDir dir;
+  std::string link = dir.path() + "/tty";
+  void pointAt(const std::string& target) {
+    unlink(link.c_str());
+    EXPECT_EQ(symlink(target.c_str(), link.c_str()), 0);
+  }
+};
+
+}  // namespace
+
+TEST_F(DriverTest, HungUpPortIsReportedAndOpenedAgainWhenTheDeviceIsBack) {
+  LinkedPort port;
+  std::unique_ptr<PtyPair> device(new PtyPair());
+  port.pointAt(device->slave);
+  sys.choosePort(port.link);
+  ASSERT_TRUE(TlcdrvRoot::portOpen());
+  // Pulled out: the far side closes.
+  device.reset();
+  unlink(port.link.c_str());
+  ASSERT_TRUE(sys.pump([&] { return toCtrl().size() >= 2; }));
+  EXPECT_EQ(toCtrl()[1].error, CdrvErrorEvt::CDRV_SET_COM_NOT_OPEN);
+  EXPECT_EQ(toCtrl()[1].reason, "the device hung up the line");
+  EXPECT_FALSE(TlcdrvRoot::portOpen());
+  EXPECT_TRUE(cap.has("lost: the device hung up the line"));
+  // Still away: each write tries again, the reason is told once.
+  write({0x01, 0x00, 0x00, 0x02, 0x03, 0x06});
+  write({0x01, 0x00, 0x00, 0x02, 0x03, 0x06});
+  write({0x01, 0x00, 0x00, 0x02, 0x03, 0x06});
+  EXPECT_EQ(occurrences(cap.remote, "cannot be opened"), 1u) << cap.remote;
+  EXPECT_EQ(occurrences(cap.remote, "is not open."), 3u);
+  EXPECT_TRUE(cap.has("does not exist: is the device connected"));
+  EXPECT_EQ(toCtrl().size(), 2u);
+  // Back on the same path: the next write finds it.
+  PtyPair back;
+  port.pointAt(back.slave);
+  write({0x01, 0x00, 0x00, 0x02, 0x03, 0x06});
+  EXPECT_TRUE(TlcdrvRoot::portOpen());
+  ASSERT_EQ(toCtrl().size(), 3u);
+  EXPECT_EQ(toCtrl()[2].error, CdrvErrorEvt::CDRV_CLEAR_COM_NOT_OPEN);
+  EXPECT_EQ(back.receive(), (Bytes{0x01, 0x00, 0x00, 0x02, 0x03, 0x06}));
+  EXPECT_TRUE(cap.has("is open again"));
+  back.send(kEntry7);
+  EXPECT_TRUE(unitArrives(1));
+}
+
+TEST_F(DriverTest, WhatIsNotASerialPortIsExplained) {
+  TempDir dir;
+  std::string file = dir.path() + "/plain";
+  { FILE* f = fopen(file.c_str(), "w"); if (f) fclose(f); }
+  sys.choosePort(file);
+  ASSERT_EQ(toCtrl().size(), 1u);
+  EXPECT_EQ(toCtrl()[0].error, CdrvErrorEvt::CDRV_SET_COM_NOT_OPEN);
+  EXPECT_TRUE(cap.has(file + " is not a serial port")) << cap.remote;
 }

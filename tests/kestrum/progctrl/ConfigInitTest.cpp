@@ -223,6 +223,32 @@ TEST_F(ConfigInitTest, PortsThatOpenAreListedUsbFirstInNumericOrder) {
   EXPECT_EQ(names, expected);
 }
 
+TEST_F(ConfigInitTest, StableNamesOfUsbAdaptersComeFirst) {
+  writeFile(devs + "/ttyUSB0", "");
+  writeFile(devs + "/ttyUSB1", "");
+  std::string byId = devs + "/serial/by-id";
+  std::filesystem::create_directories(byId);
+  // As udev makes them: relative links to the device nodes.
+  std::filesystem::create_symlink("../../ttyUSB1", byId + "/usb-FTDI_A50285BI-port0");
+  std::filesystem::create_symlink("../../ttyUSB0", byId + "/usb-1a86_USB2.0-Serial-if00-port0");
+  std::filesystem::create_symlink("../../ttyUSB9", byId + "/usb-gone-if00-port0");  // unplugged meanwhile
+  writeFile(byId + "/not-a-link", "");
+  std::filesystem::create_symlink("../../ttyUSB0", byId + "/usb-" + std::string(80, 'x') + "-port0");
+  auto cfg = make("comport=COM1\n");
+  char* list[16];
+  uint8_t n = cfg->comPorts(list);
+  std::vector<std::string> names(list, list + n);
+  std::vector<std::string> expected{byId + "/usb-1a86_USB2.0-Serial-if00-port0",
+                                    byId + "/usb-FTDI_A50285BI-port0", devs + "/ttyUSB0",
+                                    devs + "/ttyUSB1"};
+  EXPECT_EQ(names, expected);
+  // A stable name chosen is kept as written.
+  cfg->comActive(list[1]);
+  ASSERT_TRUE(cfg->save());
+  auto again = std::unique_ptr<ConfigInit>(new ConfigInit(&sb, nullptr, nullptr));
+  EXPECT_EQ(std::string(again->comActive()), byId + "/usb-FTDI_A50285BI-port0");
+}
+
 TEST_F(ConfigInitTest, AtMost16PortsAreListed) {
   for (int i = 0; i < 40; i++) writeFile(devs + "/ttyS" + std::to_string(i), "");
   auto cfg = make("comport=COM1\n");

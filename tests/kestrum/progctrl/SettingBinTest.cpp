@@ -317,9 +317,20 @@ TEST_F(SettingBinTest, ChangedDeviceTypeClearsEntries) {
   EXPECT_EQ(number(5), "");
   EXPECT_EQ(text(10), "");
   EXPECT_EQ(text(20), "");
-  put(5, "again", nullptr);
-  sb->storeStatusInfo("", "", "", "");  // device gone
-  EXPECT_EQ(text(5), "");
+}
+
+TEST_F(SettingBinTest, DeviceGoingAwayKeepsTheEntries) {
+  sb->storeStatusInfo("TL8888GM-ED", "SW1.0", "", "H1");
+  put(5, "five", "5");
+  put(10, "TL8888GM-ED", nullptr);
+  sb->storeStatusInfo("", "", "", "");  // unplugged, or silent too long
+  EXPECT_EQ(text(5), "five");
+  EXPECT_EQ(text(10), "TL8888GM-ED");
+  EXPECT_STREQ(sb->connSpecial(), "");
+  // Back again: nothing lost, and programming may go on.
+  sb->storeStatusInfo("TL8888GM-ED", "SW1.0", "", "H1");
+  EXPECT_EQ(text(5), "five");
+  EXPECT_TRUE(sb->checkTolTypes());
 }
 
 TEST_F(SettingBinTest, StatusInfoDecodesTheType) {

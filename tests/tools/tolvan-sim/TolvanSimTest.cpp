@@ -182,6 +182,29 @@ TEST(TolvanSim, CorruptedChecksumIsRepairedByNak) {
   EXPECT_EQ(good.back(), sum & 0xFF);
 }
 
+TEST(TolvanSim, CutFrameStopsHalfWayAndIsWholeWhenRepeated) {
+  SimProcess sim({});
+  TestPort port(sim.port());
+  port.send(STATUS_REQUEST);
+  Bytes whole = port.readFrame(T);
+  ASSERT_GE(whole.size(), 6u);
+  EXPECT_EQ(sim.command("cut 1"), "OK cut 1");
+  port.send(STATUS_REQUEST);
+  EXPECT_EQ(hex(port.drain(300)), hex(Bytes(whole.begin(), whole.begin() + whole.size() / 2)));
+  port.send(NAK);
+  EXPECT_EQ(hex(port.readFrame(T)), hex(whole));
+}
+
+TEST(TolvanSim, GarbledFrameIsAnsweredWithNak) {
+  SimProcess sim({});
+  TestPort port(sim.port());
+  EXPECT_EQ(sim.command("garble 1"), "OK garble 1");
+  port.send(STATUS_REQUEST);
+  EXPECT_EQ(hex(port.read(1, T)), hex(NAK));
+  port.send(STATUS_REQUEST);
+  EXPECT_GE(port.readFrame(T).size(), 6u);
+}
+
 TEST(TolvanSim, WaitRepliesPrecedeTheDownload) {
   SimProcess sim({"--wait", "2", "--entries", "1"});
   TestPort port(sim.port());
@@ -319,6 +342,9 @@ TEST(TolvanSim, UnplugHangsUpAndReplugRelinks) {
     EXPECT_EQ(sim.command("unplug"), "OK unplug");
     EXPECT_TRUE(port.hungUp(T));
   }
+  // Gone with the device, as a device node is.
+  char gone[256] = {};
+  EXPECT_LT(readlink(link.c_str(), gone, sizeof gone - 1), 0);
   std::string replug = sim.command("replug");
   ASSERT_EQ(replug.rfind("OK replug ", 0), 0u);
   char target[256] = {};

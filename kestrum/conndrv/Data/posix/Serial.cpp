@@ -31,7 +31,7 @@ speed_t speedOf(int rate) {
 
 Serial::Serial()
     : _rate(9600), _parity(0), _stopBits(0), _byteSize(8), _commHd(INVALID_HANDLE),
-      _errorCode(ERR_NONE) {
+      _errorCode(ERR_NONE), _lastErrno(0) {
   _port[0] = '\0';
 }
 
@@ -50,6 +50,7 @@ std::string Serial::devicePath(const char* portName) {
 
 void Serial::fail(int code, const std::string& reason, int err) {
   _errorCode = code;
+  _lastErrno = err;
   _lastError = reason;
   if (err) {
     _lastError += ": ";
@@ -61,6 +62,7 @@ int Serial::connect(const char* portName, Rate rate, Parity parity, StopBits sto
                     ByteSize byteSize) {
   closePort();
   _errorCode = ERR_NONE;
+  _lastErrno = 0;
   _lastError.clear();
   if (!portName || !*portName) {
     fail(ERR_NO_NAME, "no port name", 0);
@@ -141,6 +143,16 @@ void Serial::closePort() {
 }
 
 void Serial::disconnect() { closePort(); }
+
+bool Serial::lineLost() {
+  if (!isOpen()) return false;
+  struct pollfd p = {_commHd, POLLIN, 0};
+  int r;
+  do {
+    r = poll(&p, 1, 0);
+  } while (r < 0 && errno == EINTR);
+  return r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
 
 int Serial::writePort(const void* data, int length) {
   if (!isOpen()) return 0;

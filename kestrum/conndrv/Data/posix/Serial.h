@@ -62,6 +62,12 @@ public:
   int errorCode() const { return _errorCode; }
   // Why the last connect failed, for messages to the user; empty after success.
   const std::string& lastError() const { return _lastError; }
+  // The system's error number of the last failed connect (0 after success).
+  int lastErrno() const { return _lastErrno; }
+  // The device has gone while the port was open (a USB adapter pulled out,
+  // the far end of a pseudo-terminal closed): from now on the descriptor
+  // reports only a hang-up, and the device can come back only by a new open.
+  bool lineLost();
 
   // "COM3" -> "/dev/ttyS2"; an absolute path stays as it is; a bare device
   // name such as "ttyUSB0" is looked up in /dev.
@@ -87,6 +93,7 @@ private:
   char _byteSize;
   int _commHd;
   int _errorCode;
+  int _lastErrno;
   std::string _lastError;
 };
 

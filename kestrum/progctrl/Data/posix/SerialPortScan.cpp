@@ -34,9 +34,24 @@ bool SerialPortScan::canOpen(const char* path) {
   return true;
 }
 
-std::vector<std::string> SerialPortScan::scan(const char* devDir, size_t max) {
+std::string SerialPortScan::byIdDir(const char* devDir) {
+  return (fs::path(devDir ? devDir : "/dev") / "serial" / "by-id").string();
+}
+
+std::vector<std::string> SerialPortScan::scan(const char* devDir, size_t max, size_t maxNameLen) {
   std::vector<std::string> found;
   std::error_code ec;
+  std::vector<std::string> stable;
+  for (fs::directory_iterator it(byIdDir(devDir), ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code linkEc;
+    if (it->is_symlink(linkEc)) stable.push_back(it->path().string());
+  }
+  std::sort(stable.begin(), stable.end());
+  for (const std::string& name : stable) {
+    if (found.size() >= max) return found;
+    if (name.size() <= maxNameLen && canOpen(name.c_str())) found.push_back(name);
+  }
+  ec.clear();
   fs::path dir(devDir ? devDir : "/dev");
   std::vector<std::pair<int, std::pair<long, std::string>>> nodes;
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
@@ -49,7 +64,8 @@ std::vector<std::string> SerialPortScan::scan(const char* devDir, size_t max) {
   std::sort(nodes.begin(), nodes.end());
   for (auto& n : nodes) {
     if (found.size() >= max) break;
-    if (canOpen(n.second.second.c_str())) found.push_back(n.second.second);
+    const std::string& name = n.second.second;
+    if (name.size() <= maxNameLen && canOpen(name.c_str())) found.push_back(name);
   }
   return found;
 }
