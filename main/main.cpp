@@ -20,6 +20,7 @@
 #include "BTrace.h"
 #include "FrmKestrumImpl.h"
 #include "Main.h"
+#include "PortWatch.h"
 #include "RevPackDb.h"
 #include "SwVersion.h"
 #include "TlcdrvRoot.h"
@@ -162,6 +163,10 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &sa, nullptr);
   sigaction(SIGINT, &sa, nullptr);
 
+  // Bytes from the device end the toolkit's wait at once instead of after
+  // up to 10 ms: at 9600 baud a byte takes about 1 ms.
+  PortWatch::install();
+
   Main* mainState = new Main();
   mainState->startup();
   if (BScheduler::systemStatus() == BScheduler::SYSTEM_TERMINATING && !mainState->isInitialised()) {
@@ -197,6 +202,7 @@ int main(int argc, char** argv) {
   mainState->shutdown();
   while (!BScheduler::terminated()) BScheduler::step();
   delete mainState;
+  PortWatch::uninstall();
   trace("Exit code:" + std::to_string(Main::_exitCode));
   return Main::_exitCode;
 }

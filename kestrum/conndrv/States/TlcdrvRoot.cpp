@@ -10,6 +10,8 @@
 #include "TlcdrvSignals.h"
 #include "TolProgIds.h"
 
+#include <utility>
+
 TlcdrvRoot* TlcdrvRoot::_tlcdrvroot = nullptr;
 uint16_t TlcdrvRoot::_instNr = 0;
 Serial* TlcdrvRoot::_serial = nullptr;
@@ -18,9 +20,11 @@ bool TlcdrvRoot::_portChosen = false;
 bool TlcdrvRoot::_portOpen = false;
 SLList<BBinding*>* TlcdrvRoot::_bindings = nullptr;
 BTimer* TlcdrvRoot::_portPollTmr = nullptr;
+Serial::WatchHook TlcdrvRoot::_portWatch;
 
 TlcdrvRoot::TlcdrvRoot() : BRootState("Tlcdrv", TOL_PROG, CONN_DRV, PRIO_4) {
   _serial = new Serial();
+  _serial->watchHook(_portWatch);
   _bindings = new SLList<BBinding*>();
   _portPollTmr = new BTimer();
   _reader.unitSink([this](const uint8_t* unit, size_t n) { unitReceived(unit, n); });
@@ -60,6 +64,19 @@ void TlcdrvRoot::destroy() {
 
 void TlcdrvRoot::readCom() {
   if (_tlcdrvroot) _tlcdrvroot->readSerialPort();
+}
+
+void TlcdrvRoot::portWatch(Serial::WatchHook hook) {
+  _portWatch = std::move(hook);
+  if (_serial) _serial->watchHook(_portWatch);
+}
+
+void TlcdrvRoot::portReadable() {
+  if (!_tlcdrvroot || !_serial) return;
+  bool wasHungUp = _serial->hungUp();
+  _serial->onReadable();
+  if (_serial->hungUp() && !wasHungUp)
+    _tlcdrvroot->traceLine("TlcdrvRoot::portReadable port \"" + _actComPort + "\" hung up");
 }
 
 void TlcdrvRoot::onSetup(BBinding* b) {
@@ -168,6 +185,7 @@ void TlcdrvRoot::readSerialPort() {
   else
     _reader.dumpSink(nullptr);
   _reader.read([](void* buf, int max) { return _serial->readPort(buf, max); });
+  _serial->rearm();
 }
 
 void TlcdrvRoot::unitReceived(const uint8_t* unit, size_t n) {

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <set>
+#include <string>
+
 #include "DiagCapture.h"
 #include "PtyPair.h"
 #include "Serial.h"
@@ -152,4 +156,119 @@ TEST_F(DriverTest, LowLevelTraceFollowsTheReader) {
   EXPECT_TRUE(cap.has("01 04 09 02 07 22 41 42 22 2c 22 31 22 03 82 "));
   write({0x06});
   EXPECT_TRUE(cap.has("bytes written: 1"));
+}
+
+namespace {
+
+// The driver with a watch hook in place of the toolkit's: which descriptors
+// the main loop would wait on.
+struct WatchedDriverTest : DriverTest {
+  static std::set<int>& watched() {
+    static std::set<int> fds;
+    return fds;
+  }
+  static bool& removedAClosedDescriptor() {
+    static bool closed = false;
+    return closed;
+  }
+  static void hook(int fd, bool on) {
+    if (on) {
+      watched().insert(fd);
+    } else {
+      if (fcntl(fd, F_GETFD) == -1) removedAClosedDescriptor() = true;
+      watched().erase(fd);
+    }
+  }
+  static void SetUpTestSuite() { TlcdrvRoot::portWatch(hook); }
+  static void TearDownTestSuite() { TlcdrvRoot::portWatch(nullptr); }
+  void SetUp() override {
+    watched().clear();
+    removedAClosedDescriptor() = false;
+  }
+  std::set<int> portFd() const { return {TlcdrvRoot::serial()->commHd()}; }
+};
+
+}  // namespace
+
+TEST_F(WatchedDriverTest, ChosenPortIsWatched) {
+  sys.choosePort(pty.slave);
+  EXPECT_EQ(watched(), portFd());
+}
+
+TEST_F(WatchedDriverTest, ChoosingAnotherPortMovesTheWatch) {
+  PtyPair other;
+  sys.choosePort(pty.slave);
+  sys.choosePort(other.slave);
+  EXPECT_EQ(watched(), portFd());
+  EXPECT_FALSE(removedAClosedDescriptor());
+}
+
+TEST_F(WatchedDriverTest, PortThatCannotBeOpenedLeavesNothingWatched) {
+  sys.choosePort(pty.slave);
+  sys.choosePort("/dev/kestrum-no-such-port");
+  EXPECT_TRUE(watched().empty());
+  EXPECT_FALSE(removedAClosedDescriptor());
+}
+
+TEST_F(WatchedDriverTest, ReadableWakesOnceAndReadingWatchesAgain) {
+  sys.choosePort(pty.slave);
+  pty.send(kEntry7);
+  ASSERT_TRUE(eventually([] { return TlcdrvRoot::serial()->getNbrOfBytes() > 0; }));
+  TlcdrvRoot::portReadable();
+  EXPECT_TRUE(watched().empty());
+  ASSERT_TRUE(unitArrives(1));
+  EXPECT_EQ(toParser()[0].bytes, kEntry7);
+  EXPECT_EQ(watched(), portFd());
+}
+
+TEST_F(WatchedDriverTest, UnpluggedPortIsNoLongerWatchedAndReopenedPortIsAgain) {
+  BRootState* drv = sys.main->ctrl->child(0);
+  drv->debugLevel(0x0040);
+  sys.choosePort(pty.slave);
+  close(pty.master);
+  pty.master = -1;
+  TlcdrvRoot::portReadable();
+  EXPECT_TRUE(watched().empty());
+  EXPECT_TRUE(cap.has("TlcdrvRoot::portReadable port \"" + pty.slave + "\" hung up (Tlcdrv:"));
+  // The driver polls on as before; the life check notices the silence.
+  sys.run(20);
+  EXPECT_TRUE(watched().empty());
+  EXPECT_TRUE(TlcdrvRoot::portOpen());
+  PtyPair replugged;
+  sys.choosePort(replugged.slave);
+  EXPECT_EQ(watched(), portFd());
+  EXPECT_FALSE(removedAClosedDescriptor());
+}
+
+TEST_F(WatchedDriverTest, PortOpenedByAWriteIsWatched) {
+  // The device's path appears only after it was chosen, as when it is
+  // plugged in late: the next write opens it.
+  std::string link = std::filesystem::temp_directory_path() / ("kestrum-watch-" + std::to_string(getpid()));
+  std::filesystem::remove(link);
+  sys.choosePort(link);
+  EXPECT_TRUE(watched().empty());
+  std::filesystem::create_symlink(pty.slave, link);
+  write({0x06});
+  std::filesystem::remove(link);
+  EXPECT_TRUE(TlcdrvRoot::portOpen());
+  EXPECT_EQ(watched(), portFd());
+}
+
+TEST(TlcdrvRootWatch, DriverGoneLeavesNothingWatched) {
+  static std::set<int> fds;
+  fds.clear();
+  TlcdrvRoot::portWatch([](int fd, bool on) {
+    if (on)
+      fds.insert(fd);
+    else
+      fds.erase(fd);
+  });
+  PtyPair pty;
+  {
+    LinkSystem sys(false, true);
+    sys.choosePort(pty.slave);
+    EXPECT_EQ(fds.size(), 1u);
+  }
+  TlcdrvRoot::portWatch(nullptr);
+  EXPECT_TRUE(fds.empty());
 }

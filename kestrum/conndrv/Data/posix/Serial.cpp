@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -31,7 +32,7 @@ speed_t speedOf(int rate) {
 
 Serial::Serial()
     : _rate(9600), _parity(0), _stopBits(0), _byteSize(8), _commHd(INVALID_HANDLE),
-      _errorCode(ERR_NONE) {
+      _errorCode(ERR_NONE), _watched(false), _hungUp(false) {
   _port[0] = '\0';
 }
 
@@ -126,6 +127,8 @@ int Serial::connect(const char* portName, Rate rate, Parity parity, StopBits sto
   (void)ioctl(fd, TIOCMBIS, &rts);
   (void)ioctl(fd, TIOCMBIC, &dtr);
   _commHd = fd;
+  _hungUp = false;
+  watch();
   return _commHd;
 }
 
@@ -134,11 +137,48 @@ bool Serial::openPort(const char* portName) {
 }
 
 void Serial::closePort() {
+  // The loop must forget the descriptor before its number can be reused.
+  unwatch();
   if (_commHd != INVALID_HANDLE) {
     close(_commHd);
   }
   _commHd = INVALID_HANDLE;
+  _hungUp = false;
 }
+
+void Serial::watchHook(WatchHook hook) {
+  unwatch();
+  _watchHook = std::move(hook);
+  watch();
+}
+
+void Serial::watch() {
+  if (_watched || !_watchHook || !isOpen() || _hungUp) return;
+  _watched = true;
+  _watchHook(_commHd, true);
+}
+
+void Serial::unwatch() {
+  if (!_watched) return;
+  _watched = false;
+  if (_watchHook) _watchHook(_commHd, false);
+}
+
+void Serial::onReadable() {
+  if (!isOpen()) return;
+  unwatch();
+  if (getNbrOfBytes() > 0) return;
+  struct pollfd pfd = {_commHd, POLLIN, 0};
+  int r;
+  do {
+    r = poll(&pfd, 1, 0);
+  } while (r < 0 && errno == EINTR);
+  // Still readable with nothing to read: hung up, or an error condition
+  // that reading does not clear. Either way the loop must not wait on it.
+  if (r > 0 && pfd.revents) _hungUp = true;
+}
+
+void Serial::rearm() { watch(); }
 
 void Serial::disconnect() { closePort(); }
 
