@@ -19,6 +19,7 @@
 #include "BSystem.h"
 #include "BTrace.h"
 #include "FrmKestrumImpl.h"
+#include "LoopWait.h"
 #include "Main.h"
 #include "PortWatch.h"
 #include "RevPackDb.h"
@@ -193,7 +194,7 @@ int main(int argc, char** argv) {
       status = BScheduler::systemStatus();
     } while (status != BScheduler::SYSTEM_SLEEPING && status != BScheduler::SYSTEM_TERMINATED);
     if (Main::_shutdown) break;
-    Fl::wait(0.01);
+    Fl::wait(LoopWait::seconds());
   }
 
   // A command-line programming run is not started again once shutdown began.
