@@ -159,6 +159,8 @@ bool TlcdrvRoot::cdrvString(const CdrvStrEvt* e) {
   // A reply is expected only after the request: whatever was half received
   // before it is stale.
   _reader.reset();
+  // The reply may be a lone ACK: any byte must wake the loop again.
+  _serial->wakeThreshold(1);
   if (n != e->nrBytes) {
     B_ASSERT_TXT(false, "n == strEvt->nrBytes", "not all bytes written " << n);
     return false;
@@ -185,6 +187,7 @@ void TlcdrvRoot::readSerialPort() {
   else
     _reader.dumpSink(nullptr);
   _reader.read([](void* buf, int max) { return _serial->readPort(buf, max); });
+  _serial->wakeThreshold(static_cast<int>(_reader.bytesToNextUnit()));
   _serial->rearm();
 }
 

@@ -353,3 +353,56 @@ TEST(SerialWatch, LineThatHangsUpWithBytesWaitingIsReadFirst) {
   EXPECT_TRUE(s.hungUp());
   EXPECT_TRUE(log.watched.empty());
 }
+
+namespace {
+
+bool readableNow(int fd) {
+  struct pollfd p = {fd, POLLIN, 0};
+  return poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
+}
+
+}  // namespace
+
+TEST(SerialWatch, WakeThresholdHoldsTheWakeUpUntilEnoughBytesWait) {
+  PtyPair pty;
+  WatchLog log;
+  Serial s;
+  s.watchHook(log.hook());
+  ASSERT_TRUE(s.openPort(pty.slave.c_str()));
+  s.wakeThreshold(3);
+  EXPECT_EQ(s.wakeThreshold(), 3);
+  pty.send({0x01, 0x04});
+  ASSERT_TRUE(eventually([&] { return s.getNbrOfBytes() == 2; }));
+  EXPECT_FALSE(readableNow(s.commHd()));
+  pty.send({0x09});
+  ASSERT_TRUE(eventually([&] { return readableNow(s.commHd()); }));
+  // Reads still take what is there without waiting.
+  s.wakeThreshold(50);
+  pty.send({0x02});
+  ASSERT_TRUE(eventually([&] { return s.getNbrOfBytes() == 4; }));
+  char buf[16];
+  EXPECT_EQ(s.readPort(buf, sizeof buf), 4);
+  EXPECT_EQ(s.readPort(buf, sizeof buf), -1);
+  // A single byte wakes again after a threshold of one.
+  s.wakeThreshold(1);
+  pty.send({0x06});
+  EXPECT_TRUE(eventually([&] { return readableNow(s.commHd()); }));
+}
+
+TEST(SerialWatch, WakeThresholdIsLeftAloneWithoutAWatchAndResetByReopening) {
+  PtyPair pty;
+  WatchLog log;
+  Serial s;
+  ASSERT_TRUE(s.openPort(pty.slave.c_str()));
+  s.wakeThreshold(3);
+  EXPECT_EQ(s.wakeThreshold(), 1);
+  s.watchHook(log.hook());
+  s.wakeThreshold(3);
+  ASSERT_TRUE(s.openPort(pty.slave.c_str()));
+  EXPECT_EQ(s.wakeThreshold(), 1);
+  struct termios tio;
+  ASSERT_EQ(tcgetattr(s.commHd(), &tio), 0);
+  EXPECT_EQ(tio.c_cc[VMIN], 0);
+  pty.send({0x06});
+  EXPECT_TRUE(eventually([&] { return readableNow(s.commHd()); }));
+}

@@ -272,3 +272,14 @@ TEST(TlcdrvRootWatch, DriverGoneLeavesNothingWatched) {
   TlcdrvRoot::portWatch(nullptr);
   EXPECT_TRUE(fds.empty());
 }
+
+TEST_F(WatchedDriverTest, HalfAFrameWakesTheLoopOnlyForItsRestAndAWriteForAnyByte) {
+  sys.choosePort(pty.slave);
+  pty.send(Bytes(kEntry7.begin(), kEntry7.begin() + 6));
+  ASSERT_TRUE(eventually([] { return TlcdrvRoot::serial()->getNbrOfBytes() == 6; }));
+  sys.run(10);
+  EXPECT_EQ(TlcdrvRoot::serial()->wakeThreshold(), static_cast<int>(kEntry7.size() - 6));
+  EXPECT_EQ(watched(), portFd());
+  write({0x15});
+  EXPECT_EQ(TlcdrvRoot::serial()->wakeThreshold(), 1);
+}

@@ -32,7 +32,7 @@ speed_t speedOf(int rate) {
 
 Serial::Serial()
     : _rate(9600), _parity(0), _stopBits(0), _byteSize(8), _commHd(INVALID_HANDLE),
-      _errorCode(ERR_NONE), _watched(false), _hungUp(false) {
+      _errorCode(ERR_NONE), _watched(false), _hungUp(false), _wakeThreshold(1) {
   _port[0] = '\0';
 }
 
@@ -128,6 +128,7 @@ int Serial::connect(const char* portName, Rate rate, Parity parity, StopBits sto
   (void)ioctl(fd, TIOCMBIC, &dtr);
   _commHd = fd;
   _hungUp = false;
+  _wakeThreshold = 1;
   watch();
   return _commHd;
 }
@@ -179,6 +180,20 @@ void Serial::onReadable() {
 }
 
 void Serial::rearm() { watch(); }
+
+// The terminal's VMIN with VTIME 0 sets how many bytes make the descriptor
+// readable for poll and select; non-blocking reads still return whatever
+// is there.
+void Serial::wakeThreshold(int n) {
+  if (n < 1) n = 1;
+  if (n > 255) n = 255;
+  if (!isOpen() || !_watchHook || n == _wakeThreshold) return;
+  struct termios tio;
+  if (tcgetattr(_commHd, &tio) != 0) return;
+  tio.c_cc[VMIN] = static_cast<cc_t>(n > 1 ? n : 0);
+  tio.c_cc[VTIME] = 0;
+  if (tcsetattr(_commHd, TCSANOW, &tio) == 0) _wakeThreshold = n;
+}
 
 void Serial::disconnect() { closePort(); }
 

@@ -82,6 +82,11 @@ public:
   void onReadable();
   // Watch again once the waiting bytes have been read.
   void rearm();
+  // A watched line wakes the loop only once n bytes (at most 255) are
+  // waiting, or when it hangs up: the rest of a frame whose length is known
+  // comes as one wake-up instead of one per byte. Reads are not affected.
+  void wakeThreshold(int n);
+  int wakeThreshold() const { return _wakeThreshold; }
 
   // "COM3" -> "/dev/ttyS2"; an absolute path stays as it is; a bare device
   // name such as "ttyUSB0" is looked up in /dev.
@@ -113,6 +118,7 @@ private:
   WatchHook _watchHook;
   bool _watched;
   bool _hungUp;
+  int _wakeThreshold;
 };
 
 #endif
