@@ -295,6 +295,9 @@ void SimApp::command(const std::string& raw) {
   } else if (cmd == "nak-packet" && parseCount(arg, 0, 1000000, v)) {
     _device.nakPacket(v);
     reply("OK nak-packet " + std::to_string(v));
+  } else if (cmd == "silent-after-packet" && parseCount(arg, 0, 1000000, v)) {
+    _device.silentAfterPacket(v);
+    reply("OK silent-after-packet " + std::to_string(v));
   } else if (cmd == "boot" && noArg) {
     _device.restartIntoBootLoader(SimClock::ms());
     reply("OK boot");

@@ -30,7 +30,8 @@ void putText(SimBytes& out, const std::string& text) {
 SimDevice::SimDevice(const SimOptions& options, SimLog& log, Sender sender)
     : _opt(options), _log(log), _sender(std::move(sender)), _entries(SimKvnFile::NR_ENTRIES + 1),
       _statusByte(static_cast<uint8_t>(options.statusByte())), _nrEntries(options.entries()),
-      _misfitLeft(options.misfitBootInfos()), _nakPacket(options.nakPacket()), _silent(options.silent()),
+      _misfitLeft(options.misfitBootInfos()), _nakPacket(options.nakPacket()),
+      _silentAfterPacket(options.silentAfterPacket()), _software(options.software()), _silent(options.silent()),
       _corrupt(options.corruptFrames()), _noise(options.noiseBytes()), _wait(options.waitReplies()),
       _rng(options.seed()) {
   if (options.boot())
@@ -373,7 +374,14 @@ void SimDevice::finishTransfer() {
   }
   _mode = Mode::RUNNING;
   _due = -1;
-  _log.note("running the new firmware");
+  // The PC reads the version from the tenth character of the software text.
+  const std::string version = imageVersion(_image);
+  if (!version.empty()) {
+    std::string head = _software.substr(0, 9);
+    head.resize(9, ' ');
+    _software = head + version;
+  }
+  _log.note("running the new firmware, software \"" + _software + "\"");
 }
 
 void SimDevice::handlePacket(const SimBytes& p, double now) {
@@ -398,6 +406,14 @@ void SimDevice::handlePacket(const SimBytes& p, double now) {
     return;
   }
   const size_t position = _packets - back;
+  if (_silentAfterPacket > 0 && position + 1 >= static_cast<size_t>(_silentAfterPacket)) {
+    // Gone quiet in the middle of the transfer, as a device losing power.
+    _silentAfterPacket = 0;
+    _silent = true;
+    _log.note("silent from packet " + decimal(static_cast<int>(position + 1)) + " on");
+    rxLog(p, what);
+    return;
+  }
   if (_nakPacket > 0 && position + 1 == static_cast<size_t>(_nakPacket)) {
     _nakPacket = 0;
     rxLog(p, what + " refused");
@@ -484,10 +500,26 @@ void SimDevice::enterBootLoader(double /*now*/) {
 
 // ---------------------------------------------------------------- sending
 
+std::string SimDevice::imageVersion(const SimBytes& image) {
+  static const std::string mark = "VERSION:";
+  auto at = std::search(image.begin(), image.end(), mark.begin(), mark.end());
+  if (at == image.end())
+    return "";
+  const size_t from = static_cast<size_t>(at - image.begin()) + mark.size() + 1;
+  std::string v;
+  for (size_t i = from; i < image.size() && v.size() < 7; ++i) {
+    const uint8_t c = image[i];
+    if (c < 0x20 || c > 0x7E || c == '"')
+      break;
+    v.push_back(static_cast<char>(c));
+  }
+  return v;
+}
+
 void SimDevice::sendStatusInfo() {
   SimBytes d{static_cast<uint8_t>(_opt.protocolVersion()), _statusByte,
              static_cast<uint8_t>(_nrEntries)};
-  putText(d, "\"" + _opt.type() + "\",\"" + _opt.software() + "\",\"" + _opt.special() + "\",\"" +
+  putText(d, "\"" + _opt.type() + "\",\"" + _software + "\",\"" + _opt.special() + "\",\"" +
                  _opt.hardware() + "\"");
   sendFrame(STATUS_INFO, d, "status-info");
 }

@@ -75,6 +75,11 @@ public:
   void statusByte(int b) { _statusByte = static_cast<uint8_t>(b); }
   void nrEntries(int n) { _nrEntries = n; }
   void nakPacket(int k) { _nakPacket = k; }
+  void silentAfterPacket(int k) { _silentAfterPacket = k; }
+  // The software text its status info reports.
+  const std::string& software() const { return _software; }
+  // "VERSION:" in an image: the 7 bytes that follow after one blank, or "".
+  static std::string imageVersion(const SimBytes& image);
   void restartIntoBootLoader(double now);
 
   // Helpers shared with the unit cutter, public for their plain arithmetic.
@@ -132,6 +137,8 @@ private:
   int _openNaks = 0;
   int _misfitLeft;
   int _nakPacket;
+  int _silentAfterPacket;
+  std::string _software;
   SimBytes _image;
   size_t _packets = 0;
   double _lastPacket = 0;

@@ -39,12 +39,16 @@ const char* SimOptions::usage() {
       "  --nak-packet K       refuse the K-th packet of the transfer once\n"
       "  --boot-hw TEXT       hardware text in boot info (default: the --hw text)\n"
       "  --misfit-bootinfo N  the first N boot infos report hardware H.00\n"
+      "  --silent-after-packet K  answer nothing from the K-th packet of a transfer\n"
+      "                       on (until 'silent off')\n"
+      "A completed transfer leaves the device running the image: its status info\n"
+      "then reports the version found after \"VERSION:\" in the image.\n"
       "  --help               this text\n"
       "\n"
       "Control commands (stdin or FIFO), each answered with a line \"OK ...\" or\n"
       "\"ERR ...\" on stdout:\n"
       "  silent on|off, corrupt N, noise N, wait N, status-byte N, entries N,\n"
-      "  nak-packet K, boot, unplug, replug, ping, quit\n"
+      "  nak-packet K, silent-after-packet K, boot, unplug, replug, ping, quit\n"
       "\n"
       "Log lines: \"<ms> RX|TX <hex bytes> <what>\" and \"<ms> -- <note>\".\n";
 }
@@ -84,6 +88,7 @@ bool SimOptions::parse(int argc, char** argv) {
       {"--corrupt", &_corruptFrames, 0, 1000000},     {"--noise", &_noiseBytes, 0, 100000},
       {"--seed", &seedInt, 0, 0x7fffffff},           {"--baud", &baudInt, 0, 4000000},
       {"--nak-packet", &_nakPacket, 0, 1000000},      {"--misfit-bootinfo", &_misfitBootInfos, 0, 1000},
+      {"--silent-after-packet", &_silentAfterPacket, 0, 1000000},
   };
   struct StrOpt {
     const char* name;

@@ -31,6 +31,7 @@ public:
   int nakPacket() const { return _nakPacket; }
   const std::string& bootHardware() const { return _bootHardware; }
   int misfitBootInfos() const { return _misfitBootInfos; }
+  int silentAfterPacket() const { return _silentAfterPacket; }
   bool help() const { return _help; }
 
   // False with error() set on a bad command line.
@@ -74,6 +75,7 @@ private:
   int _nakPacket = 0;
   std::string _bootHardware;  // empty: the status hardware
   int _misfitBootInfos = 0;
+  int _silentAfterPacket = 0;
 
   bool _help = false;
 

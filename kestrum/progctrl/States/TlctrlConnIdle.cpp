@@ -6,18 +6,23 @@
 #include "BCheckcast.h"
 #include "BDiag.h"
 #include "BEvent.h"
+#include "BLocalEvent.h"
 #include "FrmKestrumImpl.h"
 #include "Language.h"
 #include "Main.h"
+#include "RevPackDb.h"
 #include "SettingBin.h"
+#include "TlctrlConnected.h"
 #include "TlctrlDownloading.h"
 #include "TlctrlRoot.h"
 #include "TlctrlStiEvt.h"
 #include "TlctrlUplReqEvt.h"
+#include "TlctrlUpgrading.h"
 #include "TlctrlUploading.h"
 #include "TlprotDlrEvt.h"
 #include "TlprotSignals.h"
 #include "TlprotSrqEvt.h"
+#include "TlprotUpgradeReq.h"
 #include "TlprotUprEvt.h"
 #include "TolProgIds.h"
 
@@ -37,6 +42,16 @@ void TlctrlConnIdle::commandLineStart() {
   // Once the program is shutting down, a finished programming run must not
   // start over.
   if (Main::shutdownActive()) return;
+  if (RevPackDb::CMDL_UPGRADE && RevPackDb::CMDL_REVPACK && RevPackDb::CMDL_REVPACK[0] != '\0' &&
+      RevPackDb::CMDL_BINFILE && RevPackDb::CMDL_BINFILE[0] != '\0') {
+    if (!commandLineUpgrade()) {
+      // Nothing was sent to the device; the run ends as failed.
+      Main::_exitCode = 1;
+      RevPackDb::CMDL_UPGRADE = false;
+      Main::_shutdown = true;
+    }
+    return;
+  }
   const char* file = FrmKestrumImpl::PROG_FILE_KVN;
   if (!file || file[0] == '\0' || !FrmKestrumImpl::CMDL_PROGRAM) return;
   FrmKestrumImpl* impl = _root->frmImpl();
@@ -56,6 +71,59 @@ void TlctrlConnIdle::commandLineStart() {
     return;
   }
   sendLocal(new TlctrlUplReqEvt());
+}
+
+bool TlctrlConnIdle::commandLineUpgrade() {
+  char* name = RevPackDb::CMDL_REVPACK;
+  size_t len = strlen(name);
+  if (len > 4 && (strcmp(name + len - 4, ".rpa") == 0 || strcmp(name + len - 4, ".RPA") == 0))
+    name[len - 4] = '\0';
+  _root->createRevPack();
+  RevPackDb* db = _root->revPack();
+  if (!db || !db->selectRpFile(name)) {
+    B_EXCEPTION("Revision pack " << name << " not found; no upgrade");
+    return false;
+  }
+  db->setBinData(RevPackDb::CMDL_BINFILE);
+  if (db->binSize() <= 0) {
+    B_EXCEPTION("Bin file " << RevPackDb::CMDL_BINFILE << " not in revision pack " << name << "; no upgrade");
+    return false;
+  }
+  sendLocal(new BLocalEvent(TlctrlRoot::LOC_UPGRADE_REQ, true));
+  return true;
+}
+
+void TlctrlConnIdle::upgradeRequest(const BEvent* e) {
+  RevPackDb* db = _root->revPack();
+  if (!db || db->binSize() <= 0) {
+    // Restarting the device into its boot loader with nothing to load
+    // would leave it without firmware.
+    B_EXCEPTION("Upgrade asked for without a bin file; ignored");
+    transition(static_cast<BState*>(nullptr));
+    return;
+  }
+  sendExternal(new TlprotUpgradeReq(), TOL_PROG, PROT_PARSER, nullptr);
+  transition(new TlctrlUpgrading(enclosing(), db->binSize(), db->binData(), e));
+}
+
+void TlctrlConnIdle::bootLoadRequest(const BEvent* e) {
+  // The device restarted into its boot loader by itself and wants firmware.
+  _root->upgrInitByTol(true);
+  TlctrlConnected* connected = dynamic_cast<TlctrlConnected*>(enclosing());
+  if (!connected) {
+    transition(static_cast<BState*>(nullptr));
+    return;
+  }
+  if (!connected->binLoaded() && !connected->waitForBinFile()) {
+    transition(static_cast<BState*>(nullptr));
+    return;
+  }
+  RevPackDb* db = _root->revPack();
+  if (!db || db->binSize() <= 0) {
+    transition(static_cast<BState*>(nullptr));
+    return;
+  }
+  transition(new TlctrlUpgrading(enclosing(), db->binSize(), db->binData(), e));
 }
 
 void TlctrlConnIdle::lifeCheckTimer() {
@@ -86,6 +154,9 @@ void TlctrlConnIdle::onEvent(const BEvent* e) {
           transition(static_cast<BState*>(nullptr));
         }
         break;
+      case TlctrlRoot::LOC_UPGRADE_REQ:
+        upgradeRequest(e);
+        break;
       default:
         break;
     }
@@ -103,6 +174,9 @@ void TlctrlConnIdle::onEvent(const BEvent* e) {
       case TLPROT_REP_NAK:
         // Only the time-out decides that the device is gone.
         transition(static_cast<BState*>(nullptr));
+        break;
+      case TLPROT_REP_BTL_REQ:
+        bootLoadRequest(e);
         break;
       default:
         break;

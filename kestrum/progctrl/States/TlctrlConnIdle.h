@@ -19,6 +19,10 @@ private:
   void lifeCheckTimer();
   // Opens the settings file named on the command line and starts programming.
   void commandLineStart();
+  // Starts the upgrade named on the command line; false when it cannot.
+  bool commandLineUpgrade();
+  void upgradeRequest(const BEvent* e);
+  void bootLoadRequest(const BEvent* e);
 
   TlctrlRoot* _root;
 };

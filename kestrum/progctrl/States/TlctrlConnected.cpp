@@ -2,14 +2,19 @@
 
 #include <sstream>
 
+#include <FL/Fl.H>
+
 #include "BCheckcast.h"
 #include "BDiag.h"
 #include "BEvent.h"
 #include "Language.h"
 #include "Main.h"
+#include "RevPackDb.h"
 #include "TlctrlConnIdle.h"
 #include "TlctrlDisconnected.h"
 #include "TlctrlRoot.h"
+#include "TlctrlUpgrading.h"
+#include "TlprotSignals.h"
 #include "TolProgIds.h"
 
 TlctrlConnected::TlctrlConnected(BCompositeState* enclosing)
@@ -22,12 +27,39 @@ void TlctrlConnected::onEntry(const BEvent* e) {
      << " cmp=" << static_cast<int>(e ? e->componentId() : 0)
      << " sig=" << static_cast<int>(e ? e->signalId() : 0);
   BDiag::print(os.str());
-  addRegion(new TlctrlConnIdle(this));
-  if (!_root) return;
+  if (!_root) {
+    addRegion(new TlctrlConnIdle(this));
+    return;
+  }
   _root->connected(true);
+  if (e && e->moduleId() == TOL_PROG && e->componentId() == PROT_PARSER && e->signalId() == TLPROT_REP_BTL_REQ)
+    bootLoadReq(e);
+  else
+    addRegion(new TlctrlConnIdle(this));
   _root->setError(TlctrlRoot::CTRL_TOLVAN_NOT_CONNECTED, false);
   _root->frmStatusInfo(gettext("Verbonden", 0), false);
   _root->checkForRevpack();
+}
+
+bool TlctrlConnected::waitForBinFile() {
+  if (!_root) return false;
+  _root->stopLifeCkTimeout();
+  _root->informSetBinFile();
+  _root->binFileSet(false);
+  while (!_root->binFileSet() && !Main::shutdownActive()) Fl::wait(0.01);
+  return _root->binFileSet() && !Main::shutdownActive();
+}
+
+bool TlctrlConnected::binLoaded() const {
+  RevPackDb* db = _root ? _root->revPack() : nullptr;
+  return db && db->binSize() > 0;
+}
+
+void TlctrlConnected::bootLoadReq(const BEvent* e) {
+  // Closing the program ends the wait; no upgrade is made then.
+  if (!waitForBinFile()) return;
+  RevPackDb* db = _root->revPack();
+  addRegion(new TlctrlUpgrading(this, db ? db->binSize() : 0, db ? db->binData() : nullptr, e));
 }
 
 void TlctrlConnected::onEvent(const BEvent* e) {

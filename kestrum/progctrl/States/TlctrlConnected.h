@@ -18,7 +18,16 @@ public:
   void onDone(const BEvent* e, RegionId region) override;
   void onError(const BEvent* e, RegionId region) override;
 
+  // The device in its boot loader asks for firmware: the user chooses a bin
+  // file while the window runs (the scheduler waits). False when the program
+  // is shutting down instead.
+  bool waitForBinFile();
+  // The image of the chosen bin file is there to be sent.
+  bool binLoaded() const;
+
 private:
+  void bootLoadReq(const BEvent* e);
+
   TlctrlRoot* _root;
 };
 

@@ -45,6 +45,11 @@ void TlctrlDisconnected::onEvent(const BEvent* e) {
       _root->sbStoreStInfo(CHECKCAST_CONST(TlctrlStiEvt, e), nullptr);
       transition(new TlctrlConnected(enclosing()));
       break;
+    case TLPROT_REP_BTL_REQ:
+      _root->upgrInitByTol(true);
+      _root->frmStatusInfo(gettext("Verbonden", 0), false);
+      transition(new TlctrlConnected(enclosing()));
+      break;
     default:
       break;
   }

@@ -43,6 +43,11 @@ void TlctrlInit::onEvent(const BEvent* e) {
       _root->sbStoreStInfo(CHECKCAST_CONST(TlctrlStiEvt, e), nullptr);
       transition(new TlctrlConnected(enclosing()));
       return;
+    case TLPROT_REP_BTL_REQ:
+      // The device starts in its boot loader and wants firmware.
+      _root->upgrInitByTol(true);
+      transition(new TlctrlConnected(enclosing()));
+      return;
     case TlctrlRoot::LOC_LIFECHECK_TIMEOUT:
       Main::_exitCode = 1;
       transition(new TlctrlDisconnected(enclosing()));

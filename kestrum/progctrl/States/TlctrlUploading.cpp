@@ -7,10 +7,12 @@
 #include "BCheckcast.h"
 #include "BDiag.h"
 #include "BEvent.h"
+#include "BLocalEvent.h"
 #include "BTimer.h"
 #include "FrmKestrumImpl.h"
 #include "Language.h"
 #include "Main.h"
+#include "RevPackDb.h"
 #include "SettingBin.h"
 #include "TlctrlConnIdle.h"
 #include "TlctrlRoot.h"
@@ -31,6 +33,12 @@ TlctrlUploading::TlctrlUploading(BCompositeState* enclosing)
 
 TlctrlUploading::~TlctrlUploading() {
   delete _timer;
+  // The pack's settings went in first; the upgrade they belong to follows.
+  // Only an upload started for that purpose leads to it: a plain
+  // "Programmeren" after choosing such a bin must not start an upgrade.
+  if (RevPackDb::activeKvnFile()[0] != '\0' && _settingBin && _settingBin->progPreUpgrade() &&
+      _root && !Main::shutdownActive())
+    _root->sendLocal(new BLocalEvent(TlctrlRoot::LOC_UPGRADE_REQ, true), STATE_ROOT);
   if (_settingBin) _settingBin->progPreUpgrade(false);
 }
 

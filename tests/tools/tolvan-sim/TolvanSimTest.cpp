@@ -519,3 +519,60 @@ TEST(TolvanSim, ShortSettingsFileLeavesTheRestEmpty) {
   EXPECT_EQ(hex(port.readFrame(T)), hex(frameOf(4, entryData(3, "", ""))));
   remove(kvn.c_str());
 }
+
+namespace {
+
+// Upgrade request and a small second-stage loader: afterwards the device
+// has sent its boot info and NAK and waits for packet 1.
+void openTransfer(TestPort& port) {
+  port.send(UPGRADE_REQUEST);
+  ASSERT_EQ(hex(port.readFrame(T)), hex(BOOT_LOAD_REQUEST));
+  port.send(Bytes{0x01, 0x0C, 0x00, 0x02, 0x55, 0x03, 0x67});
+  ASSERT_EQ(port.readFrame(T).size(), 28u);
+  ASSERT_EQ(hex(port.read(1, 3000)), hex(NAK));
+}
+
+Bytes packetOf(uint8_t nr, const std::string& data) {
+  Bytes p{0x01, nr, static_cast<uint8_t>(255 - nr)};
+  unsigned s = 0;
+  for (size_t i = 0; i < 128; ++i) {
+    uint8_t b = i < data.size() ? static_cast<uint8_t>(data[i]) : 0xFF;
+    p.push_back(b);
+    s += b;
+  }
+  p.push_back(static_cast<uint8_t>(s));
+  return p;
+}
+
+}  // namespace
+
+TEST(TolvanSim, CompletedTransferRunsTheImagesVersion) {
+  SimProcess sim({"--hw", "H.49"});
+  TestPort port(sim.port());
+  openTransfer(port);
+  port.send(packetOf(1, "xxxxVERSION: TL-7.01SPEC01"));
+  EXPECT_EQ(hex(port.read(1, T)), hex(ACK));
+  port.send(EOT);
+  EXPECT_EQ(hex(port.read(1, T)), hex(ACK));
+  port.send(STATUS_REQUEST);
+  Bytes st = port.readFrame(T);
+  std::string text(st.begin(), st.end());
+  // The PC reads the version from the tenth character of the software text.
+  EXPECT_NE(text.find("\",\"TOLVAN SWTL-7.01\",\""), std::string::npos) << text;
+}
+
+TEST(TolvanSim, SilentFromAPacketOnUntilToldOtherwise) {
+  SimProcess sim({"--hw", "H.49", "--silent-after-packet", "2"});
+  TestPort port(sim.port());
+  openTransfer(port);
+  port.send(packetOf(1, "one"));
+  EXPECT_EQ(hex(port.read(1, T)), hex(ACK));
+  port.send(packetOf(2, "two"));
+  EXPECT_TRUE(port.read(1, 400).empty());
+  port.send(STATUS_REQUEST);
+  EXPECT_TRUE(port.read(1, 400).empty());
+  sim.command("silent off");
+  // The interrupted transfer leaves the device in its boot loader.
+  port.send(STATUS_REQUEST);
+  EXPECT_EQ(hex(port.readFrame(T)), hex(BOOT_LOAD_REQUEST));
+}
