@@ -5,7 +5,7 @@
 // round used to wait 10 ms, which wakes an idle program 100 times a second;
 // now the wait lasts until the next runtime timer is due, as long as
 // nothing else needs the 10 ms round: the serial port wakes the wait itself
-// when it is watched (a hung-up or unwatched open port is still polled), user
+// when it is watched (an open port without a watch is still polled), user
 // input and the toolkit's own timeouts end it, and the remote debug
 // console, which is only polled, keeps the 10 ms round.
 class LoopWait {
