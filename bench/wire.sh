@@ -1,111 +1,111 @@
 #!/usr/bin/env bash
-# How long a full download ("Ophalen") and upload ("Programmeren") of 200
-# entries take through the real program against tolvan-sim paced at 9600
-# baud, next to the time the bytes of the exchange alone need on the wire
-# (10 bits a byte, both directions). The program is driven through its
-# window with xdotool (a private Xvfb is started when DISPLAY is not set);
-# times come from the simulator's log, so the program's start-up is not
-# counted.
+# How close the program comes to the speed of the wire: a full download
+# ("Ophalen") and upload ("Programmeren") of 200 entries and a firmware
+# upgrade of a 100 KiB image through the real program against tolvan-sim
+# paced at 9600 baud (10 bits a byte, as a UART), each next to the time its
+# bytes alone need on the wire. Not a test: a
+# measurement to report. One line per exchange:
+#
+#   download: elapsed=7.40 s wire=7.27 s bytes=6982 ratio=0.98
+#
+# elapsed runs from the first byte of the request entering the wire to the
+# last byte of the exchange leaving it; wire is the bytes of both directions
+# at 10 bits each; ratio = wire / elapsed, so 1.0 is the physical limit. The
+# times come from the simulator's log, so the program's start-up does not
+# count. The program is driven through its window with xdotool (a private
+# Xvfb is started when DISPLAY is not set). The machine's load shows on the
+# figures: the load average is printed with them.
 #
 #   bench/wire.sh [BAUD]       (default 9600)
+#   WIRE_KEEP=1 bench/wire.sh  keeps the logs (sim.log: every unit, stamped)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 baud=${1:-9600}
 
-if [ ! -f build/CMakeCache.txt ]; then
-  cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKESTRUM_TESTS=OFF >/dev/null
-fi
-cmake --build build -j2 --target kestrum --target tolvan-sim >/dev/null
+. bench/lib.sh
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/kestrum-wire-XXXXXX")
-pids=()
-cleanup() {
-  for p in "${pids[@]+"${pids[@]}"}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
+# measure NAME DIR REQUEST END [AFTER]: one line for the exchange that starts
+# with the unit described REQUEST and ends with the unit described END (the
+# first one after a unit described AFTER, when given) in DIR/sim.log.
+# The log stamps a received unit when its last byte has arrived and a sent
+# unit when it is queued, before its bytes take their time on the wire.
+measure() {
+  awk -v name="$1" -v req="$3" -v end="$4" -v after="${5:-}" -v baud="$baud" '
+    $2 == "RX" || $2 == "TX" {
+      what = ""; n = 0
+      for (i = 3; i <= NF; i++) { if ($i ~ /^[0-9A-F][0-9A-F]$/ && what == "") n++; else what = what $i " " }
+      unitMs = n * 10000 / baud
+      if (!on && index(what, req) == 1) { on = 1; t0 = $1 - ($2 == "RX" ? unitMs : 0) }
+      if (on) { bytes += n; t1 = $1 + ($2 == "TX" ? unitMs : 0) }
+      if (on && after != "" && index(what, after) == 1) after = ""
+      if (on && after == "" && index(what, end) == 1) { on = 0; done = 1 }
+    }
+    END {
+      if (!done) { printf "%s: incomplete\n", name; exit 1 }
+      elapsed = (t1 - t0) / 1000; wire = bytes * 10 / baud
+      printf "%s: elapsed=%.2f s wire=%.2f s bytes=%d ratio=%.2f\n", name, elapsed, wire, bytes, wire / elapsed
+    }' "$2/sim.log"
 }
-trap cleanup EXIT INT TERM
 
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 130 160); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    pids+=($!)
-    export DISPLAY=":$n"
-    break
-  done
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break; sleep 0.1; done
-fi
+# ---- download and upload of 200 entries --------------------------------------
 
-cp -R data/. "$work/"
-mkdir -m 700 "$work/xdg"
-# Every entry filled: a 12-character text and a 10-digit number.
-for n in $(seq 1 200); do
-  case $n in
-    10) echo "TL8888GM-ED|" ;;
-    20) echo "STD|" ;;
-    *) printf 'Instelling%02d|06%08d\n' $((n % 100)) "$n" ;;
-  esac
-done > "$work/device.kvn"
-
-build/tools/tolvan-sim/tolvan-sim --link "$work/tty" --ready --baud "$baud" \
-  --kvn "$work/device.kvn" --log "$work/sim.log" </dev/null >"$work/sim.out" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do grep -q '^READY' "$work/sim.out" && break; sleep 0.05; done
-PORT="$work/tty" awk 'BEGIN { p = ENVIRON["PORT"] } /^comport=/ { print "comport=" p; next } { print }' \
-  data/config.ini > "$work/config.ini"
-
-(cd "$work" && XDG_RUNTIME_DIR="$work/xdg" KESTRUM_DIALOG_SCRIPT=/dev/null "$root/build/main/kestrum" \
-  >"$work/kestrum.out" 2>&1) &
-pids+=($!)
-
-win=$(timeout 30 xdotool search --sync --name "Tolvan Programmeer Omgeving" | head -n1)
-wait_log() {  # pattern, seconds
-  for _ in $(seq $(($2 * 10))); do grep -q "$1" "$work/sim.log" 2>/dev/null && return 0; sleep 0.1; done
-  echo "wire.sh: no \"$1\" in the simulator's log" >&2
-  exit 1
+bench_download_upload() {
+  local dir=$work/settings
+  mkdir -p "$dir"
+  # Every entry filled: a 12-character text and a 10-digit number.
+  for n in $(seq 1 200); do
+    case $n in
+      10) echo "TL8888GM-ED|" ;;
+      20) echo "STD|" ;;
+      *) printf 'Instelling%02d|06%08d\n' $((n % 100)) "$n" ;;
+    esac
+  done >"$dir/device.kvn"
+  start_sim "$dir" --kvn "$dir/device.kvn"
+  start_kestrum "$dir"
+  local win
+  win=$(timeout 30 xdotool search --sync --name "Tolvan Programmeer Omgeving" | head -n1)
+  wait_log "$dir" "TX .* status-info" 15
+  sleep 1
+  xdotool mousemove --window "$win" 445 37 click 1 # Ophalen
+  wait_log "$dir" "TX .* download-end" 120
+  sleep 2
+  xdotool mousemove --window "$win" 330 37 click 1 # Programmeren
+  wait_log "$dir" "RX .* upload-end" 120
+  sleep 0.5
+  measure download "$dir" download-request download-end
+  measure upload "$dir" upload-request upload-end
 }
-wait_log "TX .* status-info" 15
-sleep 1
-xdotool mousemove --window "$win" 445 37 click 1      # Ophalen
-wait_log "TX .* download-end" 120
-sleep 2
-xdotool mousemove --window "$win" 330 37 click 1      # Programmeren
-wait_log "RX .* upload-end" 120
-sleep 0.5
+
+# ---- firmware upgrade ----------------------------------------------------------
 
 # A firmware upgrade of a 100 KiB image (the largest a pack takes) through
-# "-upgrade" against a simulator of its own, paced at the same baud rate:
-# from the upgrade request to the device's ACK of the end of transfer. One
-# line: elapsed, wire time of the bytes exchanged, ratio=wire/elapsed.
-upgrade_measurement() {
-  local dir="$work/upgrade" app=102399 pack sim_pid
+# "-upgrade" against a simulator of its own: from the upgrade request to the
+# device's ACK of the end of transfer (EOT).
+bench_upgrade() {
+  local dir=$work/upgrade app=102399 pack
   mkdir -p "$dir/bins"
-  cp -R data/. "$dir/"
-  mkdir -m 700 "$dir/xdg"
+  cp -R "$root/data/." "$dir/"
+  mkdir -p -m 700 "$dir/xdg"
   # 0x100 bytes before the start address, then the image: identification
   # first, random bytes after.
   { head -c 256 /dev/zero
     printf 'xxH.49TL8888GM-EDyyVERSION: TL-6.20STD001'
-    head -c $((app - 41)) /dev/urandom; } > "$dir/bins/TL8888GM-ED_620.bin"
-  head -c 1800 /dev/zero | tr '\0' 'Z' > "$dir/bins/BOOT_LOAD_H49.bin"
+    head -c $((app - 41)) /dev/urandom; } >"$dir/bins/TL8888GM-ED_620.bin"
+  head -c 1800 /dev/zero | tr '\0' 'Z' >"$dir/bins/BOOT_LOAD_H49.bin"
   (cd "$dir" && XDG_RUNTIME_DIR="$dir/xdg" KESTRUM_DIALOG_SCRIPT=/dev/null \
-    "$root/build/main/kestrum" -cmdl_crtrpa -bindir bins >"$dir/create.out" 2>&1) || true
+    "$kestrum_bin" -cmdl_crtrpa -bindir bins >"$dir/create.out" 2>&1) || true
   pack=$(cd "$dir/RevPacks" 2>/dev/null && ls -- *.rpa 2>/dev/null | head -n1)
   if [ -z "$pack" ]; then
     echo "wire.sh: no revision pack made for the upgrade" >&2
     return 1
   fi
-  build/tools/tolvan-sim/tolvan-sim --link "$dir/tty" --ready --baud "$baud" \
-    --image-out "$dir/image.bin" --log "$dir/sim.log" </dev/null >"$dir/sim.out" 2>&1 &
-  sim_pid=$!
-  pids+=($sim_pid)
-  for _ in $(seq 100); do grep -q '^READY' "$dir/sim.out" && break; sleep 0.05; done
+  start_sim "$dir" --image-out "$dir/image.bin"
+  local sim_pid=${pids[-1]}
   PORT="$dir/tty" awk 'BEGIN { p = ENVIRON["PORT"] } /^comport=/ { print "comport=" p; next } { print }' \
-    data/config.ini > "$dir/config.ini"
+    "$root/data/config.ini" >"$dir/config.ini"
   if ! (cd "$dir" && XDG_RUNTIME_DIR="$dir/xdg" KESTRUM_DIALOG_SCRIPT=/dev/null timeout 900 \
-    "$root/build/main/kestrum" -upgrade -revpack "$pack" -binfile "Tolvan 8888 GSM_620.bin" \
+    "$kestrum_bin" -upgrade -revpack "$pack" -binfile "Tolvan 8888 GSM_620.bin" \
     >"$dir/kestrum.out" 2>&1); then
     echo "wire.sh: the upgrade did not end with exit code 0; the ends of its logs:" >&2
     tail -n 5 "$dir/kestrum.out" "$dir/create.out" >&2 || true
@@ -114,40 +114,10 @@ upgrade_measurement() {
   fi
   sleep 0.5
   kill "$sim_pid" 2>/dev/null || true
-  awk -v baud="$baud" '
-    $2 == "RX" || $2 == "TX" {
-      what = ""; n = 0
-      for (i = 3; i <= NF; i++) { if ($i ~ /^[0-9A-F][0-9A-F]$/ && what == "") n++; else what = what $i " " }
-      if (!on && index(what, "upgrade-request") == 1) { on = 1; t0 = $1 }
-      if (on) { bytes += n; t1 = $1 }
-      if (on && $2 == "RX" && index(what, "eot") == 1) eot = 1
-      if (on && eot && $2 == "TX" && index(what, "ack") == 1) { on = 0; done = 1 }
-    }
-    END {
-      if (!done) { print "upgrade incomplete"; exit 1 }
-      el = (t1 - t0) / 1000; wire = bytes * 10 / baud
-      printf "upgrade (100 KiB image)  elapsed %7.2f s  wire %7.2f s  %7d bytes  ratio=%.2f\n", el, wire, bytes, wire / el
-    }' "$dir/sim.log"
+  measure upgrade "$dir" upgrade-request ack eot
 }
 
-# Duration and bytes of the exchange from the request line to the end line.
-measure() {  # request, end
-  awk -v req="$1" -v end="$2" -v baud="$baud" '
-    $2 == "RX" || $2 == "TX" {
-      what = ""; n = 0
-      for (i = 3; i <= NF; i++) { if ($i ~ /^[0-9A-F][0-9A-F]$/ && what == "") n++; else what = what $i " " }
-      if (!on && index(what, req) == 1) { on = 1; t0 = $1 }
-      if (on) { bytes += n; t1 = $1 }
-      if (on && index(what, end) == 1) { on = 0; done = 1 }
-    }
-    END {
-      if (!done) { print "incomplete"; exit 1 }
-      printf "%8.2f s  %8.2f s  %6d bytes  %5.2f\n", (t1 - t0) / 1000, bytes * 10 / baud, bytes, (t1 - t0) / 1000 / (bytes * 10 / baud)
-    }' "$work/sim.log"
-}
-echo "200 entries at $baud baud      total     wire only   on the wire   ratio"
-printf "download (Ophalen)       %s" "$(measure download-request download-end)"
-echo
-printf "upload (Programmeren)    %s" "$(measure upload-request upload-end)"
-echo
-upgrade_measurement
+echo "wire at $baud baud; load average $(cut -d' ' -f1-3 /proc/loadavg)"
+bench_download_upload
+if declare -F bench_upgrade >/dev/null; then bench_upgrade; fi
+echo "load average $(cut -d' ' -f1-3 /proc/loadavg)"

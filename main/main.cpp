@@ -20,7 +20,9 @@
 #include "BSystem.h"
 #include "BTrace.h"
 #include "FrmKestrumImpl.h"
+#include "LoopWait.h"
 #include "Main.h"
+#include "PortWatch.h"
 #include "RevPackDb.h"
 #include "SwVersion.h"
 #include "TlcdrvRoot.h"
@@ -239,6 +241,10 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &sa, nullptr);
   sigaction(SIGINT, &sa, nullptr);
 
+  // Bytes from the device end the toolkit's wait at once instead of after
+  // up to 10 ms: at 9600 baud a byte takes about 1 ms.
+  PortWatch::install();
+
   Main* mainState = new Main();
   mainState->startup();
   if (BScheduler::systemStatus() == BScheduler::SYSTEM_TERMINATING && !mainState->isInitialised()) {
@@ -266,7 +272,7 @@ int main(int argc, char** argv) {
       status = BScheduler::systemStatus();
     } while (status != BScheduler::SYSTEM_SLEEPING && status != BScheduler::SYSTEM_TERMINATED);
     if (Main::_shutdown) break;
-    Fl::wait(0.01);
+    Fl::wait(LoopWait::seconds());
   }
 
   // A command-line programming run is not started again once shutdown began.
@@ -275,6 +281,7 @@ int main(int argc, char** argv) {
   mainState->shutdown();
   while (!BScheduler::terminated()) BScheduler::step();
   delete mainState;
+  PortWatch::uninstall();
   trace("Exit code:" + std::to_string(Main::_exitCode));
   return Main::_exitCode;
 }

@@ -1,5 +1,7 @@
 #include <algorithm>
+#include "BScheduler.h"
 #include "BTimer.h"
+#include "BTimerManager.h"
 #include "VaskFixture.h"
 
 class BTimerTest : public VaskTest {
@@ -108,4 +110,36 @@ TEST_F(BTimerTest, ClockGoingBackALittleFiresNothing) {
   t.fireIn(root->queue(), 10, 150);
   EXPECT_TRUE(runAt(900).empty());
   EXPECT_TRUE(t.armed());
+}
+
+TEST_F(BTimerTest, TicksToNextDueNamesTheEarliestArmedTimer) {
+  BTimerManager& timers = BScheduler::timerManager();
+  EXPECT_EQ(timers.ticksToNextDue(20), 20u);  // nothing armed
+  BTimer later, sooner;
+  later.fireIn(root->queue(), 50, 150);
+  sooner.fireIn(root->queue(), 7, 151);
+  EXPECT_EQ(timers.ticksToNextDue(20), 7u);
+  EXPECT_EQ(timers.ticksToNextDue(5), 5u);
+  sooner.disarm();
+  EXPECT_EQ(timers.ticksToNextDue(100), 50u);
+  // Due but not yet fired: the next step fires it.
+  tick = 1050;
+  EXPECT_EQ(timers.ticksToNextDue(100), 0u);
+  tick = 1080;
+  EXPECT_EQ(timers.ticksToNextDue(100), 0u);
+  later.disarm();
+}
+
+TEST_F(BTimerTest, TicksToNextDueAcrossTheTickWrap) {
+  runAt(0xFFFFFFF0u);
+  BTimer before, after;
+  before.fireIn(root->queue(), 0x08, 150);  // due 0xFFFFFFF8
+  after.fireIn(root->queue(), 0x20, 151);   // due 0x10 after the wrap
+  EXPECT_EQ(BScheduler::timerManager().ticksToNextDue(100), 8u);
+  // The counter wrapped before a step took the lists over: still due.
+  tick = 0x02u;
+  EXPECT_EQ(BScheduler::timerManager().ticksToNextDue(100), 0u);
+  runAt(0x05u);
+  EXPECT_EQ(BScheduler::timerManager().ticksToNextDue(100), 0x0Bu);
+  after.disarm();
 }

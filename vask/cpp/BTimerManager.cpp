@@ -1,6 +1,7 @@
 #include "BTimerManager.h"
 
 #include <cstdio>
+#include <initializer_list>
 #include <sstream>
 
 #include "BCompositeState.h"
@@ -116,6 +117,21 @@ void BTimerManager::processList(BTimer*& list, BTimer*& overflow, bool all) {
     }
   }
   if (anyTraced) BDiag::print("<--=processList");
+}
+
+BTickType BTimerManager::ticksToNextDue(BTickType limit) const {
+  // The lists are sorted by due tick; the overflow lists are due only after
+  // the tick counter wraps, so not soon. The difference is taken modulo the
+  // counter, so a timer left in a list when the counter wrapped counts as due.
+  BTickType now = bTimerTick();
+  BTickType next = limit;
+  for (const BTimer* head : {_relList, _absList}) {
+    if (!head) continue;
+    int32_t ahead = static_cast<int32_t>(head->_timeStamp - now);
+    if (ahead <= 0) return 0;
+    if (static_cast<BTickType>(ahead) < next) next = static_cast<BTickType>(ahead);
+  }
+  return next;
 }
 
 bool BTimerManager::process() {

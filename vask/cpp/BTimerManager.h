@@ -15,6 +15,9 @@ public:
   void disable(BTimer* timer);
   bool process();
   bool isEmpty() const;
+  // Ticks from now until the earliest armed timer is due: 0 when one is due
+  // already, limit when none is due sooner (or none is armed).
+  BTickType ticksToNextDue(BTickType limit) const;
   void synchroniseTime(BTickType ticks, bool backwards);
   void printData();
   // Takes the current tick as the last processed one (a new tick source).

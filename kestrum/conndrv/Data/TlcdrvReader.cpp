@@ -188,3 +188,20 @@ bool TlcdrvReader::emitFrame(size_t last) {
   trace("<== msg to prot ====");
   return true;
 }
+
+size_t TlcdrvReader::bytesToNextUnit() const {
+  switch (_readState) {
+    case READ_TYPE_ST:
+      return 5;  // type, length, STX, ETX, checksum
+    case READ_SIZE_ST:
+      return 4;
+    case READ_START_ST:
+      return 3u + _dataNrBytes;
+    case READDATA_ST:
+      return (_dataNrBytes > _dataBytesIx ? _dataNrBytes - _dataBytesIx : 1u) + 2u;
+    case READ_END_ST:
+      return 2;
+    default:
+      return 1;  // idle: a lone ACK or NAK is a unit; the checksum ends a frame
+  }
+}

@@ -57,6 +57,10 @@ public:
   // unit is forgotten.
   void reset();
 
+  // The fewest bytes that must still arrive before the reader can deliver
+  // a unit (at least 1): a frame's header tells how much of it is to come.
+  size_t bytesToNextUnit() const;
+
   ReadState readState() const { return _readState; }
   uint8_t nrInvStarts() const { return _nrInvStarts; }
   size_t readBufPos() const { return _readBufPtr; }

@@ -12,6 +12,7 @@
 #include "TolProgIds.h"
 
 #include <cstdio>
+#include <utility>
 
 TlcdrvRoot* TlcdrvRoot::_tlcdrvroot = nullptr;
 uint16_t TlcdrvRoot::_instNr = 0;
@@ -22,6 +23,7 @@ bool TlcdrvRoot::_portOpen = false;
 std::string TlcdrvRoot::_lastFailure;
 SLList<BBinding*>* TlcdrvRoot::_bindings = nullptr;
 BTimer* TlcdrvRoot::_portPollTmr = nullptr;
+Serial::WatchHook TlcdrvRoot::_portWatch;
 
 namespace {
 // _lastFailure after a hang-up.
@@ -30,6 +32,7 @@ const char* const LOST = "lost";
 
 TlcdrvRoot::TlcdrvRoot() : BRootState("Tlcdrv", TOL_PROG, CONN_DRV, PRIO_4) {
   _serial = new Serial();
+  _serial->watchHook(_portWatch);
   _bindings = new SLList<BBinding*>();
   _portPollTmr = new BTimer();
   _reader.unitSink([this](const uint8_t* unit, size_t n) { unitReceived(unit, n); });
@@ -70,6 +73,19 @@ void TlcdrvRoot::destroy() {
 
 void TlcdrvRoot::readCom() {
   if (_tlcdrvroot) _tlcdrvroot->readSerialPort();
+}
+
+void TlcdrvRoot::portWatch(Serial::WatchHook hook) {
+  _portWatch = std::move(hook);
+  if (_serial) _serial->watchHook(_portWatch);
+}
+
+void TlcdrvRoot::portReadable() {
+  if (!_tlcdrvroot || !_serial) return;
+  bool wasHungUp = _serial->hungUp();
+  _serial->onReadable();
+  if (_serial->hungUp() && !wasHungUp)
+    _tlcdrvroot->traceLine("TlcdrvRoot::portReadable port \"" + _actComPort + "\" hung up");
 }
 
 void TlcdrvRoot::onSetup(BBinding* b) {
@@ -208,6 +224,8 @@ bool TlcdrvRoot::cdrvString(const CdrvStrEvt* e) {
   // A reply is expected only after the request: whatever was half received
   // before it is stale.
   _reader.reset();
+  // The reply may be a lone ACK: any byte must wake the loop again.
+  _serial->wakeThreshold(1);
   if (n != e->nrBytes) {
     B_ASSERT_TXT(false, "n == strEvt->nrBytes", "not all bytes written " << n);
     if (_serial->lineLost()) portLost();
@@ -239,6 +257,8 @@ void TlcdrvRoot::readSerialPort() {
   else
     _reader.dumpSink(nullptr);
   _reader.read([](void* buf, int max) { return _serial->readPort(buf, max); });
+  _serial->wakeThreshold(static_cast<int>(_reader.bytesToNextUnit()));
+  _serial->rearm();
 }
 
 void TlcdrvRoot::unitReceived(const uint8_t* unit, size_t n) {

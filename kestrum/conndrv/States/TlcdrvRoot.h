@@ -5,10 +5,10 @@
 
 #include "BRootState.h"
 #include "SLList.h"
+#include "Serial.h"
 #include "TlcdrvReader.h"
 
 class BTimer;
-class Serial;
 class CdrvStrEvt;
 class CdrvPortSetEvt;
 
@@ -23,6 +23,11 @@ public:
   static void destroy();
   // Reads the port if the driver exists; called once per main-loop round.
   static void readCom();
+  // The main loop's toolkit watches the open port through this hook, so
+  // that it wakes as soon as bytes arrive; no hook, no watching.
+  static void portWatch(Serial::WatchHook hook);
+  // The watched port became readable; the next readCom() reads it.
+  static void portReadable();
 
   bool isPersistent() override { return true; }
   void onSetup(BBinding* b) override;
@@ -68,6 +73,7 @@ private:
   static std::string _lastFailure;
   static SLList<BBinding*>* _bindings;
   static BTimer* _portPollTmr;
+  static Serial::WatchHook _portWatch;
 
   TlcdrvReader _reader;
 };

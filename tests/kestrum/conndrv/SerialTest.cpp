@@ -5,6 +5,9 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <set>
+#include <utility>
+#include <vector>
 #include <thread>
 
 #include "PtyPair.h"
@@ -196,4 +199,210 @@ TEST(Serial, WriteToADeviceThatTakesNothingGivesUpWithAShortCount) {
   Serial::writeStallMs(old);
   EXPECT_GT(n, 0);
   EXPECT_LT(n, static_cast<int>(data.size()));
+}
+
+namespace {
+
+// Plays the toolkit's descriptor registry: what is watched, in the order the
+// hook was told, and whether each descriptor was still open when removed.
+struct WatchLog {
+  std::vector<std::pair<int, bool>> calls;
+  std::set<int> watched;
+  bool removedAClosedDescriptor = false;
+
+  Serial::WatchHook hook() {
+    return [this](int fd, bool on) {
+      calls.emplace_back(fd, on);
+      if (on) {
+        watched.insert(fd);
+      } else {
+        if (fcntl(fd, F_GETFD) == -1) removedAClosedDescriptor = true;
+        watched.erase(fd);
+      }
+    };
+  }
+};
+
+// The far end goes away, as when the device is unplugged.
+void hangUp(PtyPair& pty) {
+  close(pty.master);
+  pty.master = -1;
+}
+
+}  // namespace
+
+TEST(SerialWatch, OpenPortIsWatchedAndForgottenBeforeItCloses) {
+  PtyPair pty;
+  WatchLog log;
+  {
+    Serial s;
+    s.watchHook(log.hook());
+    EXPECT_TRUE(log.calls.empty());
+    ASSERT_TRUE(s.openPort(pty.slave.c_str()));
+    EXPECT_EQ(log.watched, std::set<int>{s.commHd()});
+    EXPECT_TRUE(s.watched());
+    s.closePort();
+    EXPECT_TRUE(log.watched.empty());
+    EXPECT_FALSE(s.watched());
+    ASSERT_TRUE(s.openPort(pty.slave.c_str()));
+  }
+  // The destructor closes too.
+  EXPECT_TRUE(log.watched.empty());
+  EXPECT_FALSE(log.removedAClosedDescriptor);
+  EXPECT_EQ(log.calls.size(), 4u);
+}
+
+TEST(SerialWatch, PortThatFailsToOpenIsNotWatched) {
+  WatchLog log;
+  Serial s;
+  s.watchHook(log.hook());
+  EXPECT_FALSE(s.openPort("/dev/kestrum-no-such-port"));
+  EXPECT_FALSE(s.openPort(""));
+  EXPECT_TRUE(log.calls.empty());
+}
+
+TEST(SerialWatch, ReconnectMovesTheWatchToTheNewDescriptor) {
+  PtyPair a, b;
+  WatchLog log;
+  Serial s;
+  s.watchHook(log.hook());
+  ASSERT_TRUE(s.openPort(a.slave.c_str()));
+  int first = s.commHd();
+  ASSERT_TRUE(s.openPort(b.slave.c_str()));
+  EXPECT_EQ(log.watched, std::set<int>{s.commHd()});
+  ASSERT_EQ(log.calls.size(), 3u);
+  EXPECT_EQ(log.calls[1], std::make_pair(first, false));
+  EXPECT_FALSE(log.removedAClosedDescriptor);
+}
+
+TEST(SerialWatch, HookGivenWhileOpenTakesOverTheWatch) {
+  PtyPair pty;
+  WatchLog before, after;
+  Serial s;
+  ASSERT_TRUE(s.openPort(pty.slave.c_str()));
+  s.watchHook(before.hook());
+  EXPECT_EQ(before.watched, std::set<int>{s.commHd()});
+  s.watchHook(after.hook());
+  EXPECT_TRUE(before.watched.empty());
+  EXPECT_EQ(after.watched, std::set<int>{s.commHd()});
+  s.watchHook(nullptr);
+  EXPECT_TRUE(after.watched.empty());
+  EXPECT_FALSE(s.watched());
+}
+
+TEST(SerialWatch, ReadableWakesOnceUntilTheBytesAreRead) {
+  PtyPair pty;
+  WatchLog log;
+  Serial s;
+  s.watchHook(log.hook());
+  ASSERT_TRUE(s.openPort(pty.slave.c_str()));
+  pty.send({0x06, 0x15});
+  ASSERT_TRUE(eventually([&] { return s.getNbrOfBytes() == 2; }));
+  // Bytes left waiting (a modal dialog keeps the loop from reading) must not
+  // wake the loop over and over.
+  s.onReadable();
+  EXPECT_TRUE(log.watched.empty());
+  EXPECT_FALSE(s.hungUp());
+  char buf[8];
+  EXPECT_EQ(s.readPort(buf, sizeof buf), 2);
+  s.rearm();
+  EXPECT_EQ(log.watched, std::set<int>{s.commHd()});
+}
+
+TEST(SerialWatch, HungUpLineIsNotWatchedAgainUntilReopened) {
+  PtyPair pty, replugged;
+  WatchLog log;
+  Serial s;
+  s.watchHook(log.hook());
+  ASSERT_TRUE(s.openPort(pty.slave.c_str()));
+  hangUp(pty);
+  s.onReadable();
+  EXPECT_TRUE(s.hungUp());
+  EXPECT_TRUE(log.watched.empty());
+  // Still open: reading finds nothing, as before the line was watched.
+  EXPECT_TRUE(s.isOpen());
+  char buf[8];
+  EXPECT_EQ(s.readPort(buf, sizeof buf), -1);
+  s.rearm();
+  EXPECT_TRUE(log.watched.empty());
+  ASSERT_TRUE(s.openPort(replugged.slave.c_str()));
+  EXPECT_FALSE(s.hungUp());
+  EXPECT_EQ(log.watched, std::set<int>{s.commHd()});
+  EXPECT_FALSE(log.removedAClosedDescriptor);
+}
+
+TEST(SerialWatch, LineThatHangsUpWithBytesWaitingIsReadFirst) {
+  PtyPair pty;
+  WatchLog log;
+  Serial s;
+  s.watchHook(log.hook());
+  ASSERT_TRUE(s.openPort(pty.slave.c_str()));
+  pty.send({0x06});
+  ASSERT_TRUE(eventually([&] { return s.getNbrOfBytes() == 1; }));
+  hangUp(pty);
+  s.onReadable();
+  if (s.getNbrOfBytes() == 1) {
+    // This kernel keeps the bytes for the reader: they are read before the
+    // line counts as hung up.
+    EXPECT_FALSE(s.hungUp());
+    char buf[8];
+    EXPECT_EQ(s.readPort(buf, sizeof buf), 1);
+    s.rearm();
+    s.onReadable();
+  }
+  EXPECT_TRUE(s.hungUp());
+  EXPECT_TRUE(log.watched.empty());
+}
+
+namespace {
+
+bool readableNow(int fd) {
+  struct pollfd p = {fd, POLLIN, 0};
+  return poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
+}
+
+}  // namespace
+
+TEST(SerialWatch, WakeThresholdHoldsTheWakeUpUntilEnoughBytesWait) {
+  PtyPair pty;
+  WatchLog log;
+  Serial s;
+  s.watchHook(log.hook());
+  ASSERT_TRUE(s.openPort(pty.slave.c_str()));
+  s.wakeThreshold(3);
+  EXPECT_EQ(s.wakeThreshold(), 3);
+  pty.send({0x01, 0x04});
+  ASSERT_TRUE(eventually([&] { return s.getNbrOfBytes() == 2; }));
+  EXPECT_FALSE(readableNow(s.commHd()));
+  pty.send({0x09});
+  ASSERT_TRUE(eventually([&] { return readableNow(s.commHd()); }));
+  // Reads still take what is there without waiting.
+  s.wakeThreshold(50);
+  pty.send({0x02});
+  ASSERT_TRUE(eventually([&] { return s.getNbrOfBytes() == 4; }));
+  char buf[16];
+  EXPECT_EQ(s.readPort(buf, sizeof buf), 4);
+  EXPECT_EQ(s.readPort(buf, sizeof buf), -1);
+  // A single byte wakes again after a threshold of one.
+  s.wakeThreshold(1);
+  pty.send({0x06});
+  EXPECT_TRUE(eventually([&] { return readableNow(s.commHd()); }));
+}
+
+TEST(SerialWatch, WakeThresholdIsLeftAloneWithoutAWatchAndResetByReopening) {
+  PtyPair pty;
+  WatchLog log;
+  Serial s;
+  ASSERT_TRUE(s.openPort(pty.slave.c_str()));
+  s.wakeThreshold(3);
+  EXPECT_EQ(s.wakeThreshold(), 1);
+  s.watchHook(log.hook());
+  s.wakeThreshold(3);
+  ASSERT_TRUE(s.openPort(pty.slave.c_str()));
+  EXPECT_EQ(s.wakeThreshold(), 1);
+  struct termios tio;
+  ASSERT_EQ(tcgetattr(s.commHd(), &tio), 0);
+  EXPECT_EQ(tio.c_cc[VMIN], 0);
+  pty.send({0x06});
+  EXPECT_TRUE(eventually([&] { return readableNow(s.commHd()); }));
 }

@@ -235,3 +235,31 @@ TEST(TlcdrvReader, WriteResetAlsoForgetsSuspiciousStarts) {
   c.reader.reset();
   EXPECT_EQ(c.reader.nrInvStarts(), 0u);
 }
+
+// The loop sleeps until this many bytes wait: it must never ask for more
+// than the unit still needs, or the unit would wait for the poll timer.
+TEST(TlcdrvReader, BytesToNextUnitNeverExceedWhatTheFrameStillNeeds) {
+  Collect c;
+  EXPECT_EQ(c.reader.bytesToNextUnit(), 1u);
+  for (size_t i = 0; i < kEntry7.size(); ++i) {
+    size_t left = kEntry7.size() - i;
+    EXPECT_LE(c.reader.bytesToNextUnit(), left) << "before byte " << i;
+    // Once the length byte is in, the frame's remainder is known exactly.
+    if (i >= 3) {
+      EXPECT_EQ(c.reader.bytesToNextUnit(), left) << "before byte " << i;
+    }
+    c.feed({kEntry7[i]});
+  }
+  ASSERT_EQ(c.units.size(), 1u);
+  EXPECT_EQ(c.reader.bytesToNextUnit(), 1u);
+}
+
+TEST(TlcdrvReader, BytesToNextUnitOfAnEmptyFrameAndAfterAReset) {
+  Collect c;
+  c.feed({0x01, 0x05, 0x00});
+  EXPECT_EQ(c.reader.bytesToNextUnit(), 3u);  // STX, ETX, checksum
+  c.feed({0x02});
+  EXPECT_EQ(c.reader.bytesToNextUnit(), 2u);
+  c.reader.reset();
+  EXPECT_EQ(c.reader.bytesToNextUnit(), 1u);
+}

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
+#include <set>
+#include <string>
 
 #include "ChildProcess.h"
 #include "DiagCapture.h"
@@ -175,6 +178,34 @@ struct LinkedPort {
   }
 };
 
+// The driver with a watch hook in place of the toolkit's: which descriptors
+// the main loop would wait on.
+struct WatchedDriverTest : DriverTest {
+  static std::set<int>& watched() {
+    static std::set<int> fds;
+    return fds;
+  }
+  static bool& removedAClosedDescriptor() {
+    static bool closed = false;
+    return closed;
+  }
+  static void hook(int fd, bool on) {
+    if (on) {
+      watched().insert(fd);
+    } else {
+      if (fcntl(fd, F_GETFD) == -1) removedAClosedDescriptor() = true;
+      watched().erase(fd);
+    }
+  }
+  static void SetUpTestSuite() { TlcdrvRoot::portWatch(hook); }
+  static void TearDownTestSuite() { TlcdrvRoot::portWatch(nullptr); }
+  void SetUp() override {
+    watched().clear();
+    removedAClosedDescriptor() = false;
+  }
+  std::set<int> portFd() const { return {TlcdrvRoot::serial()->commHd()}; }
+};
+
 }  // namespace
 
 TEST_F(DriverTest, HungUpPortIsReportedAndOpenedAgainWhenTheDeviceIsBack) {
@@ -220,4 +251,98 @@ TEST_F(DriverTest, WhatIsNotASerialPortIsExplained) {
   ASSERT_EQ(toCtrl().size(), 1u);
   EXPECT_EQ(toCtrl()[0].error, CdrvErrorEvt::CDRV_SET_COM_NOT_OPEN);
   EXPECT_TRUE(cap.has(file + " is not a serial port")) << cap.remote;
+}
+
+TEST_F(WatchedDriverTest, ChosenPortIsWatched) {
+  sys.choosePort(pty.slave);
+  EXPECT_EQ(watched(), portFd());
+}
+
+TEST_F(WatchedDriverTest, ChoosingAnotherPortMovesTheWatch) {
+  PtyPair other;
+  sys.choosePort(pty.slave);
+  sys.choosePort(other.slave);
+  EXPECT_EQ(watched(), portFd());
+  EXPECT_FALSE(removedAClosedDescriptor());
+}
+
+TEST_F(WatchedDriverTest, PortThatCannotBeOpenedLeavesNothingWatched) {
+  sys.choosePort(pty.slave);
+  sys.choosePort("/dev/kestrum-no-such-port");
+  EXPECT_TRUE(watched().empty());
+  EXPECT_FALSE(removedAClosedDescriptor());
+}
+
+TEST_F(WatchedDriverTest, ReadableWakesOnceAndReadingWatchesAgain) {
+  sys.choosePort(pty.slave);
+  pty.send(kEntry7);
+  ASSERT_TRUE(eventually([] { return TlcdrvRoot::serial()->getNbrOfBytes() > 0; }));
+  TlcdrvRoot::portReadable();
+  EXPECT_TRUE(watched().empty());
+  ASSERT_TRUE(unitArrives(1));
+  EXPECT_EQ(toParser()[0].bytes, kEntry7);
+  EXPECT_EQ(watched(), portFd());
+}
+
+TEST_F(WatchedDriverTest, UnpluggedPortIsNoLongerWatchedAndReopenedPortIsAgain) {
+  BRootState* drv = sys.main->ctrl->child(0);
+  drv->debugLevel(0x0040);
+  sys.choosePort(pty.slave);
+  close(pty.master);
+  pty.master = -1;
+  TlcdrvRoot::portReadable();
+  EXPECT_TRUE(watched().empty());
+  EXPECT_TRUE(cap.has("TlcdrvRoot::portReadable port \"" + pty.slave + "\" hung up (Tlcdrv:"));
+  // The next read round closes the dead port; nothing stays watched.
+  sys.run(20);
+  EXPECT_TRUE(watched().empty());
+  EXPECT_FALSE(TlcdrvRoot::portOpen());
+  PtyPair replugged;
+  sys.choosePort(replugged.slave);
+  EXPECT_EQ(watched(), portFd());
+  EXPECT_FALSE(removedAClosedDescriptor());
+}
+
+TEST_F(WatchedDriverTest, PortOpenedByAWriteIsWatched) {
+  // The device's path appears only after it was chosen, as when it is
+  // plugged in late: the next write opens it.
+  std::string link = std::filesystem::temp_directory_path() / ("kestrum-watch-" + std::to_string(getpid()));
+  std::filesystem::remove(link);
+  sys.choosePort(link);
+  EXPECT_TRUE(watched().empty());
+  std::filesystem::create_symlink(pty.slave, link);
+  write({0x06});
+  std::filesystem::remove(link);
+  EXPECT_TRUE(TlcdrvRoot::portOpen());
+  EXPECT_EQ(watched(), portFd());
+}
+
+TEST(TlcdrvRootWatch, DriverGoneLeavesNothingWatched) {
+  static std::set<int> fds;
+  fds.clear();
+  TlcdrvRoot::portWatch([](int fd, bool on) {
+    if (on)
+      fds.insert(fd);
+    else
+      fds.erase(fd);
+  });
+  PtyPair pty;
+  {
+    LinkSystem sys(false, true);
+    sys.choosePort(pty.slave);
+    EXPECT_EQ(fds.size(), 1u);
+  }
+  TlcdrvRoot::portWatch(nullptr);
+  EXPECT_TRUE(fds.empty());
+}
+
+TEST_F(WatchedDriverTest, HalfAFrameWakesTheLoopOnlyForItsRestAndAWriteForAnyByte) {
+  sys.choosePort(pty.slave);
+  pty.send(Bytes(kEntry7.begin(), kEntry7.begin() + 6));
+  ASSERT_TRUE(eventually([] { return TlcdrvRoot::serial()->getNbrOfBytes() == 6; }));
+  sys.run(10);
+  EXPECT_EQ(TlcdrvRoot::serial()->wakeThreshold(), static_cast<int>(kEntry7.size() - 6));
+  EXPECT_EQ(watched(), portFd());
+  write({0x15});
+  EXPECT_EQ(TlcdrvRoot::serial()->wakeThreshold(), 1);
 }

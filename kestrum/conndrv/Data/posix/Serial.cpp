@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -31,7 +32,7 @@ speed_t speedOf(int rate) {
 
 Serial::Serial()
     : _rate(9600), _parity(0), _stopBits(0), _byteSize(8), _commHd(INVALID_HANDLE),
-      _errorCode(ERR_NONE), _lastErrno(0) {
+      _errorCode(ERR_NONE), _lastErrno(0), _watched(false), _hungUp(false), _wakeThreshold(1) {
   _port[0] = '\0';
 }
 
@@ -128,6 +129,9 @@ int Serial::connect(const char* portName, Rate rate, Parity parity, StopBits sto
   (void)ioctl(fd, TIOCMBIS, &rts);
   (void)ioctl(fd, TIOCMBIC, &dtr);
   _commHd = fd;
+  _hungUp = false;
+  _wakeThreshold = 1;
+  watch();
   return _commHd;
 }
 
@@ -136,10 +140,61 @@ bool Serial::openPort(const char* portName) {
 }
 
 void Serial::closePort() {
+  // The loop must forget the descriptor before its number can be reused.
+  unwatch();
   if (_commHd != INVALID_HANDLE) {
     close(_commHd);
   }
   _commHd = INVALID_HANDLE;
+  _hungUp = false;
+}
+
+void Serial::watchHook(WatchHook hook) {
+  unwatch();
+  _watchHook = std::move(hook);
+  watch();
+}
+
+void Serial::watch() {
+  if (_watched || !_watchHook || !isOpen() || _hungUp) return;
+  _watched = true;
+  _watchHook(_commHd, true);
+}
+
+void Serial::unwatch() {
+  if (!_watched) return;
+  _watched = false;
+  if (_watchHook) _watchHook(_commHd, false);
+}
+
+void Serial::onReadable() {
+  if (!isOpen()) return;
+  unwatch();
+  if (getNbrOfBytes() > 0) return;
+  struct pollfd pfd = {_commHd, POLLIN, 0};
+  int r;
+  do {
+    r = poll(&pfd, 1, 0);
+  } while (r < 0 && errno == EINTR);
+  // Still readable with nothing to read: hung up, or an error condition
+  // that reading does not clear. Either way the loop must not wait on it.
+  if (r > 0 && pfd.revents) _hungUp = true;
+}
+
+void Serial::rearm() { watch(); }
+
+// The terminal's VMIN with VTIME 0 sets how many bytes make the descriptor
+// readable for poll and select; non-blocking reads still return whatever
+// is there.
+void Serial::wakeThreshold(int n) {
+  if (n < 1) n = 1;
+  if (n > 255) n = 255;
+  if (!isOpen() || !_watchHook || n == _wakeThreshold) return;
+  struct termios tio;
+  if (tcgetattr(_commHd, &tio) != 0) return;
+  tio.c_cc[VMIN] = static_cast<cc_t>(n > 1 ? n : 0);
+  tio.c_cc[VTIME] = 0;
+  if (tcsetattr(_commHd, TCSANOW, &tio) == 0) _wakeThreshold = n;
 }
 
 void Serial::disconnect() { closePort(); }

@@ -2,6 +2,7 @@
 #define SERIAL_H
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 // One serial port on a terminal device, opened exclusively with fixed line
@@ -24,6 +25,10 @@ public:
     ERR_NO_NAME = 0x10,
     ERR_NAME_TOO_LONG = 0x20,
   };
+
+  // Told when the open descriptor should (true) or should no longer (false)
+  // wake the program's loop on input; false always comes before the close.
+  typedef std::function<void(int fd, bool watch)> WatchHook;
 
   static const int INVALID_HANDLE = -1;
   // Room for a device path from config.ini, with its end.
@@ -69,6 +74,26 @@ public:
   // reports only a hang-up, and the device can come back only by a new open.
   bool lineLost();
 
+  // The hook that an open port is handed to; set before or while open.
+  void watchHook(WatchHook hook);
+  // Whether the hook currently watches the descriptor.
+  bool watched() const { return _watched; }
+  // Whether the line hung up (device unplugged, the other end of a
+  // pseudo-terminal closed) since it was opened.
+  bool hungUp() const { return _hungUp; }
+  // The loop saw the descriptor readable. It wakes the loop once per read:
+  // watching stops until rearm(), so bytes that wait for a later read do not
+  // make the loop spin. A hung-up line (readable for ever, nothing to read)
+  // is not watched again until it is reopened.
+  void onReadable();
+  // Watch again once the waiting bytes have been read.
+  void rearm();
+  // A watched line wakes the loop only once n bytes (at most 255) are
+  // waiting, or when it hangs up: the rest of a frame whose length is known
+  // comes as one wake-up instead of one per byte. Reads are not affected.
+  void wakeThreshold(int n);
+  int wakeThreshold() const { return _wakeThreshold; }
+
   // "COM3" -> "/dev/ttyS2"; an absolute path stays as it is; a bare device
   // name such as "ttyUSB0" is looked up in /dev.
   static std::string devicePath(const char* portName);
@@ -79,6 +104,8 @@ public:
 
 private:
   void fail(int code, const std::string& reason, int err);
+  void watch();
+  void unwatch();
 
   static const int _intRate[NR_RATES];
   static const char _intParity[3];
@@ -95,6 +122,10 @@ private:
   int _errorCode;
   int _lastErrno;
   std::string _lastError;
+  WatchHook _watchHook;
+  bool _watched;
+  bool _hungUp;
+  int _wakeThreshold;
 };
 
 #endif
