@@ -81,8 +81,13 @@ uint8_t SimDevice::sum(const uint8_t* data, size_t n) {
 }
 
 SimBytes SimDevice::frame(uint8_t type, const SimBytes& data) {
-  SimBytes f{SOH, type, static_cast<uint8_t>(data.size()), STX};
-  f.insert(f.end(), data.begin(), data.end());
+  SimBytes f;
+  f.reserve(data.size() + 6);
+  f.push_back(SOH);
+  f.push_back(type);
+  f.push_back(static_cast<uint8_t>(data.size()));
+  f.push_back(STX);
+  for (uint8_t b : data) f.push_back(b);
   f.push_back(ETX);
   f.push_back(sum(f.data(), f.size()));
   return f;
