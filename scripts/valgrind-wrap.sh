@@ -4,6 +4,10 @@
 # (Xvfb, xdotool, shells, xdg-open) are not.
 root="$(cd "$(dirname "$0")/.." && pwd)"
 logs=${KESTRUM_VALGRIND_LOGS:-/tmp}
+# Listing the tests (CTest's discovery, with a short time-out) runs plainly.
+for a in "$@"; do
+  [ "$a" = "--gtest_list_tests" ] && exec "$@"
+done
 exec valgrind --tool=memcheck --error-exitcode=99 --leak-check=full \
   --errors-for-leak-kinds=definite --show-leak-kinds=definite \
   --track-origins=yes --num-callers=30 \
