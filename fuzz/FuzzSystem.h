@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "BBinderState.h"
@@ -43,15 +44,30 @@ inline void drain() {
     BScheduler::step();
 }
 
+inline SystemMain*& theMain() {
+  static SystemMain* m = nullptr;
+  return m;
+}
+
+// Takes the system down as the program does at exit, so that what the trace
+// facility keeps is freed before the leak check looks.
+inline void stopSystem() {
+  SystemMain*& m = theMain();
+  if (!m) return;
+  m->shutdown();
+  for (int i = 0; i < 100000 && !BScheduler::terminated(); ++i) BScheduler::step();
+  delete m;
+  m = nullptr;
+}
+
 // Starts the system once per process.
 inline void startSystem(const char* name) {
-  static bool started = false;
-  if (started) return;
-  started = true;
+  if (theMain()) return;
   BMainState::mutexId((std::string("Kestrum_fuzz_") + name + "_" + std::to_string(getpid())).c_str());
-  SystemMain* m = new SystemMain();
-  m->startup();
+  theMain() = new SystemMain();
+  theMain()->startup();
   for (int i = 0; i < 1000; ++i) drain();
+  atexit(stopSystem);
 }
 
 }  // namespace fuzz
