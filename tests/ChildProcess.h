@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "TestTime.h"
+
 // A program run by a test: its standard output and error are collected, its
 // environment can be extended, and it is killed if the test forgets it.
 class ChildProcess {
@@ -62,7 +64,7 @@ public:
   // Collects output until the process exits; its exit code, or -1 when it
   // did not end within the time (-2 when killed by a signal).
   int waitExit(int timeoutMs = 20000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(scaledMs(timeoutMs));
     while (!_exited) {
       drain(50);
       int status = 0;
@@ -79,7 +81,7 @@ public:
   }
   // Waits until the standard output or error holds the text.
   bool waitFor(const std::string& text, int timeoutMs = 20000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(scaledMs(timeoutMs));
     while (std::chrono::steady_clock::now() < end) {
       if (_stdout.find(text) != std::string::npos || _stderr.find(text) != std::string::npos) return true;
       drain(50);

@@ -111,7 +111,12 @@ void ConfigInit::addTolType(const char* value) {
   if (type.empty()) return;
   // Without a customer name the device type serves as both.
   if (name.empty()) name = type;
-  _tolTypeList.emplace_back(TolType(type.c_str()), TolType(name.c_str()));
+  // The pair is written back as "type;name", one value of at most 79
+  // characters: the name gives way so that the pair reads back as kept.
+  TolType t(type.c_str());
+  size_t room = static_cast<size_t>(MAX_VALUE_LEN) - 1 - strlen(t.data);
+  if (name.size() > room) name.resize(room);
+  _tolTypeList.emplace_back(t, TolType(name.c_str()));
 }
 
 void ConfigInit::lastRevpackFile(const char* path) {

@@ -723,7 +723,8 @@ const char* RevPackDb::getSwVersionFmBin(const char*& special) {
 
 bool RevPackDb::safeGroupName(const char* name) {
   // "[./name]" lines and "name:value" lines must read back as written.
-  if (!name || !*name || strlen(name) > 255) return false;
+  // The group's path "./name" must fit the toolkit's path buffer.
+  if (!name || !*name || strlen(name) > static_cast<size_t>(RevPackPrefs::MAX_GROUP_PATH - 2)) return false;
   if (strchr("+.;[", name[0])) return false;
   for (const char* p = name; *p; ++p) {
     unsigned char c = static_cast<unsigned char>(*p);

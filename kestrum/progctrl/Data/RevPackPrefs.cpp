@@ -158,6 +158,9 @@ bool RevPackPrefs::checkFile(const char* file, std::string& why) {
       why = std::string(file) + ": line " + std::to_string(lineNr) + " is not a group line: " +
             std::string(buf, n);
       ok = false;
+    } else if (strcspn(buf + 1, "]\r\n") > static_cast<size_t>(MAX_GROUP_PATH)) {
+      why = std::string(file) + ": line " + std::to_string(lineNr) + ": group name too long";
+      ok = false;
     }
   }
   if (ok && ferror(f)) {

@@ -18,6 +18,9 @@ class RevPackPrefs {
 public:
   // Largest file taken for reading; a revision pack is a few megabytes.
   static const long MAX_FILE_SIZE = 64L * 1024 * 1024;
+  // The toolkit builds a group's path ("./name") in a buffer of 128
+  // characters; a longer path overruns it or makes a group it cannot find.
+  static const int MAX_GROUP_PATH = 127;
 
   RevPackPrefs();
   // Drops the working copy; nothing reaches a user's file.
@@ -46,7 +49,8 @@ public:
   const std::string& error() const { return _error; }
 
   // False (with the reason) when the toolkit must not read file: a group
-  // line other than "[.]" or "[./name]", or a file too big or unreadable.
+  // line other than "[.]" or "[./name]", a group path longer than
+  // MAX_GROUP_PATH, or a file too big or unreadable.
   static bool checkFile(const char* file, std::string& why);
   // Moves src to dst: a rename, or across file systems a synced copy that is
   // renamed into place beside dst. src is gone afterwards only on success.

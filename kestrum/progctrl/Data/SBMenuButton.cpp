@@ -20,9 +20,10 @@ SBMenuButton::SBMenuButton(SBEntry* sbEntry, SettingBin* settingBin)
     int index = _sbEntry->menuItem(_sbEntry->list() == 'T' ? e->text : e->tfnr, true);
     if (index < _sbEntry->nrMenuItems()) {
       value(index);
-      // A radio item shows its mark only when set.
+      // A radio item shows its mark only when set. The menu's own setonly
+      // stays inside the item array; the item's would look before its start.
       Fl_Menu_Item* item = const_cast<Fl_Menu_Item*>(menu() + index);
-      item->setonly();
+      setonly(item);
       copy_tooltip(_sbEntry->menuItem(index, false));
     }
   }

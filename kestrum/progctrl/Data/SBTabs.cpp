@@ -57,6 +57,19 @@ void SBTabs::showHelp(const char* page) {
   _helpView->load(page);
 }
 
+SBEntry* SBTabs::readEntry(FILE* fd, SettingBin* settingBin) {
+  char line[MAX_CONFIG_LINE_LEN];
+  int c = 0;
+  while (fd && c != EOF) {
+    c = TextLine::read(fd, line, sizeof line);
+    if (c == EOF && line[0] == '\0') break;
+    SBEntry* entry = new SBEntry(line, settingBin);
+    if (entry->entryType() != SBEntry::INVALID_TYPE) return entry;
+    delete entry;
+  }
+  return nullptr;
+}
+
 void SBTabs::fillList() {
   const char* file = _configFile ? _configFile : "";
   FILE* fd = fopen(file, "r");
@@ -73,16 +86,7 @@ void SBTabs::fillList() {
   Fl_Group* current = Fl_Group::current();
   Fl_Group::current(nullptr);
   SBTabSheet* sheet = nullptr;
-  char line[MAX_CONFIG_LINE_LEN];
-  int c = 0;
-  while (c != EOF) {
-    c = TextLine::read(fd, line, sizeof line);
-    if (c == EOF && line[0] == '\0') break;
-    SBEntry* entry = new SBEntry(line, _settingBin);
-    if (entry->entryType() == SBEntry::INVALID_TYPE) {
-      delete entry;
-      continue;
-    }
+  while (SBEntry* entry = readEntry(fd, _settingBin)) {
     // Lines of one tab follow each other; a name that comes back makes a
     // new sheet of that name.
     if (!sheet || !entry->tabNameIs(sheet->label())) {

@@ -3,7 +3,10 @@
 
 #include <FL/Fl_Tabs.H>
 
+#include <cstdio>
+
 class Fl_Help_View;
+class SBEntry;
 class SettingBin;
 
 // The tabbed settings form. It is never laid out by hand: every time settings
@@ -31,6 +34,9 @@ public:
   void editClose();
   // Builds the form from the description.
   void fillList();
+  // The next line of the description in fd that describes a field for the
+  // variant of settingBin; null at the end of the file. The caller owns it.
+  static SBEntry* readEntry(FILE* fd, SettingBin* settingBin);
 
   // Shows a help page in the help view (an empty name shows nothing new).
   void showHelp(const char* page);

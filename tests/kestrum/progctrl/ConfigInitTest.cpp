@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ConfigInit.h"
 #include "DataTestSupport.h"
@@ -100,6 +101,45 @@ TEST_F(ConfigInitTest, TypeNamesAreCutTo40Characters) {
                   "tolvantype=TL1;" + std::string(60, 'N') + "\n");
   EXPECT_STREQ(cfg->customTolType(std::string(40, 'T').c_str()), "Meter");
   EXPECT_STREQ(cfg->customTolType("TL1"), std::string(40, 'N').c_str());
+}
+
+TEST_F(ConfigInitTest, TypePairsAreKeptSoThatTheyReadBackTheSame) {
+  // Found by fuzzing: a type of 40 characters without a name was written
+  // back as a value of 81 characters, and the name lost two on the next read.
+  const char fuzzed[] =
+      "compopt=/dev/ttyU\xdbSB0\n"
+      "settingfile=a.kvn\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff"
+      "\xff\xff\xff\xff/ttyU\xdbSB0\n"
+      "settingfile=a.kvn\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff"
+      "\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff"
+      "\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff"
+      "\xff\xff\xff\xff\r\n"
+      "tolvantype=TL88\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff"
+      "\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff"
+      "\xff\xff\xff\xff\r\n"
+      "tolvantype=TL8888GM-ED\n"
+      "lastbin=x.bi\r\n"
+      "tolvantype=TLn\n"
+      "";
+  std::vector<std::string> names, types;
+  {
+    auto cfg = make(std::string(fuzzed, sizeof fuzzed - 1));
+    for (const char* n : cfg->tolTypes()) {
+      names.push_back(n);
+      types.push_back(cfg->quorelTolType(n));
+    }
+  }
+  ASSERT_EQ(3u, names.size());
+  EXPECT_EQ(std::string("TL88") + std::string(36, '\xff'), types[0]);
+  EXPECT_EQ(std::string("TL88") + std::string(34, '\xff'), names[0]);
+  ConfigInit again(&sb, nullptr, nullptr);
+  std::vector<std::string> namesAgain, typesAgain;
+  for (const char* n : again.tolTypes()) {
+    namesAgain.push_back(n);
+    typesAgain.push_back(again.quorelTolType(n));
+  }
+  EXPECT_EQ(names, namesAgain);
+  EXPECT_EQ(types, typesAgain);
 }
 
 TEST_F(ConfigInitTest, FileNamesTakeTheCustomerName) {

@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "TestTime.h"
+
 namespace {
 
 long long nowMs() {
@@ -72,7 +74,7 @@ SimProcess::~SimProcess() {
 }
 
 std::string SimProcess::readLine(int timeoutMs) {
-  long long end = nowMs() + timeoutMs;
+  long long end = nowMs() + scaledMs(timeoutMs);
   for (;;) {
     size_t nl = _buffer.find('\n');
     if (nl != std::string::npos) {
@@ -114,7 +116,7 @@ void SimProcess::closeStdin() {
 }
 
 int SimProcess::waitExit(int timeoutMs) {
-  long long end = nowMs() + timeoutMs;
+  long long end = nowMs() + scaledMs(timeoutMs);
   for (;;) {
     int status = 0;
     pid_t r = waitpid(_pid, &status, WNOHANG);

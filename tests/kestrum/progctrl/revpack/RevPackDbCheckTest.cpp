@@ -263,6 +263,20 @@ TEST_F(RevPackTest, MalformedPackIsRefusedWithAMessage) {
   EXPECT_STREQ("", rp.setBinData("x.bin"));
 }
 
+TEST_F(RevPackTest, GroupNamesMustFitTheToolkitsPathBuffer) {
+  // The toolkit writes "./" and the name into 128 characters.
+  EXPECT_TRUE(RevPackDb::safeGroupName(std::string(125, 'b').c_str()));
+  EXPECT_FALSE(RevPackDb::safeGroupName(std::string(126, 'b').c_str()));
+  handMadePack("TLg[0000].rpa", [](Fl_Preferences& p) { bootGroup(p, "BOOT_LOAD_H49.bin", "49", 1536, 1536); });
+  RevPackDb rp(nullptr);
+  ASSERT_TRUE(rp.selectRpFile("TLg[0000].rpa"));
+  std::string longName(126, 'b');
+  rp.setEntry(longName.c_str(), "size", 4);
+  EXPECT_FALSE(rp.grpExist(longName.c_str()));
+  EXPECT_STREQ("", rp.setBinData(longName.c_str()));
+  EXPECT_FALSE(rp.binFileSelected());
+}
+
 TEST_F(RevPackTest, PackNameMayComeWithOrWithoutExtension) {
   handMadePack("TLn[0000].rpa", [](Fl_Preferences& p) { bootGroup(p, "BOOT_LOAD_H49.bin", "49", 1536, 1536); });
   RevPackDb rp(nullptr);

@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "TestTime.h"
+
 namespace fs = std::filesystem;
 
 #ifdef KESTRUM_EXE
@@ -109,7 +111,7 @@ bool haveTool(const char* name) {
 // The id of the visible window with exactly this title; "" when none
 // appeared within the time.
 std::string waitWindow(const std::string& title, int timeoutMs = 30000) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(scaledMs(timeoutMs));
   while (std::chrono::steady_clock::now() < end) {
     std::string ids = run({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"});
     if (!ids.empty()) return ids.substr(0, ids.find('\n'));
@@ -119,7 +121,7 @@ std::string waitWindow(const std::string& title, int timeoutMs = 30000) {
 }
 
 bool waitWindowGone(const std::string& title, int timeoutMs = 10000) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(scaledMs(timeoutMs));
   while (std::chrono::steady_clock::now() < end) {
     if (run({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"}).empty())
       return true;
@@ -135,7 +137,7 @@ void click(const std::string& window, int x, int y) {
 
 // The exit code of pid, -1 when it did not end within the time.
 int waitExit(pid_t pid, int timeoutMs) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(scaledMs(timeoutMs));
   while (std::chrono::steady_clock::now() < end) {
     int status = 0;
     if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
