@@ -32,7 +32,7 @@ public:
 private:
   // The socket library needs no start-up on this platform; kept for the
   // same meaning of _wsStartupDll.
-  int _wsaData;
+  [[maybe_unused]] int _wsaData;
 };
 
 // Cuts path in place after its directory part (no trailing separator); a path

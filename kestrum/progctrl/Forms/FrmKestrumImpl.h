@@ -90,7 +90,7 @@ private:
   TlctrlRoot* _root;
   ConfigInit* _configInit;
   SettingBin* _settingBin;
-  uint8_t _nrTols;
+  [[maybe_unused]] uint8_t _nrTols;
   char* _tolTypes[40];
   RevPackDb* _rpDb;
   TlctrlBndToProt* _ctrlBnd;
