@@ -4,48 +4,16 @@
 #include <string>
 
 #include "E2eHarness.h"
+#include "UpgradePack.h"
 
 // Command-line firmware upgrades against a device that misbehaves: pulled
 // out half-way, noise before its frames, a damaged packet and a damaged
 // boot loader on the way in.
 
+using namespace upgradepack;
+
 namespace {
-
 const auto npos = std::string::npos;
-const char* const BIN_GROUP = "Tolvan 8888 GSM_620.bin";
-
-// An application image that passes the pack's checks: the device type
-// behind its hardware version, and a version text.
-std::string application(size_t size) {
-  std::string b(size, '\0');
-  for (size_t i = 0; i < size; ++i) {
-    char c = static_cast<char>(i * 7 + i / 300);
-    b[i] = (c == 'T' || c == 'V') ? ' ' : c;
-  }
-  b.replace(size / 2, 19, "xxH.49TL8888GM-EDyy");
-  b.replace(size / 2 + 40, 22, "VERSION: TL-6.20STD001");
-  return b;
-}
-
-// The pack the program makes itself from the bins; its file name.
-std::string buildPack(E2eRun& run, const std::string& app) {
-  std::filesystem::create_directory(run.path("bins"));
-  e2eWrite(run.path("bins/TL8888GM-ED_620.bin"), std::string(0x100, '\xEE') + app);
-  e2eWrite(run.path("bins/BOOT_LOAD_H49.bin"), std::string(1800, '\x5A'));
-  ChildProcess make({E2eRun::kestrum(), "-cmdl_crtrpa", "-bindir", "bins"},
-                    {{"XDG_RUNTIME_DIR", run.path("xdg")}, {"KESTRUM_DIALOG_SCRIPT", "/dev/null"}}, run.path(""));
-  if (make.waitExit(30000) != 0) return "";
-  std::error_code ec;
-  for (auto& e : std::filesystem::directory_iterator(run.path("RevPacks"), ec))
-    if (e.path().extension() == ".rpa") return e.path().filename().string();
-  return "";
-}
-
-std::string padded(std::string s) {
-  while (s.size() % 128) s.push_back('\xFF');
-  return s;
-}
-
 }  // namespace
 
 // Waits out the upgrade's 30-second watchdog.
