@@ -14,6 +14,7 @@
 #include "BRootState.h"
 #include "BScheduler.h"
 #include "CdrvStrEvt.h"
+#include "FuzzSystem.h"
 #include "SLListIterator.h"
 #include "TlWire.h"
 #include "TlcdrvBinding.h"
@@ -32,17 +33,9 @@ void check(bool ok) {
 }
 
 // Stands in for the controller: binds the parser and checks its reports.
-class FuzzCtrl : public BBinderState {
+class FuzzCtrl : public fuzz::SystemBinder {
 public:
-  explicit FuzzCtrl(BCompositeState* enclosing)
-      : BBinderState(enclosing, TOL_PROG, PROG_CTRL, FIRST_STATE, PRIO_4) {}
-  bool isPersistent() override { return false; }
-  void onEntry(const BEvent*) override {
-    addBinding(new TlprotBinding());
-    addBinding(new TlcdrvBinding());
-  }
-  void onRejected() override {}
-  void onWatchdogError(BBinding*) override {}
+  explicit FuzzCtrl(BCompositeState* enclosing) : fuzz::SystemBinder(enclosing) {}
   void onEvent(const BEvent* e) override {
     if (auto s = dynamic_cast<const TlprotSeeEvt*>(e)) {
       check(s->f1data() && strlen(s->f1data()) <= TlWire::FIELD1MAX);
@@ -59,7 +52,7 @@ public:
       check(strnlen(b->special, sizeof b->special) <= TlWire::BOOT_SPECIAL_LEN);
       check(strnlen(b->hardw, sizeof b->hardw) <= TlWire::HARDW_LEN);
     }
-    transition(static_cast<BState*>(nullptr));
+    fuzz::SystemBinder::onEvent(e);
   }
   TlprotBndToConnDrv* parser() {
     SLListIterator<BBinding*> it(&_childList);
@@ -80,10 +73,7 @@ public:
   FuzzCtrl* ctrl = nullptr;
 };
 
-void drain() {
-  for (int i = 0; i < 100000 && BScheduler::systemStatus() == BScheduler::SYSTEM_ACTIVE; ++i)
-    BScheduler::step();
-}
+using fuzz::drain;
 
 TlprotBndToConnDrv* parser() {
   static TlprotBndToConnDrv* p = nullptr;
