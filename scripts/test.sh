@@ -14,19 +14,7 @@ if [ -d fuzz ]; then
   cmake --build build-fuzz -j"$jobs" --target fuzz_all
 fi
 
-xvfb_pid=""
-dispfile=$(mktemp)
-cleanup() { [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true; rm -f "$dispfile"; }
-trap cleanup EXIT
-if [ -z "${KESTRUM_TEST_DISPLAY:-}" ]; then
-  # Xvfb picks a free display itself, so parallel runs never collide.
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dispfile" >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 100); do [ -s "$dispfile" ] && break; sleep 0.1; done
-  export DISPLAY=":$(head -n1 "$dispfile")"
-else
-  export DISPLAY="$KESTRUM_TEST_DISPLAY"
-fi
+. scripts/xvfb.sh
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"

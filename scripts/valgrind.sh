@@ -31,18 +31,7 @@ export KESTRUM_VALGRIND_LOGS=$logs
 # The waits of the test helpers grow with the slowness.
 export KESTRUM_TEST_TIME_SCALE=${KESTRUM_TEST_TIME_SCALE:-10}
 
-xvfb_pid=""
-dispfile=$(mktemp)
-cleanup() { [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true; rm -f "$dispfile"; }
-trap cleanup EXIT
-if [ -z "${KESTRUM_TEST_DISPLAY:-}" ]; then
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dispfile" >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 100); do [ -s "$dispfile" ] && break; sleep 0.1; done
-  export DISPLAY=":$(head -n1 "$dispfile")"
-else
-  export DISPLAY="$KESTRUM_TEST_DISPLAY"
-fi
+. scripts/xvfb.sh
 
 start=$(date +%s)
 rc=0

@@ -421,24 +421,30 @@ void loadPreUpdateSettings(CtrlSystem& sys, bool preUpgrade) {
 
 size_t logPos(CtrlSystem& sys, const std::string& what) { return sys.simLog().find(what); }
 
+// A pack whose bin carries settings, its bin chosen on the upgrade sheet
+// of a connected program: the settings wait to go in first.
+void chooseBinWithSettings(CtrlSystem& sys, const std::vector<uint8_t>& image) {
+  std::filesystem::create_directory("bins");
+  writeFile("bins/TL8888GM-ED_620.kvn", packSettings());
+  ASSERT_FALSE(makePack(image, {"BOOT_LOAD_H49.bin"}).empty());
+  sys.start();
+  ASSERT_TRUE(sys.waitConnectedIdle());
+  FrmKestrumImpl* impl = sys.root()->frmImpl();
+  impl->btOptionsWindow();
+  sys.root()->frame()->optUpgrade()->value(1);
+  impl->btOptionsOk();
+  ASSERT_TRUE(impl->binList());
+  impl->binList()->choose(BIN_GROUP);
+  ASSERT_STREQ("kvn_pre_update.kvn", RevPackDb::activeKvnFile());
+}
+
 }  // namespace
 
 TEST_F(TlctrlUpgradingTest, SettingsProgrammedBeforeTheUpgradeAreFollowedByTheUpgrade) {
   SKIP_WITHOUT_DISPLAY();
   makeSystem({"--out", "@out.kvn"});
   std::vector<uint8_t> image = imageOf(1000);
-  std::filesystem::create_directory("bins");
-  writeFile("bins/TL8888GM-ED_620.kvn", packSettings());
-  ASSERT_FALSE(makePack(image, {"BOOT_LOAD_H49.bin"}).empty());
-  sys->start();
-  ASSERT_TRUE(sys->waitConnectedIdle());
-  FrmKestrumImpl* impl = sys->root()->frmImpl();
-  impl->btOptionsWindow();
-  sys->root()->frame()->optUpgrade()->value(1);
-  impl->btOptionsOk();
-  ASSERT_TRUE(impl->binList());
-  impl->binList()->choose(BIN_GROUP);
-  ASSERT_STREQ("kvn_pre_update.kvn", RevPackDb::activeKvnFile());
+  ASSERT_NO_FATAL_FAILURE(chooseBinWithSettings(*sys, image));
   loadPreUpdateSettings(*sys, true);
   ASSERT_TRUE(runUpgrade(40000)) << sys->simLog();
   EXPECT_EQ(packSettings(), readFile(sys->path("out.kvn")));
@@ -451,18 +457,7 @@ TEST_F(TlctrlUpgradingTest, SettingsProgrammedBeforeTheUpgradeAreFollowedByTheUp
 TEST_F(TlctrlUpgradingTest, PlainProgrammingAfterChoosingABinWithSettingsStartsNoUpgrade) {
   SKIP_WITHOUT_DISPLAY();
   makeSystem({"--out", "@out.kvn"});
-  std::filesystem::create_directory("bins");
-  writeFile("bins/TL8888GM-ED_620.kvn", packSettings());
-  ASSERT_FALSE(makePack(imageOf(1000), {"BOOT_LOAD_H49.bin"}).empty());
-  sys->start();
-  ASSERT_TRUE(sys->waitConnectedIdle());
-  FrmKestrumImpl* impl = sys->root()->frmImpl();
-  impl->btOptionsWindow();
-  sys->root()->frame()->optUpgrade()->value(1);
-  impl->btOptionsOk();
-  ASSERT_TRUE(impl->binList());
-  impl->binList()->choose(BIN_GROUP);
-  ASSERT_STREQ("kvn_pre_update.kvn", RevPackDb::activeKvnFile());
+  ASSERT_NO_FATAL_FAILURE(chooseBinWithSettings(*sys, imageOf(1000)));
   loadPreUpdateSettings(*sys, false);
   ASSERT_TRUE(sys->pump([&] { return sys->subState() == TlctrlRoot::TLCTRLUPLOADING; }, 3000));
   ASSERT_TRUE(sys->pump([&] { return sys->subState() == TlctrlRoot::TLCTRLCONNIDLE; }, 30000));
