@@ -114,9 +114,18 @@ private:
 };
 
 // A fresh directory under the test's working directory, removed afterwards.
+// Port names are limited in length, so a directory that will hold a port's
+// link is made in the system's temporary directory instead: the build tree
+// may lie anywhere, however deep.
 class TempDir {
 public:
-  TempDir() {
+  enum Where { UnderWorkDir, ShortPath };
+  explicit TempDir(Where where = UnderWorkDir) {
+    if (where == ShortPath) {
+      char tmpl[] = "/tmp/kestrum-test-XXXXXX";
+      if (char* d = mkdtemp(tmpl)) _path = d;
+      return;
+    }
     char tmpl[] = "kestrum-test-XXXXXX";
     char* d = mkdtemp(tmpl);
     _path = d ? std::string(getcwd(_cwd, sizeof _cwd)) + "/" + d : std::string();

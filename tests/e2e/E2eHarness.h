@@ -168,11 +168,11 @@ public:
     std::string comport = port;
     if (comport.empty()) {
       simArgs.push_back("--link");
-      simArgs.push_back(path("tty"));
+      simArgs.push_back(portPath("tty"));
       simArgs.push_back("--log");
       simArgs.push_back(path("sim.log"));
       _sim.reset(new SimProcess(simArgs));
-      comport = path("tty");
+      comport = portPath("tty");
     }
     std::string ini = e2eRead(path("config.ini"));
     std::string out;
@@ -231,6 +231,8 @@ public:
   }
 
   std::string path(const std::string& name) const { return _dir.path() + "/" + name; }
+  // Where a port's name goes: short whatever the build tree's depth.
+  std::string portPath(const std::string& name) const { return _portDir.path() + "/" + name; }
   SimProcess& sim() { return *_sim; }
   ChildProcess& proc() { return *_proc; }
   int simCount(const std::string& dir, const std::string& what) {
@@ -280,6 +282,7 @@ public:
 
 private:
   TempDir _dir;
+  TempDir _portDir{TempDir::ShortPath};
   std::unique_ptr<SimProcess> _sim;
   // Declared first among the processes, so that it goes last.
   std::unique_ptr<ChildProcess> _xvfb;

@@ -217,8 +217,9 @@ TEST(KestrumFaultE2e, NoiseDamagedAndCutFramesAreRecoveredAndTheSettingsStayExac
 // on standard error and in the trace, though the program keeps trying.
 TEST(KestrumFaultE2e, PortThatExistsButCannotBeUsedIsExplainedOnce) {
   E2E_SKIP_WITHOUT_DISPLAY();
-  E2eRun run({}, {{"notaport", ""}}, "");
-  std::string port = run.path("notaport");
+  E2eRun run({}, {}, "");
+  std::string port = run.portPath("notaport");
+  e2eWrite(port, "");
   std::string ini = e2eRead(run.path("config.ini"));
   std::string out;
   for (const std::string& l : e2eLines(ini)) out += (l.rfind("comport=", 0) == 0 ? "comport=" + port : l) + "\n";

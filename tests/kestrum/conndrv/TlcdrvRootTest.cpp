@@ -170,7 +170,7 @@ size_t occurrences(const std::string& text, const std::string& what) {
 
 // A device reached through a link, as /dev/serial/by-id names a USB adapter.
 struct LinkedPort {
-  TempDir dir;
+  TempDir dir{TempDir::ShortPath};
   std::string link = dir.path() + "/tty";
   void pointAt(const std::string& target) {
     unlink(link.c_str());
@@ -244,7 +244,7 @@ TEST_F(DriverTest, HungUpPortIsReportedAndOpenedAgainWhenTheDeviceIsBack) {
 }
 
 TEST_F(DriverTest, WhatIsNotASerialPortIsExplained) {
-  TempDir dir;
+  TempDir dir(TempDir::ShortPath);
   std::string file = dir.path() + "/plain";
   { FILE* f = fopen(file.c_str(), "w"); if (f) fclose(f); }
   sys.choosePort(file);
