@@ -165,6 +165,16 @@ protected:
       return entered && sys->subState() == TlctrlRoot::TLCTRLCONNIDLE;
     }, ms);
   }
+  // A pack of the image, the device connected, the upgrade asked for in
+  // the window and run to its end.
+  ::testing::AssertionResult upgradeInWindow(const std::vector<uint8_t>& image, int ms) {
+    if (makePack(image, {"BOOT_LOAD_H49.bin"}).empty()) return ::testing::AssertionFailure() << "no pack";
+    sys->start();
+    if (!sys->waitConnectedIdle()) return ::testing::AssertionFailure() << "not connected";
+    if (!upgradeFromWindow()) return ::testing::AssertionFailure() << "upgrade not started";
+    if (!runUpgrade(ms)) return ::testing::AssertionFailure() << "upgrade did not end\n" << sys->simLog();
+    return ::testing::AssertionSuccess();
+  }
   std::string deviceImage() {
     for (int i = 0; i < 200 && readFile(sys->path("image.bin")).empty(); ++i) sys->run(20);
     return readFile(sys->path("image.bin"));
@@ -206,11 +216,7 @@ TEST_F(TlctrlUpgradingTest, LastPacketIsFilledWithFFAndItsChecksumCountsTheFilli
   SKIP_WITHOUT_DISPLAY();
   makeSystem({});
   std::vector<uint8_t> image = imageOf(1000);
-  ASSERT_FALSE(makePack(image, {"BOOT_LOAD_H49.bin"}).empty());
-  sys->start();
-  ASSERT_TRUE(sys->waitConnectedIdle());
-  ASSERT_TRUE(upgradeFromWindow());
-  ASSERT_TRUE(runUpgrade(30000));
+  ASSERT_TRUE(upgradeInWindow(image, 30000));
   std::vector<std::string> packets = packetLines(*sys);
   ASSERT_EQ(8u, packets.size());
   std::vector<int> last = hexOf(packets.back());
@@ -231,11 +237,7 @@ TEST_F(TlctrlUpgradingTest, NakAfterPacketSixResendsFromPacketFiveAtByte512) {
   SKIP_WITHOUT_DISPLAY();
   makeSystem({"--nak-packet", "6"});
   std::vector<uint8_t> image = imageOf(1000);
-  ASSERT_FALSE(makePack(image, {"BOOT_LOAD_H49.bin"}).empty());
-  sys->start();
-  ASSERT_TRUE(sys->waitConnectedIdle());
-  ASSERT_TRUE(upgradeFromWindow());
-  ASSERT_TRUE(runUpgrade(30000));
+  ASSERT_TRUE(upgradeInWindow(image, 30000));
   EXPECT_EQ((std::vector<int>{1, 2, 3, 4, 5, 6, 5, 6, 7, 8}), packetNumbers(*sys));
   std::vector<std::string> packets = packetLines(*sys);
   ASSERT_EQ(10u, packets.size());
@@ -251,11 +253,7 @@ TEST_F(TlctrlUpgradingTest, PacketNumbersWrapFrom255ToZeroOnALargeImage) {
   SKIP_WITHOUT_DISPLAY();
   makeSystem({});
   std::vector<uint8_t> image = imageOf(33000);
-  ASSERT_FALSE(makePack(image, {"BOOT_LOAD_H49.bin"}).empty());
-  sys->start();
-  ASSERT_TRUE(sys->waitConnectedIdle());
-  ASSERT_TRUE(upgradeFromWindow());
-  ASSERT_TRUE(runUpgrade(60000));
+  ASSERT_TRUE(upgradeInWindow(image, 60000));
   std::vector<int> numbers = packetNumbers(*sys);
   ASSERT_EQ(258u, numbers.size());
   EXPECT_EQ(255, numbers[254]);
@@ -273,11 +271,7 @@ TEST_F(TlctrlUpgradingTest, ImageOfOnePacketEndsWithEotAfterTheFirstAck) {
   std::vector<uint8_t> image(100, 0x11);
   std::string marker = "xxH.49TL8888GM-EDyyVERSION: TL-6.20STD001";
   for (size_t i = 0; i < marker.size(); ++i) image[10 + i] = static_cast<uint8_t>(marker[i]);
-  ASSERT_FALSE(makePack(image, {"BOOT_LOAD_H49.bin"}).empty());
-  sys->start();
-  ASSERT_TRUE(sys->waitConnectedIdle());
-  ASSERT_TRUE(upgradeFromWindow());
-  ASSERT_TRUE(runUpgrade(30000));
+  ASSERT_TRUE(upgradeInWindow(image, 30000));
   EXPECT_EQ((std::vector<int>{1}), packetNumbers(*sys));
   EXPECT_EQ(padded(image), deviceImage());
   EXPECT_EQ(1, sys->simCount("RX", "eot"));
@@ -331,11 +325,7 @@ TEST_F(TlctrlUpgradingTest, BootLoadRequestWhileIdleWithABinLoadedUpgradesWithou
   SKIP_WITHOUT_DISPLAY();
   makeSystem({});
   std::vector<uint8_t> image = imageOf(1000);
-  ASSERT_FALSE(makePack(image, {"BOOT_LOAD_H49.bin"}).empty());
-  sys->start();
-  ASSERT_TRUE(sys->waitConnectedIdle());
-  ASSERT_TRUE(upgradeFromWindow());
-  ASSERT_TRUE(runUpgrade(30000));
+  ASSERT_TRUE(upgradeInWindow(image, 30000));
   ASSERT_TRUE(sys->waitSim("RX", "eot", 1));
   // The device restarts into its boot loader by itself.
   sys->sim().command("boot");
