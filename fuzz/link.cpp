@@ -110,10 +110,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   });
   size_t i = 0;
   while (i < size) {
-    // A control byte: the chunk length, and whether the PC wrote before it
-    // (which resets the reader).
+    // A control byte: the chunk length, and whether the PC wrote before it.
     uint8_t c = data[i++];
-    if (c & 0x80) reader.reset();
+    if (c & 0x80) reader.written();
     size_t len = (c & 0x7F) + 1u;
     if (len > size - i) len = size - i;
     reader.feed(data + i, len);

@@ -8,26 +8,27 @@
 
 namespace {
 
-const uint8_t SYNC_RESET_AT = TlcdrvReader::MAX_INV_STARTS + 1;
-
-bool isMessageType(int8_t t) { return (t >= 0 && t <= 5) || (t >= 8 && t <= 13); }
+// Noise shown in the trace: the first bytes of a run.
+const size_t NOISE_SHOWN = 32;
 
 }  // namespace
 
-TlcdrvReader::TlcdrvReader()
-    : _readState(IDLE_ST), _nrInvStarts(0), _readBufPtr(0), _dataNrBytes(0), _dataBytesIx(0) {
-  memset(_readBuf, 0, sizeof _readBuf);
+TlcdrvReader::TlcdrvReader() : _len(0), _resync(false), _writeMark(NO_MARK), _noiseTotal(0), _noiseRunLen(0) {
+  memset(_buf, 0, sizeof _buf);
 }
 
 void TlcdrvReader::reset() {
-  // The count belongs to the unit being read: counted over many units, the
-  // ACK- and NAK-like bytes that frames carry (lengths, entry numbers,
-  // checksums) would add up and cut a good frame short.
-  _nrInvStarts = 0;
-  _readBufPtr = 0;
-  _dataNrBytes = 0;
-  _dataBytesIx = 0;
-  _readState = IDLE_ST;
+  flushNoise();
+  _len = 0;
+  _resync = false;
+  _writeMark = NO_MARK;
+}
+
+void TlcdrvReader::written() {
+  if (_len == 0)
+    _resync = false;
+  else
+    _writeMark = _len;
 }
 
 void TlcdrvReader::trace(const std::string& text) const {
@@ -37,17 +38,28 @@ void TlcdrvReader::trace(const std::string& text) const {
 int TlcdrvReader::read(const ByteSource& source) {
   int total = 0;
   for (;;) {
-    int room = static_cast<int>(MAXDATA - _readBufPtr);
-    int n = source(_readBuf + _readBufPtr, room);
+    int room = static_cast<int>(MAXDATA - _len);
+    if (room <= 0) break;
+    int n = source(_buf + _len, room);
     if (n <= 0) break;
     if (n > room) n = room;
     total += n;
-    if (_traceSink) trace("\n-->TlcdrvRoot::readSerialPort bytes read:" + std::to_string(n));
+    if (_traceSink) {
+      trace("\n-->TlcdrvRoot::readSerialPort bytes read:" + std::to_string(n));
+      std::string line = "readSerialPort: bytes: ";
+      char one[16];
+      for (int i = 0; i < n; ++i) {
+        snprintf(one, sizeof one, "0x%x:%d ", _buf[_len + i], _buf[_len + i]);
+        line += one;
+      }
+      trace(line);
+    }
+    _len += static_cast<size_t>(n);
+    process();
     if (total > MAXDATA - 1) {
       B_ASSERT_TXT(false, "(totalRead < Tlcdrv::MAXDATA)", "Too many bytes (" << total << ")");
       break;
     }
-    if (processChunk(static_cast<size_t>(n))) break;
   }
   return total;
 }
@@ -63,145 +75,171 @@ void TlcdrvReader::feed(const uint8_t* chunk, size_t n) {
   });
 }
 
-// Forgets the unit being read and moves the unprocessed bytes [from, end) of
-// the chunk to the start of the buffer, where the next unit begins.
-void TlcdrvReader::restartAt(size_t from, size_t end) {
-  size_t rest = end - from;
-  if (rest) memmove(_readBuf, _readBuf + from, rest);
-  _readBufPtr = 0;
-  _dataNrBytes = 0;
-  _dataBytesIx = 0;
-  _readState = IDLE_ST;
-  _nrInvStarts = 0;
+// The frame whose SOH is at pos, by its layout alone: SOH, type, L, STX,
+// L data bytes, ETX, checksum. Device frames carry at most 127 data bytes.
+TlcdrvReader::FrameCheck TlcdrvReader::checkFrameAt(size_t pos, size_t* size) const {
+  size_t have = _len - pos;
+  if (have < 3) return FRAME_INCOMPLETE;
+  uint8_t length = _buf[pos + 2];
+  if (length > TlWire::MAX_FRAME_DATA) return FRAME_DAMAGED;
+  if (have >= 4 && _buf[pos + 3] != TlWire::STX) return FRAME_DAMAGED;
+  size_t n = length + TlWire::OVERHEAD;
+  if (have < n) return FRAME_INCOMPLETE;
+  if (_buf[pos + n - 2] != TlWire::ETX) return FRAME_DAMAGED;
+  *size = n;
+  return FRAME_COMPLETE;
 }
 
-void TlcdrvReader::checkStartValidProtMsg(size_t n) {
-  if (_nrInvStarts >= SYNC_RESET_AT) {
-    // The unit being read never ended: the new chunk starts afresh, at the
-    // start of the buffer so that no stale bytes precede its SOH.
-    _nrInvStarts = 0;
-    restartAt(_readBufPtr, _readBufPtr + n);
-    return;
-  }
-  if (_readState == IDLE_ST) return;
-  uint8_t b = _readBuf[_readBufPtr];
-  bool suspicious = b == TlWire::ACK || b == TlWire::NAK ||
-                    (b == TlWire::SOH && n >= 2 &&
-                     isMessageType(static_cast<int8_t>(_readBuf[_readBufPtr + 1])));
-  if (suspicious) ++_nrInvStarts;
+bool TlcdrvReader::goodFrameAt(size_t pos) const {
+  size_t n = 0;
+  if (checkFrameAt(pos, &n) != FRAME_COMPLETE) return false;
+  return TlWire::checksum(_buf + pos, n - 1) == _buf[pos + n - 1];
 }
 
-// Returns true when a unit was delivered: the rest of the chunk is dropped.
-bool TlcdrvReader::processChunk(size_t n) {
-  checkStartValidProtMsg(n);
-  size_t end = _readBufPtr + n;
-  if (_traceSink) {
-    char head[64];
-    snprintf(head, sizeof head, "%s: bytes: ", "readSerialPort");
-    trace(head);
+// The frame at pos, size bytes long, failed its checksum. Returns the SOH of
+// a good frame inside it (the first was cut short), WAIT when such a frame
+// may still be arriving in the answer to a write, or pos: the frame is what
+// the device sent, damaged, and the parser will refuse it.
+size_t TlcdrvReader::cutBy(size_t pos, size_t size) const {
+  bool maybe = false;
+  for (size_t q = pos + 1; q < pos + size; ++q) {
+    if (_buf[q] != TlWire::SOH) continue;
+    if (goodFrameAt(q)) return q;
+    size_t n = 0;
+    if (_writeMark != NO_MARK && q >= _writeMark && checkFrameAt(q, &n) == FRAME_INCOMPLETE) maybe = true;
   }
-  while (_readBufPtr < end) {
-    uint8_t b = _readBuf[_readBufPtr];
-    if (_traceSink) {
-      char line[64];
-      snprintf(line, sizeof line, "0x%x:%d state=%d ", b, b, static_cast<int>(_readState));
-      trace(line);
+  return maybe ? WAIT : pos;
+}
+
+void TlcdrvReader::skipNoise(size_t pos, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    if (_noiseRunLen < NOISE_SHOWN) {
+      char hex[4];
+      snprintf(hex, sizeof hex, "%02x ", _buf[pos + i]);
+      _noiseRun += hex;
     }
-    switch (_readState) {
-      case IDLE_ST:
-        if (b == TlWire::ACK || b == TlWire::NAK) {
-          trace("\n==== ack/nak msg sent to prot ====");
-          if (_unitSink) _unitSink(&b, 1);
-          reset();
-          return true;
+    ++_noiseRunLen;
+  }
+  _noiseTotal += n;
+}
+
+void TlcdrvReader::flushNoise() {
+  if (_noiseRunLen == 0) return;
+  if (_dumpSink)
+    _dumpSink("TlcdrvReader: " + std::to_string(_noiseRunLen) + " noise bytes skipped: " + _noiseRun +
+              (_noiseRunLen > NOISE_SHOWN ? "..." : ""));
+  _noiseRun.clear();
+  _noiseRunLen = 0;
+}
+
+void TlcdrvReader::deliver(size_t pos, size_t n) {
+  flushNoise();
+  const uint8_t* unit = _buf + pos;
+  if (n == 1) {
+    trace("\n==== ack/nak msg sent to prot ====");
+  } else {
+    if (_traceSink) trace("\n==> msg rcvd == nrBytes:" + std::to_string(n));
+    if (_dumpSink) {
+      std::string dump;
+      char hex[8];
+      for (size_t i = 0; i < n; ++i) {
+        snprintf(hex, sizeof hex, "%02x ", unit[i]);
+        dump += hex;
+      }
+      _dumpSink(dump);
+    }
+  }
+  if (_unitSink) _unitSink(unit, n);
+  if (n > 1) trace("<== msg to prot ====");
+}
+
+void TlcdrvReader::process() {
+  size_t pos = 0;
+  while (pos < _len) {
+    if (_writeMark != NO_MARK && pos >= _writeMark) {
+      // What came after the write answers it.
+      _resync = false;
+      _writeMark = NO_MARK;
+    }
+    uint8_t b = _buf[pos];
+    if (b == TlWire::SOH) {
+      size_t size = 0;
+      FrameCheck c = checkFrameAt(pos, &size);
+      if (c == FRAME_COMPLETE) {
+        size_t q = pos;
+        if (!goodFrameAt(pos)) {
+          // A bad checksum: a frame cut short and completed by the bytes of
+          // the next one shows by a good frame starting inside it.
+          q = cutBy(pos, size);
+          if (q == WAIT) break;
         }
-        if (b == TlWire::SOH) _readState = READ_TYPE_ST;
-        break;
-      case READ_TYPE_ST:
-        _readState = READ_SIZE_ST;
-        break;
-      case READ_SIZE_ST:
-        // Device frames carry at most 127 data bytes; a larger length byte
-        // is noise, and waiting for that many bytes would stall the reader.
-        if (b >= 0x80) {
-          size_t rest = end - (_readBufPtr + 1);
-          restartAt(_readBufPtr + 1, end);
-          end = rest;
+        if (q != pos) {
+          trace(" frame cut short: resync at the next frame");
+          skipNoise(pos, q - pos);
+          pos = q;
           continue;
         }
-        _dataNrBytes = b;
-        if (_traceSink) trace("dataNrBytes=" + std::to_string(_dataNrBytes) + " ");
-        _readState = READ_START_ST;
-        break;
-      case READ_START_ST:
-        if (b == TlWire::STX) {
-          _dataBytesIx = 0;
-          _readState = _dataNrBytes == 0 ? READ_END_ST : READDATA_ST;
-        }
-        break;
-      case READDATA_ST:
-        if (_dataBytesIx < _dataNrBytes - 1)
-          ++_dataBytesIx;
-        else
-          _readState = READ_END_ST;
-        break;
-      case READ_END_ST:
-        if (b == TlWire::ETX) _readState = READ_CKSUM_ST;
-        break;
-      case READ_CKSUM_ST:
-        emitFrame(_readBufPtr);
-        reset();
-        return true;
+        deliver(pos, size);
+        pos += size;
+        _resync = false;
+        continue;
+      }
+      if (c == FRAME_DAMAGED) {
+        trace(" damaged frame head: resync at the next SOH");
+        skipNoise(pos, 1);
+        ++pos;
+        _resync = true;
+        continue;
+      }
+      // Incomplete. A complete good frame further on means this one was
+      // cut short: it would otherwise hold that frame back.
+      size_t q = pos + 1;
+      while (q < _len && !(_buf[q] == TlWire::SOH && goodFrameAt(q))) ++q;
+      if (q < _len) {
+        trace(" frame cut short: resync at the next frame");
+        skipNoise(pos, q - pos);
+        pos = q;
+        continue;
+      }
+      break;
     }
-    ++_readBufPtr;
+    if (!_resync && (b == TlWire::ACK || b == TlWire::NAK)) {
+      deliver(pos, 1);
+      ++pos;
+      continue;
+    }
+    skipNoise(pos, 1);
+    ++pos;
   }
-  if (MAXDATA - _readBufPtr < MIN_ROOM) {
-    _readBufPtr = 0;
-    trace(" reset readBuffPtr");
+  if (_writeMark != NO_MARK) {
+    if (_writeMark <= pos) {
+      _resync = false;
+      _writeMark = NO_MARK;
+    } else {
+      _writeMark -= pos;
+    }
   }
-  return false;
+  if (pos > 0) {
+    _len -= pos;
+    if (_len) memmove(_buf, _buf + pos, _len);
+  }
+  flushNoise();
 }
 
-bool TlcdrvReader::emitFrame(size_t last) {
-  size_t start = 0;
-  while (start <= last && _readBuf[start] != TlWire::SOH) {
-    if (++start > MAX_LEADING_NOISE) return false;
-  }
-  if (start > last) return false;
-  size_t count = last - start + 1;
-  if (count > MAXDATA - 1u) {
-    B_ASSERT_TXT(false, "(strEvt->nrBytes < Tlcdrv::MAXDATA)",
-                 "Too many bytes (" << count << ") > (" << MAXDATA - 1 << ")");
-    return false;
-  }
-  if (_traceSink) trace("\n==> msg rcvd == nrBytes:" + std::to_string(count));
-  if (_dumpSink) {
-    std::string dump;
-    char hex[8];
-    for (size_t i = 0; i < count; ++i) {
-      snprintf(hex, sizeof hex, "%02x ", _readBuf[start + i]);
-      dump += hex;
-    }
-    _dumpSink(dump);
-  }
-  if (_unitSink) _unitSink(_readBuf + start, count);
-  trace("<== msg to prot ====");
-  return true;
+TlcdrvReader::ReadState TlcdrvReader::readState() const {
+  if (_len == 0) return IDLE_ST;
+  if (_len == 1) return READ_TYPE_ST;
+  if (_len == 2) return READ_SIZE_ST;
+  if (_len == 3) return READ_START_ST;
+  size_t length = _buf[2];
+  if (_len < length + 4) return READDATA_ST;
+  if (_len == length + 4) return READ_END_ST;
+  return READ_CKSUM_ST;
 }
 
 size_t TlcdrvReader::bytesToNextUnit() const {
-  switch (_readState) {
-    case READ_TYPE_ST:
-      return 5;  // type, length, STX, ETX, checksum
-    case READ_SIZE_ST:
-      return 4;
-    case READ_START_ST:
-      return 3u + _dataNrBytes;
-    case READDATA_ST:
-      return (_dataNrBytes > _dataBytesIx ? _dataNrBytes - _dataBytesIx : 1u) + 2u;
-    case READ_END_ST:
-      return 2;
-    default:
-      return 1;  // idle: a lone ACK or NAK is a unit; the checksum ends a frame
-  }
+  if (_len == 0) return 1;  // a lone ACK or NAK is a unit
+  if (_len < 3) return TlWire::OVERHEAD - _len;
+  size_t n = _buf[2] + TlWire::OVERHEAD;
+  return n > _len ? n - _len : 1;
 }

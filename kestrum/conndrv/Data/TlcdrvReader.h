@@ -10,12 +10,20 @@
 // ACK, a lone NAK, or one frame from SOH to its checksum. It knows the
 // framing, not the meaning; the parser checks the checksum.
 //
-// NOTE: the reader keeps its state across reads (a frame may arrive in
-// pieces), and after delivering a unit it drops the rest of that chunk: the
-// device sends one unit and then waits for the PC's answer, and every write
-// of the PC resets the reader anyway.
+// No byte is dropped unseen: the bytes after a unit start the next one, and
+// a frame starts at its own SOH wherever it lies. What comes before it is
+// noise, skipped, counted and traced. A frame head that cannot be right (a
+// length byte of 0x80 or more, no STX or no ETX where the length puts them)
+// was no frame: the reader looks for the next SOH, and the bytes up to it
+// are noise, never units of their own (a frame's inner bytes may look like
+// ACK or NAK). The checksum decides between readings: a frame still
+// incomplete, or complete with a bad checksum, was cut short on the line when
+// a later SOH inside it starts a complete frame with a good checksum; a frame
+// complete with a bad checksum otherwise goes to the parser, which refuses it
+// (the device then sends it again).
 class TlcdrvReader {
 public:
+  // How far the unit being read has come (kept for the trace and the tests).
   enum ReadState {
     IDLE_ST = 0,
     READ_TYPE_ST = 1,
@@ -27,11 +35,6 @@ public:
   };
 
   static const uint16_t MAXDATA = 2048;
-  static const uint8_t MAX_INV_STARTS = 4;
-  // Bytes tolerated in front of the SOH of a frame.
-  static const size_t MAX_LEADING_NOISE = 7;
-  // The write position returns to the start when less room is left.
-  static const size_t MIN_ROOM = 5;
 
   // Where received units go.
   typedef std::function<void(const uint8_t* unit, size_t n)> UnitSink;
@@ -45,7 +48,7 @@ public:
   void unitSink(UnitSink sink) { _unitSink = sink; }
   // Detailed trace of every byte (trace level LOW).
   void traceSink(TraceSink sink) { _traceSink = sink; }
-  // Dump of delivered frames (any of HIGH, MED, LOW).
+  // Dump of delivered frames and skipped noise (any of HIGH, MED, LOW).
   void dumpSink(TraceSink sink) { _dumpSink = sink; }
 
   // Reads from source while it delivers; returns the number of bytes read.
@@ -53,33 +56,48 @@ public:
   // One chunk as if read from the port.
   void feed(const uint8_t* chunk, size_t n);
 
-  // What a write does, and what follows every unit: any partly received
-  // unit is forgotten.
+  // The PC wrote a request: what arrives from now on answers it. A frame
+  // half received goes on (its rest may still come, right behind it the
+  // answer); a reader skipping the remains of a damaged frame starts afresh.
+  void written();
+  // Forgets everything held (the port was closed).
   void reset();
 
   // The fewest bytes that must still arrive before the reader can deliver
   // a unit (at least 1): a frame's header tells how much of it is to come.
   size_t bytesToNextUnit() const;
 
-  ReadState readState() const { return _readState; }
-  uint8_t nrInvStarts() const { return _nrInvStarts; }
-  size_t readBufPos() const { return _readBufPtr; }
-  uint16_t dataNrBytes() const { return _dataNrBytes; }
-  uint16_t dataBytesIx() const { return _dataBytesIx; }
+  ReadState readState() const;
+  // Bytes held: the part of a frame received so far.
+  size_t readBufPos() const { return _len; }
+  // Bytes skipped as noise since the start.
+  uint64_t noiseBytes() const { return _noiseTotal; }
 
 private:
-  bool processChunk(size_t n);
-  void checkStartValidProtMsg(size_t n);
-  bool emitFrame(size_t end);
-  void restartAt(size_t from, size_t end);
+  enum FrameCheck { FRAME_INCOMPLETE, FRAME_DAMAGED, FRAME_COMPLETE };
+  FrameCheck checkFrameAt(size_t pos, size_t* size) const;
+  bool goodFrameAt(size_t pos) const;
+  size_t cutBy(size_t pos, size_t size) const;
+  void process();
+  void skipNoise(size_t pos, size_t n);
+  void flushNoise();
+  void deliver(size_t pos, size_t n);
   void trace(const std::string& text) const;
 
-  ReadState _readState;
-  uint8_t _nrInvStarts;
-  uint8_t _readBuf[MAXDATA];
-  size_t _readBufPtr;
-  uint16_t _dataNrBytes;
-  uint16_t _dataBytesIx;
+  uint8_t _buf[MAXDATA];
+  // Bytes held, from the start of _buf.
+  size_t _len;
+  // Skipping to the next SOH after a damaged frame.
+  bool _resync;
+  // Where the bytes received after the last write begin, while a frame
+  // begun before it is held; NO_MARK otherwise.
+  size_t _writeMark;
+  static const size_t NO_MARK = static_cast<size_t>(-1);
+  static const size_t WAIT = static_cast<size_t>(-2);
+  uint64_t _noiseTotal;
+  // The run of noise being skipped, traced when it ends.
+  std::string _noiseRun;
+  size_t _noiseRunLen;
   UnitSink _unitSink;
   TraceSink _traceSink;
   TraceSink _dumpSink;

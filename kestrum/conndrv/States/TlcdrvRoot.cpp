@@ -75,6 +75,8 @@ void TlcdrvRoot::readCom() {
   if (_tlcdrvroot) _tlcdrvroot->readSerialPort();
 }
 
+bool TlcdrvRoot::unitArriving() { return _tlcdrvroot && _tlcdrvroot->_reader.readBufPos() > 0; }
+
 void TlcdrvRoot::portWatch(Serial::WatchHook hook) {
   _portWatch = std::move(hook);
   if (_serial) _serial->watchHook(_portWatch);
@@ -221,9 +223,9 @@ bool TlcdrvRoot::cdrvString(const CdrvStrEvt* e) {
   }
   int want = e->nrBytes <= CdrvStrEvt::MAXDATA ? e->nrBytes : CdrvStrEvt::MAXDATA;
   int n = _serial->writePort(e->data, want);
-  // A reply is expected only after the request: whatever was half received
-  // before it is stale.
-  _reader.reset();
+  // A frame half received goes on: its rest may still come, and the answer
+  // right behind it.
+  _reader.written();
   // The reply may be a lone ACK: any byte must wake the loop again.
   _serial->wakeThreshold(1);
   if (n != e->nrBytes) {

@@ -28,6 +28,8 @@ public:
   static void portWatch(Serial::WatchHook hook);
   // The watched port became readable; the next readCom() reads it.
   static void portReadable();
+  // Part of a unit has arrived, its rest not yet.
+  static bool unitArriving();
 
   bool isPersistent() override { return true; }
   void onSetup(BBinding* b) override;
