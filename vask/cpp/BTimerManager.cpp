@@ -106,7 +106,13 @@ void BTimerManager::processList(BTimer*& list, BTimer*& overflow, bool all) {
       continue;
     }
     BTickType old = t->_timeStamp;
-    t->_timeStamp += t->_interval;
+    // A timer that fell behind (the process did not run for a while) fires
+    // once and keeps its rhythm: its next due tick is the first one of its
+    // period after now, not each one it missed.
+    BTickType periods = 1;
+    int32_t behind = static_cast<int32_t>(_lastTimerTick - (old + t->_interval));
+    if (behind >= 0) periods += static_cast<BTickType>(behind) / t->_interval + 1;
+    t->_timeStamp = old + periods * t->_interval;
     if (t->_timeStamp < old)
       addToList(t, overflow);  // due only after the tick counter wraps
     else
