@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "BCheckcast.h"
 #include "BDiag.h"
@@ -13,6 +14,7 @@
 #include "RevPackDb.h"
 #include "SettingBin.h"
 #include "TlctrlConnected.h"
+#include "TlctrlDldReqEvt.h"
 #include "TlctrlDownloading.h"
 #include "TlctrlRoot.h"
 #include "TlctrlStiEvt.h"
@@ -28,7 +30,10 @@
 
 TlctrlConnIdle::TlctrlConnIdle(BCompositeState* enclosing)
     : BSimpleState(enclosing, TOL_PROG, PROG_CTRL, TlctrlRoot::TLCTRLCONNIDLE),
-      _root(CHECKCAST(TlctrlRoot, this->enclosing(STATE_ROOT))) {}
+      _root(CHECKCAST(TlctrlRoot, this->enclosing(STATE_ROOT))),
+      _heldRequest(0),
+      _heldTicks(0),
+      _released(0) {}
 
 void TlctrlConnIdle::onEntry(const BEvent*) {
   if (!_root) return;
@@ -111,6 +116,29 @@ void TlctrlConnIdle::bootLoadRequest(const BEvent* e) {
   transition(new TlctrlUpgrading(enclosing(), db->binSize(), db->binData(), e));
 }
 
+void TlctrlConnIdle::holdRequest(SignalId sig) {
+  _heldRequest = sig;
+  _heldTicks = 0;
+  if (debugLevel() & DBG_MED)
+    BDiag::print("TlctrlConnIdle::holdRequest sig=" + std::to_string(sig) + ": waits for the status info due" +
+                 traceSuffix());
+}
+
+// The answer due is in, or its time-out passed: the held request starts.
+void TlctrlConnIdle::releaseRequest(bool force) {
+  if (!_heldRequest || (!force && _root->replyDue())) return;
+  SignalId sig = _heldRequest;
+  _heldRequest = 0;
+  _released = sig;
+  if (debugLevel() & DBG_MED)
+    BDiag::print("TlctrlConnIdle::releaseRequest sig=" + std::to_string(sig) + traceSuffix());
+  switch (sig) {
+    case TlctrlRoot::LOC_DNLD_REQUEST: sendLocal(new TlctrlDldReqEvt()); break;
+    case TlctrlRoot::LOC_UPL_REQUEST: sendLocal(new TlctrlUplReqEvt()); break;
+    default: sendLocal(new BLocalEvent(sig, true)); break;
+  }
+}
+
 void TlctrlConnIdle::lifeCheckTimer() {
   if (debugLevel() & DBG_MED) BDiag::print("TlctrlConnIdle::lifeCheckTimer" + traceSuffix());
 }
@@ -121,12 +149,39 @@ void TlctrlConnIdle::onEvent(const BEvent* e) {
   if (e->componentId() == PROG_CTRL) {
     switch (e->signalId()) {
       case TlctrlRoot::LOC_DNLD_REQUEST:
+      case TlctrlRoot::LOC_UPL_REQUEST:
+      case TlctrlRoot::LOC_UPGRADE_REQ:
+        if (_released == e->signalId()) {
+          _released = 0;
+        } else if (_root->replyDue()) {
+          holdRequest(e->signalId());
+          transition(static_cast<BState*>(nullptr));
+          return;
+        }
+        break;
+      default:
+        break;
+    }
+    switch (e->signalId()) {
+      case TlctrlRoot::LOC_DNLD_REQUEST:
         result = sendExternal(new TlprotDlrEvt(), TOL_PROG, PROT_PARSER, nullptr) > 0;
         transition(new TlctrlDownloading(enclosing()));
         break;
       case TlctrlRoot::LOC_LIFECHECK_TIMER:
         lifeCheckTimer();
-        result = sendExternal(new TlprotSrqEvt(), TOL_PROG, PROT_PARSER, nullptr) > 0;
+        // A held request starts as soon as the answer due is in: asking
+        // again would only put it off.
+        if (!_heldRequest) {
+          result = sendExternal(new TlprotSrqEvt(), TOL_PROG, PROT_PARSER, nullptr) > 0;
+          _root->statusRequested();
+        } else if (++_heldTicks >= MAX_HELD_TICKS) {
+          // An answer cut short on the line never ends: the request goes.
+          releaseRequest(true);
+        }
+        transition(static_cast<BState*>(nullptr));
+        break;
+      case TlctrlRoot::LOC_REPLY_TIMEOUT:
+        releaseRequest();
         transition(static_cast<BState*>(nullptr));
         break;
       case TlctrlRoot::LOC_UPL_REQUEST:
@@ -152,13 +207,18 @@ void TlctrlConnIdle::onEvent(const BEvent* e) {
         transition(static_cast<BState*>(nullptr));
         break;
       case TLPROT_REP_STATUS_INFO:
+        _root->statusAnswered();
         _root->sbStoreStInfo(CHECKCAST_CONST(TlctrlStiEvt, e), nullptr);
         _root->restartLifeCkTimeout();
         transition(static_cast<BState*>(nullptr));
+        releaseRequest();
         break;
       case TLPROT_REP_NAK:
-        // Only the time-out decides that the device is gone.
+        // Only the time-out decides that the device is gone; the NAK answers
+        // the status request all the same.
+        _root->statusAnswered();
         transition(static_cast<BState*>(nullptr));
+        releaseRequest();
         break;
       case TLPROT_REP_BTL_REQ:
         bootLoadRequest(e);

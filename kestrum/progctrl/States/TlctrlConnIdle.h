@@ -23,8 +23,18 @@ private:
   bool commandLineUpgrade();
   void upgradeRequest(const BEvent* e);
   void bootLoadRequest(const BEvent* e);
+  // A request of the window or the command line while a status request's
+  // answer is due waits for it.
+  void holdRequest(SignalId sig);
+  void releaseRequest(bool force = false);
+  // Life-check ticks a request waits at most.
+  static const int MAX_HELD_TICKS = 2;
 
   TlctrlRoot* _root;
+  SignalId _heldRequest;
+  int _heldTicks;
+  // The request let go: it starts whatever is due by then.
+  SignalId _released;
 };
 
 #endif

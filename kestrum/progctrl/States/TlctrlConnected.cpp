@@ -77,12 +77,22 @@ void TlctrlConnected::onEvent(const BEvent* e) {
   if (!e || e->moduleId() != TOL_PROG || e->componentId() != PROG_CTRL) return;
   switch (e->signalId()) {
     case TlctrlRoot::LOC_LIFECHECK_TIMEOUT:
+      if (!_root || !_root->lifeCkTimeoutStands()) {
+        transition(static_cast<BState*>(nullptr));
+        break;
+      }
       // The device stopped answering, whatever was running.
       Main::_exitCode = 1;
       if (debugLevel()) BDiag::print("-->TlctrlConnected::lifeCheckTimeout" + traceSuffix());
       transition(new TlctrlDisconnected(enclosing()));
       break;
     case TlctrlRoot::LOC_UPGRADE_TO:
+      // What the device sent meanwhile is handled first: its answer restarts
+      // the watchdog, or the next expiry decides.
+      if (_root && _root->answersPending()) {
+        transition(static_cast<BState*>(nullptr));
+        break;
+      }
       // The device stopped answering in the middle of an upgrade: an
       // unattended upgrade must not end as if it had succeeded.
       Main::_exitCode = 1;

@@ -29,6 +29,7 @@ void TlctrlInit::onEntry(const BEvent*) {
   sendExternal(new TlprotSrqEvt(), TOL_PROG, PROT_PARSER, nullptr);
   _lifeChkTmr->load(BTimer::nSecs(INIT_TMR_INTV), TlctrlRoot::LOC_LIFECHECK_TIMER);
   if (!_root) return;
+  _root->statusRequested();
   _root->startLifeCkTimeout();
   _root->frmStatusInfo(gettext("Initializeren ...", 0), false);
 }
@@ -39,6 +40,7 @@ void TlctrlInit::onEvent(const BEvent* e) {
   // The signal numbers below are told apart without their source.
   switch (e->signalId()) {
     case TLPROT_REP_STATUS_INFO:
+      _root->statusAnswered();
       _root->stopLifeCkTimeout();
       _root->sbStoreStInfo(CHECKCAST_CONST(TlctrlStiEvt, e), nullptr);
       transition(new TlctrlConnected(enclosing()));
@@ -49,11 +51,16 @@ void TlctrlInit::onEvent(const BEvent* e) {
       transition(new TlctrlConnected(enclosing()));
       return;
     case TlctrlRoot::LOC_LIFECHECK_TIMEOUT:
+      if (!_root->lifeCkTimeoutStands()) {
+        transition(static_cast<BState*>(nullptr));
+        return;
+      }
       Main::_exitCode = 1;
       transition(new TlctrlDisconnected(enclosing()));
       return;
     case TlctrlRoot::LOC_LIFECHECK_TIMER:
       result = sendExternal(new TlprotSrqEvt(), TOL_PROG, PROT_PARSER, nullptr) > 0;
+      _root->statusRequested();
       _lifeChkTmr->load(BTimer::nSecs(INIT_TMR_INTV), TlctrlRoot::LOC_LIFECHECK_TIMER);
       transition(static_cast<BState*>(nullptr));
       break;

@@ -12,7 +12,9 @@
 
 #include "BDiag.h"
 #include "BEvent.h"
+#include "BScheduler.h"
 #include "BTimer.h"
+#include "BTimerTick.h"
 #include "ConfigInit.h"
 #include "FrmKestrum.h"
 #include "FrmKestrumImpl.h"
@@ -24,6 +26,7 @@
 #include "TlctrlBndToProt.h"
 #include "TlctrlBootInf.h"
 #include "TlctrlDialogScript.h"
+#include "TlcdrvRoot.h"
 #include "TlctrlStiEvt.h"
 #include "TlprotSeeEvt.h"
 #include "TolProgIds.h"
@@ -46,6 +49,9 @@ TlctrlRoot::TlctrlRoot()
     : BRootState("Tlctrl", TOL_PROG, PROG_CTRL, PRIO_4),
       _lifeCkTmr(new BTimer()),
       _lifeCkTimeout(new BTimer()),
+      _replyTmr(new BTimer()),
+      _repliesDue(0),
+      _timeoutWaits(0),
       _frame(nullptr),
       _frmImpl(nullptr),
       _tolSettingBin(nullptr),
@@ -66,6 +72,7 @@ TlctrlRoot::TlctrlRoot()
 TlctrlRoot::~TlctrlRoot() {
   delete _lifeCkTmr;
   delete _lifeCkTimeout;
+  delete _replyTmr;
   // The configuration writes config.ini while form and store still exist.
   delete _configInit;
   delete _frame;
@@ -135,6 +142,7 @@ void TlctrlRoot::startLifeCkTimeout() {
 void TlctrlRoot::restartLifeCkTimeout() {
   traceMed("restartLifeCkTimeout");
   if (!_actLifeCk) return;
+  _timeoutWaits = 0;
   _lifeCkTimeout->fireIn(queue(), BTimer::nSecs(LIFECHECK_TIMEOUT_INTV), LOC_LIFECHECK_TIMEOUT);
 }
 
@@ -144,6 +152,49 @@ void TlctrlRoot::stopLifeCkTimeout() {
 }
 
 bool TlctrlRoot::isArmedLifeCkTimeout() const { return _lifeCkTimeout->armed(); }
+
+bool TlctrlRoot::lifeCkTimeoutStands() {
+  if (_lifeCkTimeout->armed()) return false;
+  // Fired long after it was due: the process did not run (stopped, a
+  // suspended machine), so neither did the dialogue. The device gets the
+  // time of one more answer.
+  int32_t late = static_cast<int32_t>(bTimerTick() - _lifeCkTimeout->timeStamp());
+  if (late > static_cast<int32_t>(BTimer::nSecs(LIFECHECK_TMR_INTV))) {
+    traceMed("lifeCkTimeoutAfterStall");
+    _lifeCkTimeout->fireIn(queue(), BTimer::nSecs(STALL_GRACE_INTV), LOC_LIFECHECK_TIMEOUT);
+    return false;
+  }
+  if (answersPending() && _timeoutWaits < MAX_TIMEOUT_WAITS) {
+    ++_timeoutWaits;
+    traceMed("lifeCkTimeoutWaits");
+    _lifeCkTimeout->fireIn(queue(), 1, LOC_LIFECHECK_TIMEOUT);
+    return false;
+  }
+  _timeoutWaits = 0;
+  return true;
+}
+
+bool TlctrlRoot::answersPending() {
+  TlcdrvRoot::readCom();
+  return BScheduler::currentPriority() != PRIO_BACKGROUND;
+}
+
+void TlctrlRoot::statusRequested() {
+  if (!_replyTmr->armed()) _repliesDue = 0;
+  ++_repliesDue;
+  _replyTmr->fireIn(queue(), BTimer::n100Ms(REPLY_TIMEOUT_INTV), LOC_REPLY_TIMEOUT);
+}
+
+void TlctrlRoot::statusAnswered() {
+  if (_repliesDue > 0) --_repliesDue;
+  if (_repliesDue == 0) _replyTmr->disarm();
+}
+
+// Due from the request until the answer is in: at first for the time an
+// answer takes to begin, then for as long as it is arriving.
+bool TlctrlRoot::replyDue() const {
+  return _repliesDue > 0 && (_replyTmr->armed() || TlcdrvRoot::unitArriving());
+}
 bool TlctrlRoot::isArmedLifeCkTmr() const { return _lifeCkTmr->armed(); }
 
 void TlctrlRoot::frmStatusInfo(const char* text, bool alarm) {

@@ -45,7 +45,8 @@ public:
     LOC_UPGRADE_TO = 107,
     LOC_UPG_DATA_READY = 108,
     LOC_BOOTINFO_TO = 109,
-    LOC_UPLOAD_TO = 110
+    LOC_UPLOAD_TO = 110,
+    LOC_REPLY_TIMEOUT = 111
   };
   // State ids of the controller's states.
   enum StateList {
@@ -68,6 +69,14 @@ public:
   // Seconds.
   static const int LIFECHECK_TMR_INTV = 1;
   static const int LIFECHECK_TIMEOUT_INTV = 10;
+  // Units of 100 ms: how long a status request's answer may take to begin
+  // (the longest status info then takes 140 ms on the wire).
+  static const int REPLY_TIMEOUT_INTV = 5;
+  // Times a life-check time-out waits for what was read to be handled.
+  static const int MAX_TIMEOUT_WAITS = 100;
+  // Seconds a life-check time-out that fired after a stall of the process
+  // waits for an answer to the request sent on waking.
+  static const int STALL_GRACE_INTV = 2;
   // The alert text of the status byte is built in a buffer of this size.
   static const int ALERT_SIZE = 512;
 
@@ -87,6 +96,21 @@ public:
   void restartLifeCkTimeout();
   void stopLifeCkTimeout();
   bool isArmedLifeCkTimeout() const;
+  // The life-check time-out fired: true when it stands. What the device
+  // sent meanwhile is read first; while it is still on its way through the
+  // parser the time-out waits a tick (a process that was stopped finds the
+  // answers at the port only now); after a stall of the process it waits
+  // for the answer to one more request. A time-out re-armed after it fired
+  // is stale.
+  bool lifeCkTimeoutStands();
+  // Reads the port; true when events are still on their way (what was read
+  // among them).
+  bool answersPending();
+  // Status requests and their answers: a dialogue starts only when no
+  // answer is due, so that its first reply does not cross the status info.
+  void statusRequested();
+  void statusAnswered();
+  bool replyDue() const;
   bool isArmedLifeCkTmr() const;
   void activeLifeCk(bool on) { _actLifeCk = on; }
   bool activeLifeCk() const { return _actLifeCk; }
@@ -160,6 +184,9 @@ private:
 
   BTimer* _lifeCkTmr;
   BTimer* _lifeCkTimeout;
+  BTimer* _replyTmr;
+  int _repliesDue;
+  int _timeoutWaits;
   FrmKestrum* _frame;
   FrmKestrumImpl* _frmImpl;
   SettingBin* _tolSettingBin;
