@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +16,15 @@
 
 #include "TestTime.h"
 
+// Called in a child between fork and exec: the child is killed when the
+// test process ends, however it ends (a crash, a failed assertion that
+// skips the destructors, ctest's time-out), so that no simulator or X
+// server outlives it holding ctest's output pipe open.
+inline void dieWithTest(pid_t test) {
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != test) _exit(125);  // the test ended before prctl
+}
+
 // A program run by a test: its standard output and error are collected, its
 // environment can be extended, and it is killed if the test forgets it.
 class ChildProcess {
@@ -23,8 +33,10 @@ public:
                const std::string& cwd = "") {
     int out[2], err[2];
     if (pipe(out) != 0 || pipe(err) != 0) return;
+    pid_t test = getpid();
     _pid = fork();
     if (_pid == 0) {
+      dieWithTest(test);
       dup2(out[1], 1);
       dup2(err[1], 2);
       close(out[0]);

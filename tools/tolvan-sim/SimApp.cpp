@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <fcntl.h>
 #include <poll.h>
 #include <sstream>
@@ -42,8 +43,54 @@ SimApp::SimApp(const SimOptions& options)
     : _opt(options), _line(options.baud()),
       _device(options, _log, [this](const SimBytes& unit, const std::string& what) {
         _log.unit("TX", unit, what);
-        _line.queueTx(unit, SimClock::ms());
+        send(unit, what);
       }) {}
+
+void SimApp::send(const SimBytes& unit, const std::string& what) {
+  const double now = SimClock::ms();
+  if (_held) {
+    // Whatever the device sends meanwhile follows the held rest.
+    _heldRest.insert(_heldRest.end(), unit.begin(), unit.end());
+    return;
+  }
+  const bool frame = unit.size() > 1 && unit[0] == SimDevice::SOH && what != "noise";
+  if (_splitBytes > 0 && frame) {
+    const size_t first = std::min(static_cast<size_t>(_splitBytes), unit.size());
+    _line.queueTx(SimBytes(unit.begin(), unit.begin() + first), now);
+    _heldRest.assign(unit.begin() + first, unit.end());
+    _held = true;
+    _heldWhat = what;
+    _heldFirst = first;
+    _heldSize = unit.size();
+    _heldUntil = -1;  // the pause starts when the first part is out
+    _splitBytes = 0;
+    return;
+  }
+  _line.queueTx(unit, now);
+}
+
+// The first part of a split frame is out: the pause runs; when it has
+// passed (or on "release") the rest follows.
+void SimApp::splitProgress(double now) {
+  if (!_held)
+    return;
+  if (_heldUntil < 0) {
+    if (_line.txPending())
+      return;
+    _heldUntil = now + _splitPauseMs;
+    _log.note("split: " + std::to_string(_heldFirst) + " of " + std::to_string(_heldSize) + " bytes of " +
+              _heldWhat + " sent, the rest in " + std::to_string(_splitPauseMs) + " ms or on release");
+    return;
+  }
+  if (now < _heldUntil)
+    return;
+  _held = false;
+  _log.note("split: the rest of " + _heldWhat + " follows");
+  SimBytes rest;
+  rest.swap(_heldRest);
+  if (!rest.empty())
+    _line.queueTx(rest, now);
+}
 
 SimApp::~SimApp() {
   if (!_opt.linkPath().empty())
@@ -147,11 +194,14 @@ void SimApp::loopOnce() {
     _log.note(std::string("write failed: ") + strerror(errno));
     _line.clear();
   }
+  splitProgress(SimClock::ms());
 
   double due = _line.nextDue();
   double devDue = _device.nextDue();
   if (devDue >= 0 && (due < 0 || devDue < due))
     due = devDue;
+  if (_held && _heldUntil >= 0 && (due < 0 || _heldUntil < due))
+    due = _heldUntil;
   double waitMs = due < 0 ? 1000.0 : due - SimClock::ms();
   if (waitMs < 0)
     waitMs = 0;
@@ -260,14 +310,14 @@ void SimApp::command(const std::string& raw) {
   while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
     line.pop_back();
   std::istringstream in(line);
-  std::string cmd, arg, extra;
-  in >> cmd >> arg >> extra;
+  std::string cmd, arg, extra, more;
+  in >> cmd >> arg >> extra >> more;
   if (cmd.empty())
     return;
   _log.note("control: " + line);
   const bool noArg = arg.empty();
-  int v = 0;
-  if (!extra.empty()) {
+  int v = 0, ms = 0;
+  if (!more.empty() || (!extra.empty() && cmd != "split")) {
     reply("ERR too many arguments: " + line);
   } else if (cmd == "quit" && noArg) {
     reply("OK quit");
@@ -304,6 +354,17 @@ void SimApp::command(const std::string& raw) {
   } else if (cmd == "silent-after-packet" && parseCount(arg, 0, 1000000, v)) {
     _device.silentAfterPacket(v);
     reply("OK silent-after-packet " + std::to_string(v));
+  } else if (cmd == "split" && parseCount(arg, 1, 100000, v) && parseCount(extra, 0, 3600000, ms)) {
+    _splitBytes = v;
+    _splitPauseMs = ms;
+    reply("OK split " + std::to_string(v) + " " + std::to_string(ms));
+  } else if (cmd == "release" && noArg) {
+    if (_held && _heldUntil >= 0)
+      _heldUntil = SimClock::ms();
+    else if (_held)
+      _splitPauseMs = 0;
+    _splitBytes = 0;
+    reply("OK release");
   } else if (cmd == "boot" && noArg) {
     _device.restartIntoBootLoader(SimClock::ms());
     reply("OK boot");
@@ -331,6 +392,8 @@ void SimApp::unplug() {
     _pty.unlink(_opt.linkPath());
   _pty.close();
   _line.clear();
+  _held = false;
+  _heldRest.clear();
   _device.unplugged();
   _log.note("unplugged");
 }

@@ -31,6 +31,8 @@ private:
   void unplug();
   bool replug(std::string& err);
   bool openFifo();
+  void send(const SimBytes& unit, const std::string& what);
+  void splitProgress(double now);
 
   const SimOptions& _opt;
   SimLog _log;
@@ -44,6 +46,15 @@ private:
   int _fifo = -1;
   int _fifoKeeper = -1;
   std::string _fifoPending;
+  // "split N MS": the next frame sent stops after N bytes for MS ms.
+  int _splitBytes = 0;
+  int _splitPauseMs = 0;
+  bool _held = false;
+  double _heldUntil = -1;
+  SimBytes _heldRest;
+  std::string _heldWhat;
+  size_t _heldFirst = 0;
+  size_t _heldSize = 0;
 };
 
 #endif

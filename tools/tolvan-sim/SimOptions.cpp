@@ -50,7 +50,11 @@ const char* SimOptions::usage() {
       "  silent on|off, corrupt N, noise N, wait N, status-byte N, entries N,\n"
       "  nak-packet K, silent-after-packet K, boot, unplug, replug, ping, quit,\n"
       "  cut N (the next N frames sent stop half-way),\n"
-      "  garble N (the next N frames received are answered with NAK as damaged)\n"
+      "  garble N (the next N frames received are answered with NAK as damaged),\n"
+      "  split N MS (the next frame sent stops after N bytes for MS ms, then the\n"
+      "  rest follows; what the device sends meanwhile follows it; the log notes\n"
+      "  \"split: N of M bytes of <what> sent\" when the pause starts),\n"
+      "  release (ends the pause of a split at once)\n"
       "\n"
       "Log lines: \"<ms> RX|TX <hex bytes> <what>\" and \"<ms> -- <note>\".\n";
 }

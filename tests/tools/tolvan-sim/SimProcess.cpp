@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "ChildProcess.h"
 #include "TestTime.h"
 
 namespace {
@@ -26,8 +27,10 @@ SimProcess::SimProcess(const std::vector<std::string>& args) {
   int in[2], out[2];
   if (pipe(in) != 0 || pipe(out) != 0)
     return;
+  pid_t test = getpid();
   _pid = fork();
   if (_pid == 0) {
+    dieWithTest(test);
     dup2(in[0], 0);
     dup2(out[1], 1);
     close(in[0]);

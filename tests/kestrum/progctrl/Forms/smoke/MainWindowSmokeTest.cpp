@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "TestTime.h"
 
 namespace fs = std::filesystem;
@@ -30,8 +31,10 @@ public:
   PrivateDisplay() {
     int fds[2];
     if (pipe(fds) != 0) return;
+    pid_t test = getpid();
     _pid = fork();
     if (_pid == 0) {
+      dieWithTest(test);
       close(fds[0]);
       int devnull = open("/dev/null", O_WRONLY);
       if (devnull >= 0) {
@@ -70,8 +73,10 @@ private:
 std::string run(const std::vector<std::string>& args, int* code = nullptr) {
   int out[2];
   if (pipe(out) != 0) return "";
+  pid_t test = getpid();
   pid_t pid = fork();
   if (pid == 0) {
+    dieWithTest(test);
     dup2(out[1], 1);
     close(out[0]);
     int devnull = open("/dev/null", O_WRONLY);
@@ -166,8 +171,10 @@ TEST(MainWindowSmoke, ToolbarOpensDialogAndAfsluitenEndsTheProgram) {
   fs::create_directories(work);
   fs::copy(fs::path(KESTRUM_SOURCE_DIR) / "data", work, fs::copy_options::recursive);
 
+  pid_t test = getpid();
   pid_t pid = fork();
   if (pid == 0) {
+    dieWithTest(test);
     if (chdir(work.c_str()) != 0) _exit(126);
     // Its own instance lock, so no other Kestrum on the machine stops it.
     setenv("XDG_RUNTIME_DIR", work.c_str(), 1);
