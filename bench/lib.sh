@@ -4,13 +4,17 @@
 # exit (kept with WIRE_KEEP=1), starts a private Xvfb when DISPLAY is not
 # set, and starts the simulator and the program.
 root=$PWD
-if [ ! -f build/CMakeCache.txt ]; then
-  cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKESTRUM_TESTS=OFF >/dev/null
+# BENCH_BUILD=DIR measures the binaries of another build tree as they are.
+if [ -z "${BENCH_BUILD:-}" ]; then
+  if [ ! -f build/CMakeCache.txt ]; then
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKESTRUM_TESTS=OFF >/dev/null
+  fi
+  cmake --build build -j2 --target kestrum --target tolvan-sim >/dev/null
 fi
-cmake --build build -j2 --target kestrum --target tolvan-sim >/dev/null
-sim_bin=$root/build/tools/tolvan-sim/tolvan-sim
+build_dir=$(cd "${BENCH_BUILD:-build}" && pwd)
+sim_bin=$build_dir/tools/tolvan-sim/tolvan-sim
 # KESTRUM_BIN measures another build of the program (e.g. an older one).
-kestrum_bin=${KESTRUM_BIN:-$root/build/main/kestrum}
+kestrum_bin=${KESTRUM_BIN:-$build_dir/main/kestrum}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kestrum-wire-XXXXXX")
 pids=()

@@ -3,7 +3,7 @@
 # only those that are missing.
 set -euo pipefail
 pkgs=(cmake make g++ clang libgtest-dev googletest libbenchmark-dev
-      libfltk1.3-dev xvfb xdotool x11-utils imagemagick)
+      libfltk1.3-dev xvfb xdotool x11-utils imagemagick stress-ng)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
