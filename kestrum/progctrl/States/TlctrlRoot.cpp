@@ -20,6 +20,7 @@
 #include "UserDialog.h"
 #include "Main.h"
 #include "RevPackDb.h"
+#include "SBTabs.h"
 #include "SettingBin.h"
 #include "TlctrlBndToProt.h"
 #include "TlctrlBootInf.h"
@@ -55,6 +56,7 @@ TlctrlRoot::TlctrlRoot()
       _binFileSet(false),
       _upgrInitByTol(false),
       _actLifeCk(true),
+      _noteTicks(0),
       _showErrorAlert(true),
       _connected(false),
       _bndToProt(nullptr) {
@@ -148,6 +150,7 @@ bool TlctrlRoot::isArmedLifeCkTmr() const { return _lifeCkTmr->armed(); }
 
 void TlctrlRoot::frmStatusInfo(const char* text, bool alarm) {
   if (!text) text = "";
+  _noteTicks = 0;
   if (_frame) {
     _frame->txtStatusInfo(text);
     if (Fl_Output* field = _frame->statusInfo()) {
@@ -160,6 +163,28 @@ void TlctrlRoot::frmStatusInfo(const char* text, bool alarm) {
   // comes at trace level HIGH, for remote diagnosis.
   if (RevPackDb::CMDL_UPGRADE || FrmKestrumImpl::CMDL_PROGRAM || (debugLevel() & DBG_HIGH))
     BDiag::print(std::string("Status Info: ") + text);
+}
+
+void TlctrlRoot::frmStatusNote(const char* text, bool alarm, int ticks) {
+  frmStatusInfo(text, alarm);
+  _noteTicks = ticks;
+}
+
+void TlctrlRoot::frmStatusRoutine(const char* text, bool alarm) {
+  if (_noteTicks == 0) frmStatusInfo(text, alarm);
+}
+
+void TlctrlRoot::frmStatusTick(const char* text, bool alarm) {
+  if (_noteTicks < 0 || (_noteTicks > 0 && --_noteTicks > 0)) return;
+  frmStatusInfo(text, alarm);
+}
+
+void TlctrlRoot::frmLockSetEdit(bool locked) {
+  if (!_frame || !_frame->settingEdit()) return;
+  if (locked)
+    _frame->settingEdit()->deactivate();
+  else
+    _frame->settingEdit()->activate();
 }
 
 void TlctrlRoot::frmRmSetEdit() {

@@ -68,6 +68,8 @@ public:
   // Seconds.
   static const int LIFECHECK_TMR_INTV = 1;
   static const int LIFECHECK_TIMEOUT_INTV = 10;
+  // Life-check ticks for which the end of a job stays on the status line.
+  static const int STATUS_NOTE_TICKS = 3;
   // The alert text of the status byte is built in a buffer of this size.
   static const int ALERT_SIZE = 512;
 
@@ -93,6 +95,16 @@ public:
 
   // Window operations.
   void frmStatusInfo(const char* text, bool alarm);
+  // How a finished or broken-off job ended: shown in place of the routine
+  // status for ticks life-check ticks (negative: until another status comes).
+  void frmStatusNote(const char* text, bool alarm, int ticks);
+  // The routine status ("Verbonden", the connection error); held back while
+  // a note is on show. frmStatusTick does the same once per life-check tick,
+  // counting the note down.
+  void frmStatusRoutine(const char* text, bool alarm);
+  void frmStatusTick(const char* text, bool alarm);
+  // The settings form takes no edits while a fetch fills the settings.
+  void frmLockSetEdit(bool locked);
   void frmRmSetEdit();
   void frmCtrlBndSt(TlctrlBndToProt* bnd);
   void frmSetCursorBusy(bool busy);
@@ -170,6 +182,7 @@ private:
   bool _binFileSet;
   bool _upgrInitByTol;
   bool _actLifeCk;
+  int _noteTicks;
   bool _showErrorAlert;
   bool _connected;
   TlctrlBndToProt* _bndToProt;
