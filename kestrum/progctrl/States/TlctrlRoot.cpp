@@ -57,6 +57,7 @@ TlctrlRoot::TlctrlRoot()
       _upgrInitByTol(false),
       _actLifeCk(true),
       _noteTicks(0),
+      _noteAlarm(false),
       _showErrorAlert(true),
       _connected(false),
       _bndToProt(nullptr) {
@@ -168,15 +169,26 @@ void TlctrlRoot::frmStatusInfo(const char* text, bool alarm) {
 void TlctrlRoot::frmStatusNote(const char* text, bool alarm, int ticks) {
   frmStatusInfo(text, alarm);
   _noteTicks = ticks;
+  _noteText = text ? text : "";
+  _noteAlarm = alarm;
 }
 
 void TlctrlRoot::frmStatusRoutine(const char* text, bool alarm) {
-  if (_noteTicks == 0) frmStatusInfo(text, alarm);
+  if (_noteTicks > 0) return;
+  if (_noteTicks == 0) {
+    frmStatusInfo(text, alarm);
+    return;
+  }
+  // A lasting note goes with the routine status, which must not be hidden
+  // (the port or the device is gone).
+  std::string both = std::string(text ? text : "") + "; " + _noteText;
+  frmStatusInfo(both.c_str(), alarm || _noteAlarm);
+  _noteTicks = -1;
 }
 
 void TlctrlRoot::frmStatusTick(const char* text, bool alarm) {
-  if (_noteTicks < 0 || (_noteTicks > 0 && --_noteTicks > 0)) return;
-  frmStatusInfo(text, alarm);
+  if (_noteTicks > 0 && --_noteTicks > 0) return;
+  frmStatusRoutine(text, alarm);
 }
 
 void TlctrlRoot::frmLockSetEdit(bool locked) {

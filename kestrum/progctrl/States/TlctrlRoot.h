@@ -69,7 +69,7 @@ public:
   static const int LIFECHECK_TMR_INTV = 1;
   static const int LIFECHECK_TIMEOUT_INTV = 10;
   // Life-check ticks for which the end of a job stays on the status line.
-  static const int STATUS_NOTE_TICKS = 3;
+  static const int STATUS_NOTE_TICKS = 2;
   // The alert text of the status byte is built in a buffer of this size.
   static const int ALERT_SIZE = 512;
 
@@ -183,6 +183,8 @@ private:
   bool _upgrInitByTol;
   bool _actLifeCk;
   int _noteTicks;
+  std::string _noteText;
+  bool _noteAlarm;
   bool _showErrorAlert;
   bool _connected;
   TlctrlBndToProt* _bndToProt;
