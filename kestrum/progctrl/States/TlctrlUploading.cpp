@@ -172,12 +172,9 @@ bool TlctrlUploading::refused() {
   msg += std::string(gettext("Herhaald:", 0)) + " " + std::to_string(MAX_REPEATS) + "x.\n";
   msg += gettext("Programmeren afgebroken.", 0);
   msg += "\n";
-  if (FrmKestrumImpl::CMDL_PROGRAM || RevPackDb::CMDL_UPGRADE) {
-    // Nobody is there to read a dialog: the reason goes to the trace.
-    B_EXCEPTION(msg);
-  } else {
-    UserDialog::alert(msg.c_str());
-  }
+  // The device gets the end of the upload first; the user is told when the
+  // upload has ended.
+  _refusedMsg = msg;
   return endUpload();
 }
 
@@ -243,6 +240,14 @@ void TlctrlUploading::onEvent(const BEvent* e) {
       else
         snprintf(status, sizeof status, "%s", gettext("Programmeren gereed", 0));
       _root->frmStatusNote(status, _failed, TlctrlRoot::STATUS_NOTE_TICKS);
+      if (!_refusedMsg.empty()) {
+        if (FrmKestrumImpl::CMDL_PROGRAM || RevPackDb::CMDL_UPGRADE) {
+          // Nobody is there to read a dialog: the reason goes to the trace.
+          B_EXCEPTION(_refusedMsg);
+        } else {
+          UserDialog::alert(_refusedMsg.c_str());
+        }
+      }
       transition(new TlctrlConnIdle(enclosing()));
       break;
     }

@@ -2,6 +2,7 @@
 #define TLCTRLUPLOADING_H
 
 #include <cstdint>
+#include <string>
 
 #include "BSimpleState.h"
 
@@ -58,6 +59,8 @@ private:
   // How the upload ended, for the status line: 0 done, else the note.
   const char* _endNote;
   bool _failed;
+  // Why the device's refusals ended the upload; told once it has ended.
+  std::string _refusedMsg;
 };
 
 #endif

@@ -225,3 +225,21 @@ TEST(TlctrlUploading, NothingToProgramSaysWhy) {
     EXPECT_EQ(0, sys.simCount("RX", "upload-request"));
   }
 }
+
+TEST(TlctrlUploading, ADeviceThatNeverAnswersTheUploadRequestIsGivenUp) {
+  SKIP_WITHOUT_DISPLAY();
+  CtrlSystem sys;
+  sys.start();
+  ASSERT_TRUE(sys.waitConnectedIdle());
+  writeFile(sys.path("settings.kvn"), kvnText(fileEntry));
+  sys.store()->file(sys.path("settings.kvn").c_str());
+  ASSERT_TRUE(sys.store()->loadFromFile());
+  sys.sim().command("silent on");
+  sys.post(new TlctrlUplReqEvt());
+  ASSERT_TRUE(sys.pump([&] { return sys.subState() == TlctrlRoot::TLCTRLUPLOADING; }, 2000));
+  // The request is repeated every two seconds, but only within the
+  // life-check time: then the device counts as gone.
+  ASSERT_TRUE(sys.pump([&] { return sys.subState() != TlctrlRoot::TLCTRLUPLOADING; }, 30000));
+  EXPECT_EQ(TlctrlRoot::TLCTRLDISCONNECTED, sys.topState());
+  EXPECT_FALSE(sys.store()->doProgramming());
+}
