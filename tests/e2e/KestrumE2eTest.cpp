@@ -130,7 +130,10 @@ TEST(KestrumE2e, FetchAndProgramThroughTheWindowButtons) {
   }
   ASSERT_NE(npos, fetched) << run.console.text();
   EXPECT_NE(npos, run.console.text().find("Status Info: Ophalen #1 gereed."));
-  ASSERT_NE(npos, run.console.waitFor("Status Info: Verbonden", 3000, fetched));
+  // The fetch says it is done, then the status goes back to the connection.
+  size_t done = run.console.waitFor("Status Info: Ophalen gereed: 200 instellingen", 3000, fetched);
+  ASSERT_NE(npos, done) << run.console.text();
+  ASSERT_NE(npos, run.console.waitFor("Status Info: Verbonden", 8000, done));
   bool programmed = false;
   for (int i = 0; i < 3 && !programmed; ++i) {
     ASSERT_TRUE(run.click(330, 37));

@@ -103,7 +103,7 @@ TEST(KestrumFaultE2e, DeviceUnpluggedDuringFetchAndProgrammingIsFoundAgainOnTheS
   })) << story(run);
   fetched = run.console.waitFor("Status Info: Ophalen #200 gereed.", 30000, back);
   ASSERT_NE(npos, fetched) << story(run);
-  ASSERT_NE(npos, run.console.waitFor("Status Info: Verbonden", 5000, fetched));
+  ASSERT_NE(npos, run.console.waitFor("Status Info: Verbonden", 8000, fetched));
 
   // Programming, pulled out after a few entries.
   size_t from = run.console.text().size();
@@ -190,7 +190,7 @@ TEST(KestrumFaultE2e, NoiseDamagedAndCutFramesAreRecoveredAndTheSettingsStayExac
   run.sim().command("noise 5");
   size_t fetched = run.console.waitFor("Status Info: Ophalen #200 gereed.", 30000, back);
   ASSERT_NE(npos, fetched) << story(run);
-  ASSERT_NE(npos, run.console.waitFor("Status Info: Verbonden", 5000, fetched)) << story(run);
+  ASSERT_NE(npos, run.console.waitFor("Status Info: Verbonden", 8000, fetched)) << story(run);
   // Every damaged frame was refused and sent again.
   EXPECT_GE(run.simCount("RX", "nak"), naks + 4);
   EXPECT_GE(run.simCount("TX", "repeated"), 4);

@@ -12,6 +12,8 @@
 #include <system_error>
 #include <vector>
 
+#include "SafeFileWriter.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -180,20 +182,24 @@ bool RevPackPrefs::syncFile(const char* file) {
 }
 
 bool RevPackPrefs::moveFile(const char* src, const char* dst, std::string& why) {
-  if (rename(src, dst) == 0) return true;
-  if (errno != EXDEV) {
-    why = std::string("cannot move ") + src + " to " + dst + ": " + strerror(errno);
+  // Through the one atomic writer: the pack is on the disk, under its name,
+  // before src goes, whatever file systems the two names are on.
+  FILE* in = fopen(src, "rb");
+  if (!in) {
+    why = std::string("cannot read ") + src + ": " + strerror(errno);
     return false;
   }
-  // Another file system: copy beside the target, then rename there.
-  std::string part = std::string(dst) + ".part";
-  if (!copyFile(src, part.c_str(), why)) {
-    std::remove(part.c_str());
-    return false;
-  }
-  if (rename(part.c_str(), dst) != 0) {
-    why = std::string("cannot move ") + part + " to " + dst + ": " + strerror(errno);
-    std::remove(part.c_str());
+  SafeFileWriter writer(dst);
+  FILE* out = writer.open();
+  bool ok = out != nullptr;
+  char buf[65536];
+  size_t n;
+  while (ok && (n = fread(buf, 1, sizeof buf, in)) > 0) ok = fwrite(buf, 1, n, out) == n;
+  if (ferror(in)) ok = false;
+  fclose(in);
+  if (ok) ok = writer.commit();
+  if (!ok) {
+    why = std::string("cannot move ") + src + " to " + dst;
     return false;
   }
   std::remove(src);

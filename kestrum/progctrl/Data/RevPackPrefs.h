@@ -52,8 +52,8 @@ public:
   // line other than "[.]" or "[./name]", a group path longer than
   // MAX_GROUP_PATH, or a file too big or unreadable.
   static bool checkFile(const char* file, std::string& why);
-  // Moves src to dst: a rename, or across file systems a synced copy that is
-  // renamed into place beside dst. src is gone afterwards only on success.
+  // Moves src to dst through the atomic writer (synced copy beside dst,
+  // renamed into place). src is gone afterwards only on success.
   static bool moveFile(const char* src, const char* dst, std::string& why);
   // Forces a file's bytes to the disk.
   static bool syncFile(const char* file);

@@ -1,6 +1,9 @@
 #include "SBInput.h"
 
 #include <cstring>
+#include <string>
+
+#include "Language.h"
 
 #include "SBEntry.h"
 #include "SBField.h"
@@ -15,10 +18,14 @@ SBInput::SBInput(SBEntry* sbEntry, SettingBin* settingBin)
   if (_sbEntry->entryType() == SBEntry::NUM_INPUT_TYPE) type(FL_INT_INPUT);
   if (_settingBin) {
     SettingBin::SettingEntry* e = _settingBin->getEntry(static_cast<uint8_t>(_sbEntry->entry()));
-    const char* v = _sbEntry->list() == 'T' ? e->text : e->tfnr;
-    // The default is only shown; the entry stays empty until edited.
-    if (v[0] == '\0' && _sbEntry->defaultEntry()[0] != '\0') v = _sbEntry->defaultEntry();
-    value(v);
+    // The field shows exactly what is stored, so what is seen is what is
+    // saved and programmed. The configured default is named in the tooltip;
+    // typing it stores it.
+    value(_sbEntry->list() == 'T' ? e->text : e->tfnr);
+  }
+  if (_sbEntry->defaultEntry()[0] != '\0') {
+    _tip = std::string(gettext("Standaard waarde", 0)) + ": " + _sbEntry->defaultEntry();
+    tooltip(_tip.c_str());
   }
   when(FL_WHEN_CHANGED);
   callback(changedCb);
@@ -38,23 +45,23 @@ void SBInput::changedCb(Fl_Widget* w, void*) { static_cast<SBInput*>(w)->changed
 void SBInput::changed() {
   if (!_settingBin) return;
   uint8_t nr = static_cast<uint8_t>(_sbEntry->entry());
-  const char* typed = value();
+  // The value is copied: setting the input below frees the text typed.
+  std::string typed = value();
   int pos = position();
-  if (_sbEntry->list() == 'T') {
-    _settingBin->setEntry(nr, typed, nullptr, false, _sbEntry->entryType());
-    const char* stored = _settingBin->getEntry(nr)->text;
-    if (strcmp(stored, typed) == 0) return;
-    // The cursor stays behind the characters before it that were kept.
-    int kept = 0;
-    for (int i = 0; i < pos && typed[i]; i++)
-      if (SettingBin::allowedChar(typed[i])) kept++;
-    value(stored);
-    int len = size();
-    position(kept < len ? kept : len);
-  } else {
-    if (_settingBin->setEntry(nr, nullptr, typed, false, _sbEntry->entryType())) return;
-    value(_settingBin->getEntry(nr)->tfnr);
-    int len = size();
-    position(pos < len ? pos : len);
-  }
+  bool text = _sbEntry->list() == 'T';
+  if (text)
+    _settingBin->setEntry(nr, typed.c_str(), nullptr, false, _sbEntry->entryType());
+  else
+    _settingBin->setEntry(nr, nullptr, typed.c_str(), false, _sbEntry->entryType());
+  const char* stored = text ? _settingBin->getEntry(nr)->text : _settingBin->getEntry(nr)->tfnr;
+  if (typed == stored) return;
+  // Refused characters (typed or pasted) vanish at once; the cursor stays
+  // behind the characters before it that were kept.
+  bool (*allowed)(char) = text ? SettingBin::allowedChar : SettingBin::allowedNumChar;
+  int kept = 0;
+  for (int i = 0; i < pos && i < static_cast<int>(typed.size()); i++)
+    if (allowed(typed[i])) kept++;
+  value(stored);
+  int len = size();
+  position(kept < len ? kept : len);
 }

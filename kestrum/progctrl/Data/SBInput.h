@@ -3,6 +3,8 @@
 
 #include <FL/Fl_Input.H>
 
+#include <string>
+
 class SBEntry;
 class SBTabSheet;
 class SettingBin;
@@ -26,6 +28,7 @@ private:
 
   SBEntry* _sbEntry;
   SettingBin* _settingBin;
+  std::string _tip;
 };
 
 #endif

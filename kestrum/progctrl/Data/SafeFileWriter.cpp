@@ -1,5 +1,9 @@
 #include "SafeFileWriter.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -41,7 +45,9 @@ FILE* SafeFileWriter::open() {
 
 bool SafeFileWriter::commit() {
   if (!_fd) return false;
-  bool ok = fflush(_fd) == 0 && !ferror(_fd);
+  // The data must be on the disk before the name points at it, or a power
+  // cut could leave an empty file under the old name.
+  bool ok = fflush(_fd) == 0 && !ferror(_fd) && fsync(fileno(_fd)) == 0;
   ok = (fclose(_fd) == 0) && ok;
   _fd = nullptr;
   std::error_code ec;
@@ -52,8 +58,22 @@ bool SafeFileWriter::commit() {
     ec.clear();
     fs::rename(_tmp, _target, ec);
     ok = !ec;
+    // The rename itself lives in the directory. Should that flush fail, the
+    // new file is in place all the same: that is no failure to report.
+    if (ok) syncDir();
   }
   if (!ok) fs::remove(_tmp, ec);
+  return ok;
+}
+
+bool SafeFileWriter::syncDir() const {
+  fs::path dir = fs::path(_target).parent_path();
+  if (dir.empty()) dir = ".";
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return false;
+  // Some file systems cannot sync a directory; the rename still stands.
+  bool ok = fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
+  ::close(fd);
   return ok;
 }
 

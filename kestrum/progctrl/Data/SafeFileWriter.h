@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <string>
 
-// Writes a file so that the old contents survive a failed write: the data
-// goes to a scratch file in the same directory, which replaces the target
-// only when every byte reached it.
+// Writes a file so that the old contents survive a failed write, a killed
+// process and a power cut: the data goes to a scratch file in the same
+// directory, which is flushed to the disk and then replaces the target; the
+// directory is flushed after the rename. Every file the program writes for
+// the user goes through here.
 class SafeFileWriter {
 public:
   explicit SafeFileWriter(const char* path);
@@ -24,6 +26,8 @@ public:
   const std::string& target() const { return _target; }
 
 private:
+  bool syncDir() const;
+
   std::string _given;
   std::string _target;
   std::string _tmp;

@@ -5,6 +5,7 @@
 
 #include "BDiag.h"
 #include "ConfigInit.h"
+#include "RevPackDb.h"
 #include "Language.h"
 #include "SafeFileWriter.h"
 #include "TextLine.h"
@@ -14,7 +15,7 @@
 #include "kestrum/progctrl/States/TlctrlRoot.h"
 
 uint8_t SettingBin::_maxTolEntries = SettingBin::MAX_ENTRIES;
-const char SettingBin::_txtNotAllowedChars[3] = ";/";
+const char SettingBin::_txtNotAllowedChars[5] = ";/\"|";
 
 namespace {
 // Copies at most max characters of src (null: empty) into dst.
@@ -26,6 +27,27 @@ void copyCut(char* dst, const char* src, size_t max) {
 }
 
 char charAt(const char* s, size_t pos) { return pos < strlen(s) ? s[pos] : '\0'; }
+
+bool controlChar(char c) {
+  unsigned char u = static_cast<unsigned char>(c);
+  return u < 0x20 || u == 0x7f;
+}
+
+// Copies at most max characters of src into dst, leaving out those that ok
+// refuses; true when one was left out.
+bool copyAllowed(char* dst, const char* src, size_t len, size_t max, bool (*ok)(char)) {
+  size_t n = 0;
+  bool dropped = false;
+  for (size_t i = 0; i < len && src[i]; i++) {
+    if (!ok(src[i])) {
+      dropped = true;
+    } else if (n < max) {
+      dst[n++] = src[i];
+    }
+  }
+  dst[n] = '\0';
+  return dropped;
+}
 }  // namespace
 
 void SettingBin::SettingEntry::cleanup() {
@@ -48,15 +70,18 @@ SettingBin::SettingBin(TlctrlRoot* root)
       _pwrOption(UNDEF_PWR),
       _frame(nullptr),
       _configInit(nullptr),
+      _fetch(nullptr),
       _fd(nullptr),
       _file(nullptr),
       _editFromDownload(false),
       _doProgramming(false),
       _progPreUpgrade(false) {
   _tolType[0] = _tolSwVer[0] = _tolSpecial[0] = _tolHwVer[0] = '\0';
+  markUnmodified();
 }
 
 SettingBin::~SettingBin() {
+  delete[] _fetch;
   cleanUpEntries(true);
   if (_fd) fclose(_fd);
   delete[] _file;
@@ -103,18 +128,16 @@ bool SettingBin::setEntry(uint8_t entryNr, const char* txtEntry, const char* num
       result = false;
     }
   }
-  SettingEntry& e = _entryArr[entryNr];
-  if (txtEntry) {
-    size_t n = 0;
-    for (size_t i = 0; i < txtLen; i++)
-      if (allowedChar(txtEntry[i])) e.text[n++] = txtEntry[i];
-    e.text[n] = '\0';
-  }
-  if (numEntr) copyCut(e.tfnr, numEntr, numLen);
+  // A running fetch writes into its scratch copy, never into the settings.
+  bool scratch = fromDnld && _fetch;
+  char* text = scratch ? _fetch[entryNr].text : _entryArr[entryNr].text;
+  char* tfnr = scratch ? _fetch[entryNr].tfnr : _entryArr[entryNr].tfnr;
+  if (txtEntry) copyAllowed(text, txtEntry, txtLen, MAX_TEXT_EXT, allowedChar);
+  if (numEntr) copyAllowed(tfnr, numEntr, numLen, MAX_NRS, allowedNumChar);
   if (fromDnld) {
     // The connected device's own type and special count, not what it sent.
-    if (entryNr == TOLTYPE_POS) copyCut(e.text, _tolType, MAX_TEXT_EXT);
-    if (entryNr == TOLSPECIAL_POS) copyCut(e.text, _tolSpecial, MAX_TEXT_EXT);
+    if (entryNr == TOLTYPE_POS) copyCut(text, _tolType, MAX_TEXT_EXT);
+    if (entryNr == TOLSPECIAL_POS) copyCut(text, _tolSpecial, MAX_TEXT_EXT);
   }
   return result;
 }
@@ -269,9 +292,16 @@ void SettingBin::storeLine(const char* line, uint8_t entryNr) {
   const char* sep = strchr(line, '|');
   const char* textEnd = sep ? sep : line + strlen(line);
   // A text too long for the entry is cut; the number still starts after "|".
+  // Characters the settings cannot keep (written by another program, or by
+  // hand) are left out, and the user is told which entries lost some.
   size_t n = static_cast<size_t>(textEnd - line);
-  copyCut(e.text, std::string(line, n).c_str(), MAX_TEXT_EXT);
-  copyCut(e.tfnr, sep ? sep + 1 : "", MAX_NRS);
+  bool dropped = copyAllowed(e.text, line, n, MAX_TEXT_EXT, allowedChar);
+  const char* nr = sep ? sep + 1 : "";
+  if (copyAllowed(e.tfnr, nr, strlen(nr), MAX_NRS, allowedNumChar)) dropped = true;
+  if (dropped) {
+    if (!_cleaned.empty()) _cleaned += ", ";
+    _cleaned += "#" + std::to_string(entryNr);
+  }
   if (entryNr == TOLTYPE_POS) {
     if (e.text[0] == '\0') strcpy(e.text, "TL8888GM-ED");
     if (_frame) _frame->showBestGroup(nullptr, e.text);
@@ -283,6 +313,7 @@ bool SettingBin::loadFromFile() {
   _fd = fopen(_file, "r");
   if (!_fd) return false;
   cleanUpEntries(false);
+  _cleaned.clear();
   char line[FILE_LINE_LEN + 1];
   int c = 0;
   for (int nr = 1; c != EOF && nr <= FILE_LINES; nr++) {
@@ -292,6 +323,21 @@ bool SettingBin::loadFromFile() {
   enableEdit();
   fclose(_fd);
   _fd = nullptr;
+  markUnmodified();
+  if (!_cleaned.empty()) {
+    std::string text = std::string(gettext("Attentie!! Bestand", 0)) + " \"" + _file + "\"\n" +
+                       gettext("Tekens die niet opgeslagen of geprogrammeerd kunnen worden", 0) +
+                       " (\" | ; / " + gettext("en stuurtekens", 0) + ") " +
+                       gettext("zijn weggelaten uit", 0) + ":\n" + _cleaned + "\n";
+    if (FrmKestrumImpl::CMDL_PROGRAM || RevPackDb::CMDL_UPGRADE) {
+      // Nobody to answer a dialog: the notice goes to the trace and the output.
+      B_EXCEPTION(text);
+      printf("%s", text.c_str());
+      fflush(stdout);
+    } else {
+      UserDialog::alert(text.c_str());
+    }
+  }
   return true;
 }
 
@@ -306,7 +352,10 @@ bool SettingBin::storeToFile() {
     }
     _fd = nullptr;
     ok = writer.commit();
-    if (!ok) writer.reportFailure();
+    if (ok)
+      markUnmodified();
+    else
+      writer.reportFailure();
   }
   if (_frame) _frame->showBestGroup(nullptr, tolType());
   return ok;
@@ -323,7 +372,51 @@ void SettingBin::cleanUpEntries(bool cleanTolType) {
   }
 }
 
-bool SettingBin::allowedChar(char c) { return strchr(_txtNotAllowedChars, c) == nullptr || c == '\0'; }
+bool SettingBin::allowedChar(char c) {
+  if (c == '\0') return true;
+  return strchr(_txtNotAllowedChars, c) == nullptr && !controlChar(c);
+}
+
+bool SettingBin::allowedNumChar(char c) {
+  if (c == '\0') return true;
+  return c != '"' && c != '|' && !controlChar(c);
+}
+
+void SettingBin::fetchStart() {
+  if (!_fetch) _fetch = new Values[MAX_ENTRIES];
+  // Entries the device does not send keep what they held.
+  for (int i = 0; i < MAX_ENTRIES; i++) {
+    memcpy(_fetch[i].text, _entryArr[i].text, sizeof _fetch[i].text);
+    memcpy(_fetch[i].tfnr, _entryArr[i].tfnr, sizeof _fetch[i].tfnr);
+  }
+}
+
+void SettingBin::fetchEnd(bool complete) {
+  if (!_fetch) return;
+  if (complete) {
+    for (int i = 0; i < MAX_ENTRIES; i++) {
+      memcpy(_entryArr[i].text, _fetch[i].text, sizeof _fetch[i].text);
+      memcpy(_entryArr[i].tfnr, _fetch[i].tfnr, sizeof _fetch[i].tfnr);
+    }
+  }
+  delete[] _fetch;
+  _fetch = nullptr;
+}
+
+bool SettingBin::modified() const {
+  for (int i = 1; i < MAX_ENTRIES; i++)
+    if (strcmp(_saved[i].text, _entryArr[i].text) != 0 ||
+        strcmp(_saved[i].tfnr, _entryArr[i].tfnr) != 0)
+      return true;
+  return false;
+}
+
+void SettingBin::markUnmodified() {
+  for (int i = 0; i < MAX_ENTRIES; i++) {
+    memcpy(_saved[i].text, _entryArr[i].text, sizeof _saved[i].text);
+    memcpy(_saved[i].tfnr, _entryArr[i].tfnr, sizeof _saved[i].tfnr);
+  }
+}
 
 SettingBin::NetworkType SettingBin::charToNetworktype(char c) {
   switch (c) {

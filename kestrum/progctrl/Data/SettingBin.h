@@ -79,7 +79,12 @@ public:
   void enableEdit();
   void cleanUpEntries(bool cleanTolType);
 
+  // What an entry text may hold: neither the wire (whose fields are quoted)
+  // nor the file (one line per entry, "|" between text and number) can carry
+  // the rest.
   static bool allowedChar(char c);
+  // The same for an entry number; ";" and "/" are only barred from texts.
+  static bool allowedNumChar(char c);
   static NetworkType charToNetworktype(char c);
   static ReportFunction charToReportFunction(char c);
   static PowerOption charToPowerOption(char c);
@@ -117,7 +122,22 @@ public:
   static uint8_t maxTolEntries() { return _maxTolEntries; }
   static void maxTolEntries(uint8_t n) { _maxTolEntries = n; }
 
-  static const char _txtNotAllowedChars[3];
+  static const char _txtNotAllowedChars[5];
+
+  // A fetch from the device fills a scratch copy; the settings change only
+  // when the device has sent them all (fetchEnd(true)).
+  void fetchStart();
+  void fetchEnd(bool complete);
+  bool fetching() const { return _fetch != nullptr; }
+
+  // The settings differ from what was last loaded from or saved to a file
+  // (or made new): closing them now would lose something.
+  bool modified() const;
+  void markUnmodified();
+
+  // Entries a file held characters of that the settings cannot keep; they
+  // were left out when the file was read (loadFromFile).
+  const std::string& cleanedEntries() const { return _cleaned; }
 
 private:
   void storeLine(const char* line, uint8_t entryNr);
@@ -142,6 +162,15 @@ private:
   // Stands in for an entry number outside the array, so that a bad number
   // from the device never reaches memory beyond it.
   SettingEntry _noEntry;
+  struct Values {
+    char text[MAX_TEXT_EXT + 1];
+    char tfnr[MAX_NRS + 1];
+  };
+  // The scratch copy of a running fetch (null otherwise).
+  Values* _fetch;
+  // What the settings were when last loaded, saved or made new.
+  Values _saved[MAX_ENTRIES];
+  std::string _cleaned;
   FILE* _fd;
   char* _file;
   bool _editFromDownload;

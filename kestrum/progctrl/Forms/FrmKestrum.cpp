@@ -381,7 +381,7 @@ void FrmKestrum::cbTolType(Fl_Widget* w, void* data) {
 void FrmKestrum::cbAfsluiten(Fl_Widget*, void* data) {
   // Escape closes dialogs, but must not end the program.
   if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
-  static_cast<FrmKestrum*>(data)->_frmImpl->shutdown();
+  static_cast<FrmKestrum*>(data)->_frmImpl->btAfsluiten();
 }
 void FrmKestrum::cbNewChoice(Fl_Widget*, void*) {
   // The combo list has already copied the chosen type into its field.

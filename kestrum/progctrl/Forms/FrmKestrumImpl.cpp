@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -67,15 +68,27 @@ void openInEditor(const char* path) {
   waitpid(pid, &status, 0);
 }
 
-// A settings file must be a file that can be read; a directory opens for
-// reading on this platform but yields nothing.
-bool readableFile(const std::string& name) {
+// Why name cannot be opened as a settings file; empty when it can. A
+// directory opens for reading on this platform but yields nothing; a
+// settings file is a short text.
+std::string openProblem(const std::string& name) {
+  namespace fs = std::filesystem;
   std::error_code ec;
-  if (std::filesystem::is_directory(name, ec)) return false;
-  FILE* fd = fopen(name.c_str(), "r");
-  if (!fd) return false;
+  if (fs::is_directory(name, ec)) return tr("dit is een map, geen bestand");
+  FILE* fd = fopen(name.c_str(), "rb");
+  if (!fd) return strerror(errno);
+  char buf[4096];
+  size_t total = 0, n;
+  bool text = true;
+  while (text && (n = fread(buf, 1, sizeof buf, fd)) > 0) {
+    total += n;
+    text = memchr(buf, '\0', n) == nullptr && total <= FrmKestrumImpl::MAX_KVN_BYTES;
+  }
+  bool failed = ferror(fd) != 0;
   fclose(fd);
-  return true;
+  if (failed) return tr("het bestand kan niet gelezen worden");
+  if (!text) return tr("dit is geen instellingen bestand");
+  return "";
 }
 }  // namespace
 
@@ -111,7 +124,33 @@ FrmKestrumImpl::FrmKestrumImpl(FrmKestrum* frame, TlctrlRoot* root)
 
 FrmKestrumImpl::~FrmKestrumImpl() {}
 
+bool FrmKestrumImpl::unattended() { return CMDL_PROGRAM || RevPackDb::CMDL_UPGRADE; }
+
+bool FrmKestrumImpl::confirmDiscard() {
+  // A command-line run has nobody to ask; it never edits either.
+  if (!_settingBin || !_settingBin->modified() || unattended()) return true;
+  std::string question = std::string(tr("Attentie!!")) + "\n" +
+                         tr("De instellingen zijn gewijzigd en niet opgeslagen.") + "\n" +
+                         tr("Wilt u ze eerst opslaan?") + "\n";
+  // The first button is also what Escape and closing the dialog give.
+  switch (UserDialog::choice(question.c_str(), tr("Annuleren"), tr("Opslaan"), tr("Niet opslaan"))) {
+    case 1:
+      btStoreSb();
+      // A cancelled or failed save keeps the edits, and the user here.
+      return !_settingBin->modified();
+    case 2:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void FrmKestrumImpl::btAfsluiten() {
+  if (confirmDiscard()) shutdown();
+}
+
 void FrmKestrumImpl::btNewSb() {
+  if (!confirmDiscard()) return;
   _frame->makeNewWindow();
   std::vector<const char*> types;
   if (_configInit) types = _configInit->tolTypes();
@@ -126,10 +165,18 @@ void FrmKestrumImpl::btNewSbOk() {
   if (!_frame->btNewChoiceTolType()) return;
   // The dialog goes away below; the type must outlive it.
   std::string type = _frame->btNewChoiceTolType()->value();
+  // Without a type there are no new settings: the old ones stay as they are.
+  const char* device = _configInit ? _configInit->quorelTolType(type.c_str()) : "";
+  if (type.empty() || !device || !*device) {
+    _frame->deleteNewWindow();
+    return;
+  }
   _frame->showBestGroup(nullptr, type.c_str());
   if (_settingBin) {
     _settingBin->editFromDownload(false);
     _settingBin->tolTypeFromNew(type.c_str(), true);
+    // Nothing is lost by closing settings that nobody has filled in yet.
+    _settingBin->markUnmodified();
   }
   _frame->deleteNewWindow();
 }
@@ -145,6 +192,7 @@ void FrmKestrumImpl::btOpenSb() {
   if (CMDL_PROGRAM) {
     name = PROG_FILE_KVN;
   } else {
+    if (!confirmDiscard()) return;
     // The device must not be declared lost while the user looks for a file.
     if (_root) {
       armed = _root->isArmedLifeCkTimeout();
@@ -154,15 +202,22 @@ void FrmKestrumImpl::btOpenSb() {
     if (chosen) name = chosen;
   }
   if (!name.empty()) {
-    if (readableFile(name)) {
+    std::string problem = openProblem(name);
+    if (problem.empty()) {
       _frame->showBestGroup(name.c_str(), nullptr);
       _settingBin->editFromDownload(false);
       _settingBin->file(name.c_str());
       _settingBin->loadFromFile();
     } else {
-      B_EXCEPTION(" File:" << name << " can not be openened!!");
-      printf("Exception:  File:%s can not be openened!!\n", name.c_str());
+      B_EXCEPTION(" File:" << name << " can not be openened!! " << problem);
+      printf("Exception:  File:%s can not be openened!! %s\n", name.c_str(), problem.c_str());
       fflush(stdout);
+      // The settings on screen are still the old ones: the user must know.
+      if (!unattended()) {
+        std::string text = std::string(tr("Fout!! Bestand")) + " \"" + name + "\" " +
+                           tr("kan niet geopend worden") + ":\n" + problem + "\n";
+        UserDialog::alert(text.c_str());
+      }
     }
   }
   if (armed) _root->startLifeCkTimeout();
@@ -212,6 +267,8 @@ void FrmKestrumImpl::btProgrammeren() {
 }
 
 void FrmKestrumImpl::btOphalen() {
+  // What the device holds replaces the settings.
+  if (!confirmDiscard()) return;
   if (TlctrlBndToProt* bnd = _frame->ctrlBndSt()) bnd->sendLocal(new TlctrlDldReqEvt());
 }
 
@@ -261,7 +318,13 @@ void FrmKestrumImpl::btOptCkSwUpgrade() {
   bool wanted = (_root && _root->upgrInitByTol()) ||
                 (_frame->optUpgrade() && _frame->optUpgrade()->value());
   if (!wanted) {
-    _frame->removeSettingEdit();
+    // The settings form stays; an upgrade sheet shown before gives way to it.
+    SBTabs* tabs = _frame->settingEdit();
+    if (tabs && tabs->settingBin()) return;
+    if (_settingBin && _settingBin->tolType()[0] != '\0')
+      _frame->createSettingEdit();
+    else
+      _frame->removeSettingEdit();
     return;
   }
   if (_root && !_root->revPack()) _root->createRevPack();

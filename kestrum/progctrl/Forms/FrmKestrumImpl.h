@@ -1,6 +1,7 @@
 #ifndef FRMKESTRUMIMPL_H
 #define FRMKESTRUMIMPL_H
 
+#include <cstddef>
 #include <cstdint>
 
 class FrmKestrum;
@@ -55,8 +56,17 @@ public:
 
   void cursorBusy(bool busy);
   void activateButtons(bool on);
-  // "Afsluiten" and the window's close button: the main loop ends.
+  // "Afsluiten" and the window's close button: asks about unsaved edits,
+  // then ends the main loop.
+  void btAfsluiten();
+  // The main loop ends.
   void shutdown();
+  // Unsaved edits: asks whether to save them first. False when the user
+  // cancels (or the save did not happen); true when nothing is lost or the
+  // user chose to discard. Never asks in a command-line run.
+  bool confirmDiscard();
+  // A command-line run: no dialog may wait for a person.
+  static bool unattended();
 
   void settingBin(SettingBin* settingBin) { _settingBin = settingBin; }
   SettingBin* settingBin() const { return _settingBin; }
@@ -73,6 +83,9 @@ public:
   // Opens a file in the desktop's editor; replaceable for the same reason.
   typedef void (*Editor)(const char* path);
   static void editor(Editor editor);
+
+  // A larger file is not a settings file (200 short lines).
+  static const size_t MAX_KVN_BYTES = 1 << 20;
 
   // Settings file named on the command line; empty by default.
   static char* PROG_FILE_KVN;

@@ -37,7 +37,8 @@ TlctrlConnIdle::TlctrlConnIdle(BCompositeState* enclosing)
 
 void TlctrlConnIdle::onEntry(const BEvent*) {
   if (!_root) return;
-  _root->frmStatusInfo(gettext("Verbonden", 0), false);
+  // A job that just ended keeps its closing words on show for a moment.
+  _root->frmStatusRoutine(gettext("Verbonden", 0), false);
   _root->startLifeCkTmr();
   _root->startLifeCkTimeout();
   commandLineStart();
@@ -139,6 +140,24 @@ void TlctrlConnIdle::releaseRequest(bool force) {
   }
 }
 
+bool TlctrlConnIdle::programmable() {
+  SettingBin* sb = _root->tolSettingBin();
+  if (!sb || FrmKestrumImpl::CMDL_PROGRAM || sb->progPreUpgrade() || sb->tolType()[0] != '\0')
+    return true;
+  // Settings without a device type cannot be checked against the device.
+  bool any = false;
+  for (int i = 1; i < SettingBin::MAX_ENTRIES && !any; i++) {
+    const SettingBin::SettingEntry* e = sb->getEntry(static_cast<uint8_t>(i));
+    any = e->text[0] != '\0' || e->tfnr[0] != '\0';
+  }
+  char text[256];
+  snprintf(text, sizeof text, "%s: %s", gettext("Niet geprogrammeerd", 0),
+           any ? gettext("het Tolvan type van de instellingen is onbekend", 0)
+               : gettext("er zijn geen instellingen (Nieuw, Open of Ophalen)", 0));
+  _root->frmStatusNote(text, true, TlctrlRoot::STATUS_NOTE_TICKS);
+  return false;
+}
+
 void TlctrlConnIdle::lifeCheckTimer() {
   if (debugLevel() & DBG_MED) BDiag::print("TlctrlConnIdle::lifeCheckTimer" + traceSuffix());
 }
@@ -169,6 +188,7 @@ void TlctrlConnIdle::onEvent(const BEvent* e) {
         break;
       case TlctrlRoot::LOC_LIFECHECK_TIMER:
         lifeCheckTimer();
+        _root->frmStatusTick(gettext("Verbonden", 0), false);
         // A held request starts as soon as the answer due is in: asking
         // again would only put it off.
         if (!_heldRequest) {
@@ -187,7 +207,9 @@ void TlctrlConnIdle::onEvent(const BEvent* e) {
       case TlctrlRoot::LOC_UPL_REQUEST:
         // The settings store asks the user when the settings are for another
         // device type.
-        if (_root->sbCheckTolTypes()) {
+        if (!programmable()) {
+          transition(static_cast<BState*>(nullptr));
+        } else if (_root->sbCheckTolTypes()) {
           result = sendExternal(new TlprotUprEvt(), TOL_PROG, PROT_PARSER, nullptr) > 0;
           transition(new TlctrlUploading(enclosing()));
         } else {

@@ -17,6 +17,8 @@ public:
 
 private:
   void lifeCheckTimer();
+  // False, with the reason on the status line, when there is nothing to program.
+  bool programmable();
   // Opens the settings file named on the command line and starts programming.
   void commandLineStart();
   // Starts the upgrade named on the command line; false when it cannot.

@@ -18,7 +18,7 @@ TlctrlDisconnected::TlctrlDisconnected(BCompositeState* enclosing)
 void TlctrlDisconnected::onEntry(const BEvent*) {
   if (!_root) return;
   _root->setError(TlctrlRoot::CTRL_TOLVAN_NOT_CONNECTED, true);
-  _root->frmStatusInfo(_root->errorText().c_str(), true);
+  _root->frmStatusRoutine(_root->errorText().c_str(), true);
   _root->startLifeCkTmr();
   // The device that was there is gone: forget its identity.
   _root->sbStoreStInfo(nullptr, nullptr);
@@ -39,7 +39,7 @@ void TlctrlDisconnected::onEvent(const BEvent* e) {
       lifeCheckTimer();
       result = sendExternal(new TlprotSrqEvt(), TOL_PROG, PROT_PARSER, nullptr) > 0;
       _root->statusRequested();
-      _root->frmStatusInfo(_root->errorText().c_str(), true);
+      _root->frmStatusTick(_root->errorText().c_str(), true);
       transition(static_cast<BState*>(nullptr));
       break;
     case TLPROT_REP_STATUS_INFO:

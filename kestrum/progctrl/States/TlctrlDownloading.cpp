@@ -17,16 +17,23 @@
 
 TlctrlDownloading::TlctrlDownloading(BCompositeState* enclosing)
     : BSimpleState(enclosing, TOL_PROG, PROG_CTRL, TlctrlRoot::TLCTRLDOWNLOADING),
-      _root(CHECKCAST(TlctrlRoot, this->enclosing(STATE_ROOT))) {}
+      _root(CHECKCAST(TlctrlRoot, this->enclosing(STATE_ROOT))),
+      _lastEntry(0),
+      _nrEntries(0) {}
 
 void TlctrlDownloading::onEntry(const BEvent*) {
   if (!_root) return;
   _root->startLifeCkTimeout();
   _root->frmStatusInfo(gettext("Ophalen", 0), false);
-  _root->frmRmSetEdit();
+  // The settings and their form stay as they are until every entry is in;
+  // a fetch that breaks off must not leave half of the device in them.
+  _root->frmLockSetEdit(true);
   _root->frmSetCursorBusy(true);
   _root->frmActivateButtons(false);
-  if (SettingBin* sb = _root->tolSettingBin()) sb->editFromDownload(true);
+  if (SettingBin* sb = _root->tolSettingBin()) {
+    sb->editFromDownload(true);
+    sb->fetchStart();
+  }
 }
 
 bool TlctrlDownloading::settingEntry(const TlprotSeeEvt* e) {
@@ -36,6 +43,8 @@ bool TlctrlDownloading::settingEntry(const TlprotSeeEvt* e) {
   _root->restartLifeCkTimeout();
   TlprotAckEvt* ack = new TlprotAckEvt();
   _root->sbEntry(e);
+  _lastEntry = e->entryNr();
+  ++_nrEntries;
   _root->frmStatusInfo(status, false);
   // The device sends the next entry once it has the acknowledge.
   sendExternal(ack, TOL_PROG, PROT_PARSER, nullptr);
@@ -63,11 +72,17 @@ void TlctrlDownloading::onEvent(const BEvent* e) {
     case TLPROT_REP_WAIT:
       result = waiting();
       break;
-    case TLPROT_REP_DLD_END:
+    case TLPROT_REP_DLD_END: {
       _root->stopLifeCkTimeout();
+      if (SettingBin* sb = _root->tolSettingBin()) sb->fetchEnd(true);
       _root->sbEnableEdit();
+      char status[256];
+      snprintf(status, sizeof status, "%s %d %s", gettext("Ophalen gereed:", 0), _nrEntries,
+               gettext("instellingen", 0));
+      _root->frmStatusNote(status, false, TlctrlRoot::STATUS_NOTE_TICKS);
       transition(new TlctrlConnIdle(enclosing()));
       break;
+    }
     default:
       break;
   }
@@ -76,6 +91,15 @@ void TlctrlDownloading::onEvent(const BEvent* e) {
 
 void TlctrlDownloading::onExit(const BEvent*) {
   if (!_root) return;
+  SettingBin* sb = _root->tolSettingBin();
+  if (sb && sb->fetching()) {
+    // Left before the end of the download: what came in is dropped.
+    sb->fetchEnd(false);
+    char status[256];
+    snprintf(status, sizeof status, "%s #%d", gettext("Ophalen afgebroken na", 0), _lastEntry);
+    _root->frmStatusNote(status, true, -1);
+  }
+  _root->frmLockSetEdit(false);
   _root->frmSetCursorBusy(false);
   _root->frmActivateButtons(true);
 }

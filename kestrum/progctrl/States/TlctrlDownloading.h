@@ -19,6 +19,9 @@ public:
 
 private:
   TlctrlRoot* _root;
+  // The number of the entry received last, and how many came in.
+  int _lastEntry;
+  int _nrEntries;
 };
 
 #endif

@@ -22,6 +22,7 @@
 #include "UserDialog.h"
 #include "Main.h"
 #include "RevPackDb.h"
+#include "SBTabs.h"
 #include "SettingBin.h"
 #include "TlctrlBndToProt.h"
 #include "TlctrlBootInf.h"
@@ -61,6 +62,8 @@ TlctrlRoot::TlctrlRoot()
       _binFileSet(false),
       _upgrInitByTol(false),
       _actLifeCk(true),
+      _noteTicks(0),
+      _noteAlarm(false),
       _showErrorAlert(true),
       _connected(false),
       _bndToProt(nullptr) {
@@ -199,6 +202,7 @@ bool TlctrlRoot::isArmedLifeCkTmr() const { return _lifeCkTmr->armed(); }
 
 void TlctrlRoot::frmStatusInfo(const char* text, bool alarm) {
   if (!text) text = "";
+  _noteTicks = 0;
   if (_frame) {
     _frame->txtStatusInfo(text);
     if (Fl_Output* field = _frame->statusInfo()) {
@@ -211,6 +215,39 @@ void TlctrlRoot::frmStatusInfo(const char* text, bool alarm) {
   // comes at trace level HIGH, for remote diagnosis.
   if (RevPackDb::CMDL_UPGRADE || FrmKestrumImpl::CMDL_PROGRAM || (debugLevel() & DBG_HIGH))
     BDiag::print(std::string("Status Info: ") + text);
+}
+
+void TlctrlRoot::frmStatusNote(const char* text, bool alarm, int ticks) {
+  frmStatusInfo(text, alarm);
+  _noteTicks = ticks;
+  _noteText = text ? text : "";
+  _noteAlarm = alarm;
+}
+
+void TlctrlRoot::frmStatusRoutine(const char* text, bool alarm) {
+  if (_noteTicks > 0) return;
+  if (_noteTicks == 0) {
+    frmStatusInfo(text, alarm);
+    return;
+  }
+  // A lasting note goes with the routine status, which must not be hidden
+  // (the port or the device is gone).
+  std::string both = std::string(text ? text : "") + "; " + _noteText;
+  frmStatusInfo(both.c_str(), alarm || _noteAlarm);
+  _noteTicks = -1;
+}
+
+void TlctrlRoot::frmStatusTick(const char* text, bool alarm) {
+  if (_noteTicks > 0 && --_noteTicks > 0) return;
+  frmStatusRoutine(text, alarm);
+}
+
+void TlctrlRoot::frmLockSetEdit(bool locked) {
+  if (!_frame || !_frame->settingEdit()) return;
+  if (locked)
+    _frame->settingEdit()->deactivate();
+  else
+    _frame->settingEdit()->activate();
 }
 
 void TlctrlRoot::frmRmSetEdit() {

@@ -77,6 +77,8 @@ public:
   // Seconds a life-check time-out that fired after a stall of the process
   // waits for an answer to the request sent on waking.
   static const int STALL_GRACE_INTV = 2;
+  // Life-check ticks for which the end of a job stays on the status line.
+  static const int STATUS_NOTE_TICKS = 2;
   // The alert text of the status byte is built in a buffer of this size.
   static const int ALERT_SIZE = 512;
 
@@ -117,6 +119,16 @@ public:
 
   // Window operations.
   void frmStatusInfo(const char* text, bool alarm);
+  // How a finished or broken-off job ended: shown in place of the routine
+  // status for ticks life-check ticks (negative: until another status comes).
+  void frmStatusNote(const char* text, bool alarm, int ticks);
+  // The routine status ("Verbonden", the connection error); held back while
+  // a note is on show. frmStatusTick does the same once per life-check tick,
+  // counting the note down.
+  void frmStatusRoutine(const char* text, bool alarm);
+  void frmStatusTick(const char* text, bool alarm);
+  // The settings form takes no edits while a fetch fills the settings.
+  void frmLockSetEdit(bool locked);
   void frmRmSetEdit();
   void frmCtrlBndSt(TlctrlBndToProt* bnd);
   void frmSetCursorBusy(bool busy);
@@ -197,6 +209,9 @@ private:
   bool _binFileSet;
   bool _upgrInitByTol;
   bool _actLifeCk;
+  int _noteTicks;
+  std::string _noteText;
+  bool _noteAlarm;
   bool _showErrorAlert;
   bool _connected;
   TlctrlBndToProt* _bndToProt;

@@ -29,7 +29,10 @@ TlctrlUploading::TlctrlUploading(BCompositeState* enclosing)
       _root(CHECKCAST(TlctrlRoot, this->enclosing(STATE_ROOT))),
       _settingBin(_root ? _root->tolSettingBin() : nullptr),
       _actEntry(1),
-      _timer(new BTimer()) {}
+      _timer(new BTimer()),
+      _refusals(0),
+      _endNote(nullptr),
+      _failed(false) {}
 
 TlctrlUploading::~TlctrlUploading() {
   delete _timer;
@@ -121,6 +124,7 @@ bool TlctrlUploading::handleAck() {
     SettingBin::SettingEntry* entry = _settingBin->getEntry(_actEntry);
     if (!entry || !checkTextSize(entry->text)) {
       go = false;
+      _endNote = "Programmeren gestopt na";
     } else {
       go = sendEntry(_actEntry);
       char status[256];
@@ -137,14 +141,52 @@ bool TlctrlUploading::handleAck() {
   }
   // Last entry sent, stopped by the user, or a send failed: the device
   // always gets the end of the upload.
+  return endUpload();
+}
+
+bool TlctrlUploading::endUpload() {
   bool ended = sendExternal(new TlprotUplEndEvt(), TOL_PROG, PROT_PARSER, nullptr) > 0;
   bool posted = sendLocal(new TlctrlUplEndEvt());
   _root->restartLifeCkTimeout();
   return ended || posted;
 }
 
+bool TlctrlUploading::refused() {
+  stopTimer();
+  _failed = true;
+  _endNote = "Programmeren afgebroken bij";
+  uint8_t nr = _actEntry < 2 ? 0 : static_cast<uint8_t>(_actEntry - 1);
+  std::string msg = gettext("Attentie!!", 0);
+  msg += "\n";
+  if (nr == 0) {
+    msg += gettext("De Tolvan weigert het programmeren.", 0);
+    msg += "\n";
+  } else {
+    SettingBin::SettingEntry* entry = _settingBin->getEntry(nr);
+    std::string title = _settingBin->sbEntryTitle(nr, 'T');
+    if (title == "unknown") title = _settingBin->sbEntryTitle(nr, 'N');
+    msg += std::string(gettext("De Tolvan weigert instelling", 0)) + " #" + std::to_string(nr) + ".\n";
+    msg += std::string(gettext("Veldnaam", 0)) + ", \"" + title + "\"\n";
+    msg += std::string(gettext("Waarde", 0)) + ", \"" + entry->text + "\" \"" + entry->tfnr + "\"\n";
+  }
+  msg += std::string(gettext("Herhaald:", 0)) + " " + std::to_string(MAX_REPEATS) + "x.\n";
+  msg += gettext("Programmeren afgebroken.", 0);
+  msg += "\n";
+  // The device gets the end of the upload first; the user is told when the
+  // upload has ended.
+  _refusedMsg = msg;
+  return endUpload();
+}
+
 bool TlctrlUploading::handleNak() {
   _root->restartLifeCkTimeout();
+  // A device that refuses the same thing again and again will go on doing
+  // so: the upload ends instead of repeating it for ever.
+  if (++_refusals > MAX_REPEATS) return refused();
+  return repeatLast();
+}
+
+bool TlctrlUploading::repeatLast() {
   // Refused before any entry went out: the upload request itself is
   // repeated, as on a busy reply.
   if (_actEntry < 2) return sendExternal(new TlprotUprEvt(), TOL_PROG, PROT_PARSER, nullptr) > 0;
@@ -153,17 +195,16 @@ bool TlctrlUploading::handleNak() {
   return sendEntry(last);
 }
 
-bool TlctrlUploading::waiting() {
-  bool result;
-  if (_actEntry < 2)
-    result = sendExternal(new TlprotUprEvt(), TOL_PROG, PROT_PARSER, nullptr) > 0;
-  else
-    result = handleNak();
+bool TlctrlUploading::waiting(bool busy) {
+  if (_failed) return true;
+  bool result = repeatLast();
   char status[256];
   snprintf(status, sizeof status, "%s, %s.", gettext("Programmeren", 0),
            gettext("wacht tot Tolvan gereed is ...", 0));
   _root->frmStatusInfo(status, false);
-  _root->restartLifeCkTimeout();
+  // A busy reply shows the device is there. Silence does not: the life-check
+  // time-out keeps running, so a device that never answers is given up.
+  if (busy || !_root->isArmedLifeCkTimeout()) _root->restartLifeCkTimeout();
   startTimer();
   return result;
 }
@@ -176,21 +217,40 @@ void TlctrlUploading::onEvent(const BEvent* e) {
   switch (e->signalId()) {
     case TLPROT_REP_ACK:
       stopTimer();
+      _refusals = 0;
       result = handleAck();
       transition(static_cast<BState*>(nullptr));
       break;
     case TLPROT_REP_NAK:
-      result = handleNak();
+      // After the refusals have ended the upload, late answers change nothing.
+      result = _failed ? true : handleNak();
       transition(static_cast<BState*>(nullptr));
       break;
     case TLPROT_REP_WAIT:
     case TlctrlRoot::LOC_UPLOAD_TO:
-      result = waiting();
+      result = waiting(e->signalId() == TLPROT_REP_WAIT);
       break;
-    case TlctrlRoot::LOC_UPL_END:
-      Main::_exitCode = 0;
+    case TlctrlRoot::LOC_UPL_END: {
+      // Refused entries are a failed programming, not a success.
+      Main::_exitCode = _failed ? 1 : 0;
+      char status[256];
+      if (_endNote)
+        snprintf(status, sizeof status, "%s #%d", gettext(_endNote, 0),
+                 _failed ? _actEntry - 1 : _actEntry);
+      else
+        snprintf(status, sizeof status, "%s", gettext("Programmeren gereed", 0));
+      _root->frmStatusNote(status, _failed, TlctrlRoot::STATUS_NOTE_TICKS);
+      if (!_refusedMsg.empty()) {
+        if (FrmKestrumImpl::CMDL_PROGRAM || RevPackDb::CMDL_UPGRADE) {
+          // Nobody is there to read a dialog: the reason goes to the trace.
+          B_EXCEPTION(_refusedMsg);
+        } else {
+          UserDialog::alert(_refusedMsg.c_str());
+        }
+      }
       transition(new TlctrlConnIdle(enclosing()));
       break;
+    }
     default:
       break;
   }

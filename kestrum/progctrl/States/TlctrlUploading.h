@@ -2,6 +2,7 @@
 #define TLCTRLUPLOADING_H
 
 #include <cstdint>
+#include <string>
 
 #include "BSimpleState.h"
 
@@ -17,6 +18,9 @@ public:
   // Seconds to wait for the first acknowledge, or the next one after a
   // busy reply.
   static const int UPLOAD_TIMEOUT_INTV = 2;
+  // Repeats of a refused entry (or upload request) after which the upload
+  // ends: the device will not take it.
+  static const int MAX_REPEATS = 5;
 
   explicit TlctrlUploading(BCompositeState* enclosing);
   ~TlctrlUploading() override;
@@ -31,7 +35,14 @@ public:
 private:
   bool handleAck();
   bool handleNak();
-  bool waiting();
+  // The device keeps refusing: tell why and end the upload.
+  bool refused();
+  // Ends the upload: the device gets the end message, the state its end event.
+  bool endUpload();
+  // A busy reply (busy) or the upload time-out: the last request goes again.
+  bool waiting(bool busy);
+  // Sends the last entry (or the upload request) again.
+  bool repeatLast();
   // False when the user stops programming at a text too long for its field.
   bool checkTextSize(char* text);
   // Sends entry nr with its text and number as they are in the store.
@@ -44,6 +55,12 @@ private:
   SettingBin* _settingBin;
   uint8_t _actEntry;
   BTimer* _timer;
+  int _refusals;
+  // How the upload ended, for the status line: 0 done, else the note.
+  const char* _endNote;
+  bool _failed;
+  // Why the device's refusals ended the upload; told once it has ended.
+  std::string _refusedMsg;
 };
 
 #endif

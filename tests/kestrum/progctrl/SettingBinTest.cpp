@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <memory>
 #include <string>
 
@@ -118,7 +120,8 @@ TEST_F(SettingBinTest, LineSplitsAtSeparator) {
   EXPECT_EQ(number(2), "");
   EXPECT_EQ(text(3), "");
   EXPECT_EQ(number(3), "0612345678");
-  EXPECT_EQ(number(4), "1|2");
+  // A second separator could never be saved back as it was.
+  EXPECT_EQ(number(4), "12");
 }
 
 TEST_F(SettingBinTest, WindowsLineEndsLoad) {
@@ -156,11 +159,127 @@ TEST_F(SettingBinTest, UnreadableFileChangesNothing) {
 }
 
 TEST_F(SettingBinTest, ForbiddenCharactersAreLeftOut) {
-  put(1, "a;b/c", nullptr);
-  EXPECT_EQ(text(1), "abc");
-  EXPECT_TRUE(SettingBin::allowedChar('a'));
-  EXPECT_FALSE(SettingBin::allowedChar(';'));
-  EXPECT_FALSE(SettingBin::allowedChar('/'));
+  // Neither the file (a line per entry, "|" before the number) nor the wire
+  // (quoted fields) can carry these.
+  struct Case {
+    const char* typed;
+    const char* text;    // stored as the entry's text
+    const char* number;  // stored as its number
+  } cases[] = {
+      {"a;b/c", "abc", "a;b/c"},
+      {"Loc\"atie\"", "Locatie", "Locatie"},
+      {"Loc|atie", "Locatie", "Locatie"},
+      {"two\r\nlines\n", "twolines", "twolines"},
+      {"tab\there\x7f\x01", "tabhere", "tabhere"},
+      {"caf\xc3\xa9 +31-6", "caf\xc3\xa9 +31-6", "caf\xc3\xa9 +31-6"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    put(1, c.typed, c.typed);
+    EXPECT_EQ(text(1), c.text);
+    EXPECT_EQ(number(1), c.number);
+  }
+  EXPECT_TRUE(dialogs.alerts.empty());
+}
+
+TEST_F(SettingBinTest, FileCharactersTheSettingsCannotKeepAreCleanedWithAWarning) {
+  std::string s;
+  for (int i = 1; i <= 200; i++) {
+    if (i == 3) s += "Loc\"atie|12\"3\n";
+    else if (i == 7) s += "a\tb;c|1\x02\n";
+    else if (i == 10) s += "TL8888GM-ED|\n";
+    else s += "x" + std::to_string(i) + "|" + std::to_string(i) + "\n";
+  }
+  writeFile("odd.kvn", s);
+  sb->file("odd.kvn");
+  ASSERT_TRUE(sb->loadFromFile());
+  EXPECT_EQ(text(3), "Locatie");
+  EXPECT_EQ(number(3), "123");
+  EXPECT_EQ(text(7), "abc");
+  EXPECT_EQ(number(7), "1");
+  EXPECT_EQ(text(8), "x8");
+  ASSERT_EQ(dialogs.alerts.size(), 1u);
+  EXPECT_NE(dialogs.alerts[0].find("odd.kvn"), std::string::npos) << dialogs.alerts[0];
+  EXPECT_NE(dialogs.alerts[0].find("#3, #7\n"), std::string::npos) << dialogs.alerts[0];
+  // What was read is what the settings hold: nothing unsaved yet.
+  EXPECT_FALSE(sb->modified());
+
+  // A clean file says nothing.
+  dialogs.alerts.clear();
+  sb->storeToFile();
+  ASSERT_TRUE(sb->loadFromFile());
+  EXPECT_TRUE(dialogs.alerts.empty());
+}
+
+TEST_F(SettingBinTest, WhatTheStoreHoldsSavesAndLoadsBackIdentical) {
+  // Random entries, any byte typed: what setEntry keeps must survive the file.
+  std::mt19937 rnd(20261206);
+  auto randomText = [&rnd](size_t maxLen) {
+    std::string t(rnd() % (maxLen + 1), ' ');
+    for (char& c : t) c = static_cast<char>(1 + rnd() % 255);
+    return t;
+  };
+  for (int round = 0; round < 40; round++) {
+    SCOPED_TRACE(round);
+    for (int nr = 1; nr <= 200; nr++) {
+      // An empty type is read back as the default one.
+      std::string t = nr == 10 ? "TL8" + randomText(6) : randomText(60);
+      sb->setEntry(static_cast<uint8_t>(nr), t.c_str(), randomText(25).c_str(), false,
+                   SBEntry::ASCII_INPUT_TYPE);
+    }
+    sb->file("prop.kvn");
+    ASSERT_TRUE(sb->storeToFile());
+    SettingBin other(nullptr);
+    other.file("prop.kvn");
+    ASSERT_TRUE(other.loadFromFile());
+    for (int nr = 1; nr <= 200; nr++) {
+      ASSERT_STREQ(other.getEntry(nr)->text, sb->getEntry(nr)->text) << nr;
+      ASSERT_STREQ(other.getEntry(nr)->tfnr, sb->getEntry(nr)->tfnr) << nr;
+    }
+  }
+  dialogs.alerts.erase(std::remove_if(dialogs.alerts.begin(), dialogs.alerts.end(),
+                                      [](const std::string& a) { return a.find("maximum") != std::string::npos; }),
+                       dialogs.alerts.end());
+  EXPECT_TRUE(dialogs.alerts.empty()) << dialogs.alerts[0];
+}
+
+TEST_F(SettingBinTest, AFetchChangesTheSettingsOnlyWhenComplete) {
+  for (int nr = 1; nr <= 200; nr++) put(nr, ("f" + std::to_string(nr)).c_str(), "1");
+  sb->markUnmodified();
+  connect("TL8888GM-ED", "H1");
+  for (bool complete : {false, true}) {
+    SCOPED_TRACE(complete);
+    sb->fetchStart();
+    for (int nr = 1; nr <= 36; nr++)
+      sb->setEntry(static_cast<uint8_t>(nr), "dev", "9", true, SBEntry::INVALID_TYPE);
+    // Nothing of the device is in the settings until the end.
+    EXPECT_EQ(text(1), "f1");
+    EXPECT_FALSE(sb->modified());
+    sb->fetchEnd(complete);
+    EXPECT_FALSE(sb->fetching());
+  }
+  EXPECT_EQ(text(1), "dev");
+  EXPECT_EQ(number(36), "9");
+  EXPECT_EQ(text(10), "TL8888GM-ED");
+  // Entries the device did not send keep what they held.
+  EXPECT_EQ(text(37), "f37");
+  EXPECT_TRUE(sb->modified());
+}
+
+TEST_F(SettingBinTest, ModifiedComparesWithWhatWasLastLoadedOrSaved) {
+  EXPECT_FALSE(sb->modified());
+  put(5, "x", nullptr);
+  EXPECT_TRUE(sb->modified());
+  put(5, "", nullptr);
+  EXPECT_FALSE(sb->modified());  // typed and taken back
+  put(5, nullptr, "1");
+  sb->file("m.kvn");
+  ASSERT_TRUE(sb->storeToFile());
+  EXPECT_FALSE(sb->modified());
+  put(5, nullptr, "2");
+  ASSERT_TRUE(sb->loadFromFile());
+  EXPECT_FALSE(sb->modified());
+  EXPECT_EQ(number(5), "1");
 }
 
 TEST_F(SettingBinTest, NullPartsStayUnchanged) {

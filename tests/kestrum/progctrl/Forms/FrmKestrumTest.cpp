@@ -207,7 +207,9 @@ TEST_F(FrmKestrumTest, FileGroupShowsBaseNameAndCustomerName) {
 
 TEST_F(FrmKestrumTest, NieuwListsTypesSortedAndOkMakesNewSettings) {
   _sb->setEntry(1, "oud", nullptr, false, SBEntry::ASCII_INPUT_TYPE);
+  _dialogs->answers = {2};  // the unsaved edit may go
   _impl->btNewSb();
+  ASSERT_EQ(1u, _dialogs->questions.size());
   Flu_Combo_List* combo = _frm->btNewChoiceTolType();
   ASSERT_NE(nullptr, combo);
   EXPECT_STREQ("Selecteer Tolvan Type", _frm->btNewWindow()->label());
@@ -226,7 +228,89 @@ TEST_F(FrmKestrumTest, NieuwListsTypesSortedAndOkMakesNewSettings) {
   ASSERT_EQ(2, sheets());
   EXPECT_STREQ("Algemeen", _frm->settingEdit()->child(0)->label());
   EXPECT_STREQ("GPRS", _frm->settingEdit()->child(1)->label());
+  // New settings nobody filled in lose nothing when closed.
+  EXPECT_FALSE(_sb->modified());
   formstest::settle();
+}
+
+TEST_F(FrmKestrumTest, NieuwOkWithoutATypeChangesNothing) {
+  _sb->tolTypeFromNew("Tolvan 8888 GSM", true);
+  _sb->setEntry(1, "blijft", "1", false, SBEntry::ASCII_INPUT_TYPE);
+  _sb->markUnmodified();
+  int before = sheets();
+  _impl->btNewSb();
+  _frm->btNewOk()->do_callback();
+  EXPECT_EQ(nullptr, _frm->btNewWindow());
+  EXPECT_STREQ("TL8888GM-ED", _sb->tolType());
+  EXPECT_STREQ("blijft", _sb->getEntry(1)->text);
+  EXPECT_EQ(before, sheets());
+  formstest::settle();
+}
+
+TEST_F(FrmKestrumTest, UnsavedEditsAreNeverLostWithoutAsking) {
+  // Each action that replaces or closes the settings asks first: cancel
+  // keeps everything, "Niet opslaan" goes on, "Opslaan" saves and goes on.
+  enum Answer { CANCEL = 0, SAVE = 1, DISCARD = 2 };
+  struct Case {
+    const char* action;
+    Answer answer;
+    const char* saveAs;  // the save chooser's answer ("" cancels it)
+    bool goesOn;
+  } cases[] = {
+      {"Afsluiten", CANCEL, nullptr, false}, {"Afsluiten", DISCARD, nullptr, true},
+      {"Afsluiten", SAVE, "bewaard.kvn", true}, {"Afsluiten", SAVE, "", false},
+      {"window", CANCEL, nullptr, false},    {"Nieuw", CANCEL, nullptr, false},
+      {"Nieuw", DISCARD, nullptr, true},      {"Open", CANCEL, nullptr, false},
+      {"Open", SAVE, "bewaard.kvn", true},    {"Ophalen", CANCEL, nullptr, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.action) + " answer " + std::to_string(c.answer));
+    std::filesystem::remove("bewaard.kvn");
+    _sb->setEntry(1, "", nullptr, false, SBEntry::ASCII_INPUT_TYPE);
+    _sb->markUnmodified();
+    _sb->setEntry(1, "bewerkt", nullptr, false, SBEntry::ASCII_INPUT_TYPE);
+    _dialogs->questions.clear();
+    _dialogs->answers = {c.answer};
+    ChooserScript::calls().clear();
+    ChooserScript::answers().clear();
+    if (c.saveAs) ChooserScript::answers().push_back(c.saveAs);
+    ChooserScript::answers().push_back("");  // the Open chooser, if it comes
+    Main::_shutdown = false;
+    _frm->deleteNewWindow();
+    std::string a = c.action;
+    if (a == "Afsluiten") _frm->btAfsluiten()->do_callback();
+    if (a == "window") _frm->window()->do_callback();
+    if (a == "Nieuw") _impl->btNewSb();
+    if (a == "Open") _impl->btOpenSb();
+    if (a == "Ophalen") _impl->btOphalen();
+    ASSERT_EQ(1u, _dialogs->questions.size());
+    EXPECT_NE(std::string::npos, _dialogs->questions[0].find("niet opgeslagen")) << _dialogs->questions[0];
+    EXPECT_EQ(c.answer == SAVE && c.saveAs && *c.saveAs, std::filesystem::exists("bewaard.kvn"));
+    EXPECT_STREQ("bewerkt", _sb->getEntry(1)->text);
+    if (a == "Afsluiten" || a == "window") {
+      EXPECT_EQ(c.goesOn, Main::_shutdown);
+    } else if (a == "Nieuw") {
+      EXPECT_EQ(c.goesOn, _frm->btNewWindow() != nullptr);
+    } else if (a == "Open") {
+      EXPECT_EQ(c.goesOn ? 2u : 0u, ChooserScript::calls().size());
+    }
+  }
+  // Nothing unsaved: no question.
+  _sb->markUnmodified();
+  _dialogs->questions.clear();
+  _frm->btAfsluiten()->do_callback();
+  EXPECT_TRUE(_dialogs->questions.empty());
+  EXPECT_TRUE(Main::_shutdown);
+  formstest::settle();
+}
+
+TEST_F(FrmKestrumTest, CommandLineRunsNeverAskAboutUnsavedEdits) {
+  _sb->setEntry(1, "bewerkt", nullptr, false, SBEntry::ASCII_INPUT_TYPE);
+  FrmKestrumImpl::CMDL_PROGRAM = true;
+  bool asked = !_impl->confirmDiscard();
+  FrmKestrumImpl::CMDL_PROGRAM = false;
+  EXPECT_FALSE(asked);
+  EXPECT_TRUE(_dialogs->questions.empty());
 }
 
 TEST_F(FrmKestrumTest, NieuwTwiceKeepsOneDialog) {
@@ -317,6 +401,7 @@ TEST_F(FrmKestrumTest, OpenLoadsTheChosenFileAndBuildsTheForm) {
 
 TEST_F(FrmKestrumTest, OpenCancelledLeavesTheSettings) {
   _sb->setEntry(1, "blijft", nullptr, false, SBEntry::ASCII_INPUT_TYPE);
+  _sb->markUnmodified();
   ChooserScript::answers() = {""};
   _impl->btOpenSb();
   EXPECT_EQ(1u, ChooserScript::calls().size());
@@ -324,18 +409,33 @@ TEST_F(FrmKestrumTest, OpenCancelledLeavesTheSettings) {
   EXPECT_EQ(nullptr, _sb->file());
 }
 
-TEST_F(FrmKestrumTest, OpenOfUnreadableFileIsOnlyTraced) {
+TEST_F(FrmKestrumTest, AFailedOpenTellsWhyAndKeepsTheSettings) {
   DiagCapture diag;
   _sb->setEntry(1, "blijft", nullptr, false, SBEntry::ASCII_INPUT_TYPE);
+  _sb->markUnmodified();
   std::filesystem::create_directory("map.kvn");
-  ChooserScript::answers() = {"weg.kvn", "map.kvn"};
-  _impl->btOpenSb();
-  _impl->btOpenSb();
-  EXPECT_TRUE(_dialogs->alerts.empty());
-  EXPECT_STREQ("blijft", _sb->getEntry(1)->text);
-  EXPECT_NE(std::string::npos, diag.log.find("Exception:  File:weg.kvn can not be openened!!"));
+  writeFile("plaatje.kvn", std::string("GIF89a\0\0\x01", 9));
+  struct Case {
+    const char* name;
+    const char* reason;
+  } cases[] = {
+      {"weg.kvn", "No such file or directory"},
+      {"map.kvn", "dit is een map, geen bestand"},
+      {"plaatje.kvn", "dit is geen instellingen bestand"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    _dialogs->alerts.clear();
+    ChooserScript::answers() = {c.name};
+    _impl->btOpenSb();
+    ASSERT_EQ(1u, _dialogs->alerts.size());
+    const std::string& a = _dialogs->alerts[0];
+    EXPECT_EQ(0u, a.find(std::string("Fout!! Bestand \"") + c.name + "\" kan niet geopend worden:\n")) << a;
+    EXPECT_NE(std::string::npos, a.find(c.reason)) << a;
+    EXPECT_STREQ("blijft", _sb->getEntry(1)->text);
+    EXPECT_NE(std::string::npos, diag.log.find(std::string("File:") + c.name + " can not be openened!!"));
+  }
   EXPECT_NE(std::string::npos, diag.log.find("kestrum/progctrl/Forms/FrmKestrumImpl"));
-  EXPECT_NE(std::string::npos, diag.log.find("File:map.kvn can not be openened!!"));
 }
 
 TEST_F(FrmKestrumTest, OpenInCommandLineModeTakesTheNamedFileWithoutDialog) {
@@ -409,14 +509,19 @@ TEST_F(FrmKestrumTest, OptiesOkTakesTheChosenPortAndClosesTheForm) {
   _frm->btOptOk()->do_callback();
   EXPECT_EQ(_dir->path + "/dev/ttyUSB0", std::string(_cfg->comActive()));
   EXPECT_EQ(nullptr, _frm->btOptionsWindow());
-  EXPECT_EQ(0, sheets());
+  // Without the upgrade the settings form stays as it was.
+  EXPECT_GT(sheets(), 0);
+  EXPECT_EQ(_sb, _frm->settingEdit()->settingBin());
   formstest::settle();
 }
 
 TEST_F(FrmKestrumTest, ClosingOptiesDeletesTheDialog) {
+  _sb->tolTypeFromNew("Tolvan 8888 GSM", true);
+  int before = sheets();
   _impl->btOptionsWindow();
   _frm->btOptionsWindow()->do_callback();
   EXPECT_EQ(nullptr, _frm->btOptionsWindow());
+  EXPECT_EQ(before, sheets());
   EXPECT_STREQ("/dev/ttyS7", _cfg->comActive());
   formstest::settle();
 }

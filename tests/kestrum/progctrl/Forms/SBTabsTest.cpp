@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "SBTabs.h"
 
 #include <FL/Fl_Double_Window.H>
@@ -194,15 +196,43 @@ TEST_F(SBTabsTest, FieldsStackInTwoColumns) {
   EXPECT_EQ(12, een->textsize());
 }
 
-TEST_F(SBTabsTest, SemicolonTypedIntoTextFieldVanishesAtOnce) {
-  writeConfigCsv("2;T;Naam;A;ascii;;;;;;;;;;;;;\n");
+TEST_F(SBTabsTest, CharactersTheFileOrTheWireCannotCarryVanishAtOnce) {
+  writeConfigCsv("2;T;Naam;A;ascii;;;;;;;;;;;;;\n2;N;Nummer;A;tel;;;;;;;;;;;;;\n");
   _tabs->editSettingBin(_sb);
-  SBInput* in = field<SBInput>(2, 'T');
-  ASSERT_NE(nullptr, in);
-  typeInto(in, "ab;c/");
-  EXPECT_STREQ("abc", in->value());
-  EXPECT_STREQ("abc", _sb->getEntry(2)->text);
-  EXPECT_EQ(3, in->position());
+  struct Case {
+    char list;
+    const char* typed;
+    bool pasted;
+    const char* kept;
+  } cases[] = {
+      {'T', "ab;c/", false, "abc"},
+      {'T', "Loc\"at|ie", false, "Locatie"},
+      {'T', "twee\nregels\r\t", true, "tweeregels"},
+      {'N', "06|\"12\"", false, "0612"},
+      {'N', "06\n12;/3", true, "0612;/3"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    SBInput* in = field<SBInput>(2, c.list);
+    ASSERT_NE(nullptr, in);
+    in->value("");
+    in->do_callback();
+    if (c.pasted) {
+      // A paste arrives as one insertion of the whole text.
+      Fl::focus(in);
+      Fl::e_text = const_cast<char*>(c.typed);
+      Fl::e_length = static_cast<int>(strlen(c.typed));
+      in->handle(FL_PASTE);
+      Fl::e_text = const_cast<char*>("");
+      Fl::e_length = 0;
+    } else {
+      typeInto(in, c.typed);
+    }
+    EXPECT_STREQ(c.kept, in->value());
+    const SettingBin::SettingEntry* e = _sb->getEntry(2);
+    EXPECT_STREQ(c.kept, c.list == 'T' ? e->text : e->tfnr);
+    EXPECT_EQ(static_cast<int>(strlen(c.kept)), in->position());
+  }
   EXPECT_TRUE(_dialogs->alerts.empty());
 }
 
@@ -231,18 +261,23 @@ TEST_F(SBTabsTest, TwentyFirstDigitOfNumberIsRefused) {
   EXPECT_STREQ("12345678901234567890", _sb->getEntry(11)->tfnr);
 }
 
-TEST_F(SBTabsTest, EmptyNumberShowsDefaultButStoresNothing) {
+TEST_F(SBTabsTest, EmptyNumberWithDefaultShowsWhatIsStored) {
+  // What the form shows is what is saved and programmed: an empty entry
+  // shows empty, and the default is offered in the tooltip.
   writeConfigCsv("3;N;Interval;A;num:0-99|default:5;;;;;;;;;;;;;\n");
   _tabs->editSettingBin(_sb);
   SBInput* in = field<SBInput>(3, 'N');
   ASSERT_NE(nullptr, in);
   EXPECT_EQ(FL_INT_INPUT, in->input_type());
-  EXPECT_STREQ("5", in->value());
+  EXPECT_STREQ("", in->value());
+  ASSERT_NE(nullptr, in->tooltip());
+  EXPECT_STREQ("Standaard waarde: 5", in->tooltip());
   EXPECT_STREQ("", _sb->getEntry(3)->tfnr);
+  typeInto(in, "5");
   _sb->file("out.kvn");
   ASSERT_TRUE(_sb->storeToFile());
   std::string saved = readFile("out.kvn");
-  EXPECT_EQ("|\n|\n|\n", saved.substr(0, 6));
+  EXPECT_EQ("|\n|\n|5\n", saved.substr(0, 7));
 }
 
 TEST_F(SBTabsTest, NumberFieldShowsStoredValueAndStoresEdits) {

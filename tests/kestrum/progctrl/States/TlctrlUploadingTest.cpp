@@ -4,6 +4,9 @@
 
 #include "CtrlHarness.h"
 #include "TlctrlUplReqEvt.h"
+#include "TlctrlUploading.h"
+
+#include <cstring>
 
 // "Programmeren": the store's entries into the device.
 
@@ -155,4 +158,88 @@ TEST(TlctrlUploading, NumberUnsupportedByOldHardwareIsReportedAndProgrammedAnywa
   std::vector<std::string> out = uploaded(sys);
   ASSERT_EQ(200u, out.size());
   EXPECT_EQ(fileEntry(80).first + "|" + fileEntry(80).second, out[79]);
+}
+
+TEST(TlctrlUploading, AnEntryTheDeviceKeepsRefusingEndsTheUploadNamingIt) {
+  SKIP_WITHOUT_DISPLAY();
+  CtrlSystem sys;
+  sys.start();
+  ASSERT_TRUE(sys.waitConnectedIdle());
+  writeFile(sys.path("settings.kvn"), kvnText(fileEntry));
+  sys.store()->file(sys.path("settings.kvn").c_str());
+  ASSERT_TRUE(sys.store()->loadFromFile());
+  // The device refuses an entry whose field holds a quote; the store never
+  // holds one, so it is put there behind its back.
+  strcpy(sys.store()->getEntry(LONG_ENTRY)->text, "Lo\"c");
+  Main::_exitCode = 0;
+  sys.post(new TlctrlUplReqEvt());
+  ASSERT_TRUE(sys.pump([&] { return sys.subState() == TlctrlRoot::TLCTRLUPLOADING; }, 2000));
+  ASSERT_TRUE(waitIdleAgain(sys, 30000));
+  // Sent once and repeated five times, then the end of the upload.
+  EXPECT_EQ(1 + TlctrlUploading::MAX_REPEATS,
+            sys.simCount("RX", "setting-entry " + std::to_string(LONG_ENTRY) + " malformed"));
+  EXPECT_EQ(0, sys.simCount("RX", "setting-entry " + std::to_string(LONG_ENTRY + 1)));
+  EXPECT_TRUE(sys.waitSim("RX", "upload-end", 1));
+  ASSERT_EQ(1u, sys.dialogs.alerts.size());
+  const std::string& msg = sys.dialogs.alerts[0];
+  EXPECT_NE(std::string::npos, msg.find("De Tolvan weigert instelling #5.\nVeldnaam, \"")) << msg;
+  EXPECT_NE(std::string::npos, msg.find("Waarde, \"Lo\"c\" \"")) << msg;
+  EXPECT_NE(std::string::npos, msg.find("Programmeren afgebroken.")) << msg;
+  EXPECT_EQ("Programmeren afgebroken bij #5", sys.status());
+  // A refused programming is no success.
+  EXPECT_EQ(1, Main::_exitCode);
+}
+
+TEST(TlctrlUploading, FinishedProgrammingSaysSoBeforeReturningToConnected) {
+  SKIP_WITHOUT_DISPLAY();
+  CtrlSystem sys;
+  programFile(sys, kvnText(fileEntry));
+  std::vector<std::string> trail;
+  ASSERT_TRUE(sys.pump([&] {
+    if (trail.empty() || trail.back() != sys.status()) trail.push_back(sys.status());
+    return sys.subState() == TlctrlRoot::TLCTRLCONNIDLE && sys.status() == "Verbonden";
+  }, 30000));
+  ASSERT_GE(trail.size(), 3u);
+  EXPECT_EQ("Programmeren gereed", trail[trail.size() - 2]);
+  EXPECT_EQ("Programmeren #200 gereed.", trail[trail.size() - 3]);
+}
+
+TEST(TlctrlUploading, NothingToProgramSaysWhy) {
+  SKIP_WITHOUT_DISPLAY();
+  struct Case {
+    bool anyEntry;
+    const char* status;
+  } cases[] = {
+      {false, "Niet geprogrammeerd: er zijn geen instellingen (Nieuw, Open of Ophalen)"},
+      {true, "Niet geprogrammeerd: het Tolvan type van de instellingen is onbekend"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.status);
+    CtrlSystem sys;
+    sys.start();
+    ASSERT_TRUE(sys.waitConnectedIdle());
+    if (c.anyEntry) sys.store()->setEntry(3, "iets", nullptr, false, SBEntry::ASCII_INPUT_TYPE);
+    sys.root()->frame()->btProgrammeren()->do_callback();
+    ASSERT_TRUE(sys.waitStatus(c.status, 5000));
+    EXPECT_EQ(TlctrlRoot::TLCTRLCONNIDLE, sys.subState());
+    EXPECT_EQ(0, sys.simCount("RX", "upload-request"));
+  }
+}
+
+TEST(TlctrlUploading, ADeviceThatNeverAnswersTheUploadRequestIsGivenUp) {
+  SKIP_WITHOUT_DISPLAY();
+  CtrlSystem sys;
+  sys.start();
+  ASSERT_TRUE(sys.waitConnectedIdle());
+  writeFile(sys.path("settings.kvn"), kvnText(fileEntry));
+  sys.store()->file(sys.path("settings.kvn").c_str());
+  ASSERT_TRUE(sys.store()->loadFromFile());
+  sys.sim().command("silent on");
+  sys.post(new TlctrlUplReqEvt());
+  ASSERT_TRUE(sys.pump([&] { return sys.subState() == TlctrlRoot::TLCTRLUPLOADING; }, 2000));
+  // The request is repeated every two seconds, but only within the
+  // life-check time: then the device counts as gone.
+  ASSERT_TRUE(sys.pump([&] { return sys.subState() != TlctrlRoot::TLCTRLUPLOADING; }, 30000));
+  EXPECT_EQ(TlctrlRoot::TLCTRLDISCONNECTED, sys.topState());
+  EXPECT_FALSE(sys.store()->doProgramming());
 }

@@ -1,0 +1,172 @@
+// The file chooser driven by real key presses: xdotool sends them through the
+// X server, as a person at the keyboard would.
+#include "FluTestSupport.h"
+
+#include "flu_file_chooser.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Window.H>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Runs a program to its end; its exit code, -1 when it could not start.
+int runTool(const std::vector<std::string>& args, std::string* out = nullptr) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  int pipeFd[2];
+  if (pipe(pipeFd) != 0) return -1;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeFd[1], 1);
+  posix_spawn_file_actions_addclose(&actions, pipeFd[0]);
+  pid_t pid = 0;
+  int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(pipeFd[1]);
+  std::string text;
+  char buf[256];
+  ssize_t n;
+  while ((n = read(pipeFd[0], buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
+  close(pipeFd[0]);
+  if (rc != 0) return -1;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (out) *out = text;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// One simulated person: what is in the clipboard, then the keys pressed.
+struct Keys {
+  std::string title;
+  std::string clipboard;            // offered to a ctrl+v
+  std::vector<std::string> typing;  // xdotool arguments after the window is focused
+  bool done = false;
+  bool failed = false;
+};
+Keys g_keys;
+
+Fl_Window* findDialog(const std::string& title) {
+  for (Fl_Window* w = Fl::first_window(); w; w = Fl::next_window(w))
+    if (w->label() && title == w->label() && w->shown() && w->visible()) return w;
+  return nullptr;
+}
+
+void giveUp(void*) {
+  // The keys never took the dialog away: close it so the case can fail.
+  if (Fl_Window* w = findDialog(g_keys.title)) {
+    g_keys.failed = true;
+    w->do_callback();
+  }
+}
+
+void press(void*) {
+  if (!findDialog(g_keys.title)) {
+    Fl::repeat_timeout(0.05, press);
+    return;
+  }
+  std::string id;
+  if (runTool({"xdotool", "search", "--sync", "--onlyvisible", "--name", "^" + g_keys.title + "$"}, &id) != 0) {
+    g_keys.failed = true;
+    return;
+  }
+  id = id.substr(0, id.find('\n'));
+  if (!g_keys.clipboard.empty()) Fl::copy(g_keys.clipboard.c_str(), static_cast<int>(g_keys.clipboard.size()), 1);
+  runTool({"xdotool", "windowfocus", "--sync", id});
+  for (const std::string& step : g_keys.typing) {
+    std::vector<std::string> args = {"xdotool"};
+    size_t sp = step.find(' ');
+    args.push_back(step.substr(0, sp));
+    if (args.back() == "type") args.insert(args.end(), {"--delay", "15"});
+    if (sp != std::string::npos) args.push_back(step.substr(sp + 1));
+    if (runTool(args) != 0) g_keys.failed = true;
+  }
+  g_keys.done = true;
+  // Only a guard against a dialog that ignores the keys.
+  Fl::add_timeout(20.0, giveUp);
+}
+
+bool haveXdotool() { return runTool({"xdotool", "version"}) == 0; }
+
+class ChooserKeysTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    FLU_NEED_DISPLAY();
+    if (!haveXdotool()) GTEST_SKIP() << "xdotool missing";
+    _dir = fs::absolute(std::string("keys_") +
+                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(_dir);
+    fs::create_directories(_dir / "sub");
+    for (const char* f : {"t1.kvn", "alpha.kvn", "other.txt"}) std::ofstream(_dir / f) << "x|1\n";
+    std::ofstream(_dir / "sub" / "deep.kvn") << "x|1\n";
+    g_keys = Keys();
+  }
+  void TearDown() override {
+    Fl::remove_timeout(giveUp);
+    Fl::remove_timeout(press);
+    fs::remove_all(_dir);
+  }
+
+  // Runs the save chooser from start with the keys; the path it returns.
+  std::string choose(const std::string& start, const std::string& clipboard,
+                     const std::vector<std::string>& typing) {
+    g_keys.title = std::string("Keys ") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    g_keys.clipboard = clipboard;
+    g_keys.typing = typing;
+    Fl::add_timeout(0.05, press);
+    const char* chosen = flu_file_chooser(g_keys.title.c_str(), "*.kvn", start.c_str());
+    Fl::remove_timeout(giveUp);
+    EXPECT_TRUE(g_keys.done);
+    EXPECT_FALSE(g_keys.failed);
+    return chosen ? chosen : "(cancelled)";
+  }
+
+  fs::path _dir;
+};
+
+TEST_F(ChooserKeysTest, ANameTypedOverTheOfferedPathIsTakenInItsDirectory) {
+  // The offered path is selected: typing replaces it.
+  EXPECT_EQ((_dir / "t2.kvn").string(),
+            choose((_dir / "t1.kvn").string(), "", {"type t2.kvn", "key Return"}));
+}
+
+TEST_F(ChooserKeysTest, TypedNames) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> keys;
+    std::string expected;  // relative to the test directory
+  } cases[] = {
+      {"an absolute path over the offered directory", {"type " + (_dir / "abs.kvn").string(), "key Return"}, "abs.kvn"},
+      {"an absolute path into the emptied field", {"key Delete", "type " + (_dir / "sub/abs.kvn").string(), "key Return"}, "sub/abs.kvn"},
+      {"a name after the offered directory", {"key End", "type typed.kvn", "key Return"}, "typed.kvn"},
+      {"a name in a sub-directory", {"type sub/new.kvn", "key Return"}, "sub/new.kvn"},
+      {"a name corrected with backspace", {"type nex", "key BackSpace", "type w.kvn", "key Return"}, "new.kvn"},
+      {"a unique start completed", {"type alp", "key Return"}, "alpha.kvn"},
+      {"a completion typed over", {"type alpine.kvn", "key Return"}, "alpine.kvn"},
+      {"a start completed into a sub-directory", {"type su", "key End", "type /dee", "key Return"}, "sub/deep.kvn"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    g_keys = Keys();
+    EXPECT_EQ((_dir / c.expected).string(), choose(_dir.string(), "", c.keys));
+  }
+}
+
+TEST_F(ChooserKeysTest, APastedPathIsTakenAsItIs) {
+  std::string pasted = (_dir / "sub" / "pasted.kvn").string();
+  EXPECT_EQ(pasted, choose((_dir / "t1.kvn").string(), pasted, {"key ctrl+v", "key Return"}));
+}
+
+}  // namespace
