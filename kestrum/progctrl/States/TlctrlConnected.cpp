@@ -87,12 +87,6 @@ void TlctrlConnected::onEvent(const BEvent* e) {
       transition(new TlctrlDisconnected(enclosing()));
       break;
     case TlctrlRoot::LOC_UPGRADE_TO:
-      // What the device sent meanwhile is handled first: its answer restarts
-      // the watchdog, or the next expiry decides.
-      if (_root && _root->answersPending()) {
-        transition(static_cast<BState*>(nullptr));
-        break;
-      }
       // The device stopped answering in the middle of an upgrade: an
       // unattended upgrade must not end as if it had succeeded.
       Main::_exitCode = 1;
