@@ -308,18 +308,25 @@ void FrmKestrumImpl::btSelectBin() {
 
 void FrmKestrumImpl::btCreateRevPack() {
   if (!_frame->crtRevPackWndw()) return;
+  std::string report;
   if (_root) {
     _root->createRevPack();
-    if (_root->revPack()) _root->revPack()->createDb(_frame->txtBinDir()->value());
+    if (RevPackDb* db = _root->revPack()) {
+      db->createDb(_frame->txtBinDir()->value());
+      report = db->createReport();
+    }
   }
   _frame->deleteCrtRevPackWndw();
+  // The user sees what came of it: the pack, the files left out, or why
+  // nothing was made.
+  if (!report.empty()) UserDialog::alert(report.c_str());
 }
 
 void FrmKestrumImpl::btEditRestrictions() {
   char path[2048];
   snprintf(path, sizeof path, "%s/%s.%s", "RevPacks", "SwHwRestrictions", "txt");
   std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) return;
+  if (!std::filesystem::exists(path, ec) && !RevPackDb::writeDefaultRestrictions(path)) return;
   (g_editor ? g_editor : openInEditor)(path);
 }
 
@@ -388,6 +395,32 @@ void FrmKestrumImpl::activateButtons(bool on) {
     else
       b->deactivate();
   }
+}
+
+void FrmKestrumImpl::closeRequest() {
+  // Leaving now would strand the device in its boot loader. An unattended
+  // run has nobody to ask; it ends as failed (the upgrade set the code).
+  bool unattended = RevPackDb::CMDL_UPGRADE || CMDL_PROGRAM;
+  if (_root && _root->upgradeActive() && !unattended) {
+    UserDialog::beep();
+    if (UserDialog::choice(tr("Upgrade bezig: toch afsluiten?"), tr("Nee"), tr("Ja"), nullptr) != 1) return;
+  }
+  shutdown();
+}
+
+void FrmKestrumImpl::settingEditCleared() {
+  bool hadSheet = _btUpgrade || _rpList || _binList;
+  // The toolkit deleted the sheet's widgets with the tabs.
+  _btUpgrade = nullptr;
+  _rpList = nullptr;
+  _binList = nullptr;
+  if (_root && (hadSheet || !_root->activeLifeCk())) _root->upgradeSheetLeft();
+}
+
+void FrmKestrumImpl::upgradeEnded() {
+  Fl_Widget* widgets[] = {_btUpgrade, _rpList, _binList};
+  for (Fl_Widget* w : widgets)
+    if (w) w->activate();
 }
 
 void FrmKestrumImpl::shutdown() {

@@ -55,8 +55,15 @@ public:
 
   void cursorBusy(bool busy);
   void activateButtons(bool on);
-  // "Afsluiten" and the window's close button: the main loop ends.
+  // "Afsluiten" and the window's close button: asks first while an upgrade
+  // runs in the window, then shutdown().
+  void closeRequest();
+  // The main loop ends.
   void shutdown();
+  // The settings tabs were cleared: the upgrade sheet, if shown, is gone.
+  void settingEditCleared();
+  // The upgrade has ended: its sheet can be used again.
+  void upgradeEnded();
 
   void settingBin(SettingBin* settingBin) { _settingBin = settingBin; }
   SettingBin* settingBin() const { return _settingBin; }

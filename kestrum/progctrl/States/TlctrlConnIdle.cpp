@@ -17,6 +17,7 @@
 #include "TlctrlRoot.h"
 #include "TlctrlStiEvt.h"
 #include "TlctrlUplReqEvt.h"
+#include "TlctrlUpgrBackup.h"
 #include "TlctrlUpgrading.h"
 #include "TlctrlUploading.h"
 #include "TlprotDlrEvt.h"
@@ -32,7 +33,7 @@ TlctrlConnIdle::TlctrlConnIdle(BCompositeState* enclosing)
 
 void TlctrlConnIdle::onEntry(const BEvent*) {
   if (!_root) return;
-  _root->frmStatusInfo(gettext("Verbonden", 0), false);
+  _root->showIdleStatus();
   _root->startLifeCkTmr();
   _root->startLifeCkTimeout();
   commandLineStart();
@@ -87,6 +88,11 @@ void TlctrlConnIdle::upgradeRequest(const BEvent* e) {
     transition(static_cast<BState*>(nullptr));
     return;
   }
+  if (!_root->backupDone()) {
+    // The device's settings are saved before anything is written to it.
+    transition(new TlctrlUpgrBackup(enclosing(), TlctrlUpgrBackup::THEN_UPGRADE));
+    return;
+  }
   sendExternal(new TlprotUpgradeReq(), TOL_PROG, PROT_PARSER, nullptr);
   transition(new TlctrlUpgrading(enclosing(), db->binSize(), db->binData(), e));
 }
@@ -111,6 +117,11 @@ void TlctrlConnIdle::bootLoadRequest(const BEvent* e) {
   transition(new TlctrlUpgrading(enclosing(), db->binSize(), db->binData(), e));
 }
 
+bool TlctrlConnIdle::preUpgradeUpload() const {
+  SettingBin* sb = _root->tolSettingBin();
+  return sb && sb->progPreUpgrade() && RevPackDb::activeKvnFile()[0] != '\0';
+}
+
 void TlctrlConnIdle::lifeCheckTimer() {
   if (debugLevel() & DBG_MED) BDiag::print("TlctrlConnIdle::lifeCheckTimer" + traceSuffix());
 }
@@ -132,7 +143,11 @@ void TlctrlConnIdle::onEvent(const BEvent* e) {
       case TlctrlRoot::LOC_UPL_REQUEST:
         // The settings store asks the user when the settings are for another
         // device type.
-        if (_root->sbCheckTolTypes()) {
+        if (preUpgradeUpload() && !_root->backupDone()) {
+          // The pack's settings are the upgrade's first write: the device's
+          // own are saved before.
+          transition(new TlctrlUpgrBackup(enclosing(), TlctrlUpgrBackup::THEN_UPLOAD));
+        } else if (_root->sbCheckTolTypes()) {
           result = sendExternal(new TlprotUprEvt(), TOL_PROG, PROT_PARSER, nullptr) > 0;
           transition(new TlctrlUploading(enclosing()));
         } else {
@@ -154,6 +169,11 @@ void TlctrlConnIdle::onEvent(const BEvent* e) {
       case TLPROT_REP_STATUS_INFO:
         _root->sbStoreStInfo(CHECKCAST_CONST(TlctrlStiEvt, e), nullptr);
         _root->restartLifeCkTimeout();
+        if (_root->upgradeDoneNote()) {
+          const TlctrlStiEvt* sti = CHECKCAST_CONST(TlctrlStiEvt, e);
+          // The first report after the upgrade names the new software.
+          if (sti && sti->type[0] != '\0') _root->reportUpgradeDone(sti->softw);
+        }
         transition(static_cast<BState*>(nullptr));
         break;
       case TLPROT_REP_NAK:

@@ -23,6 +23,9 @@ private:
   bool commandLineUpgrade();
   void upgradeRequest(const BEvent* e);
   void bootLoadRequest(const BEvent* e);
+  // A programming request for the settings of the chosen pack, the first
+  // step of an upgrade.
+  bool preUpgradeUpload() const;
 
   TlctrlRoot* _root;
 };

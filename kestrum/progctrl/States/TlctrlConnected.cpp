@@ -98,5 +98,8 @@ void TlctrlConnected::onDone(const BEvent*, RegionId) {}
 void TlctrlConnected::onError(const BEvent*, RegionId) { transition(new TlctrlDisconnected(enclosing())); }
 
 void TlctrlConnected::onExit(const BEvent*) {
-  if (_root) _root->connected(false);
+  if (!_root) return;
+  _root->connected(false);
+  // An upgrade cut short by the lost connection is over, backup and all.
+  _root->backupDone(false);
 }

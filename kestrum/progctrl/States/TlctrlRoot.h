@@ -45,7 +45,10 @@ public:
     LOC_UPGRADE_TO = 107,
     LOC_UPG_DATA_READY = 108,
     LOC_BOOTINFO_TO = 109,
-    LOC_UPLOAD_TO = 110
+    LOC_UPLOAD_TO = 110,
+    LOC_BACKUP_TO = 111,
+    LOC_BOOT_PAUSE = 112,
+    LOC_BACKUP_RETRY = 113
   };
   // State ids of the controller's states.
   enum StateList {
@@ -62,7 +65,8 @@ public:
     TLCTRLUPGRWAITNAK = 20,
     TLCTRLUPGRADING = 21,
     TLCTRLUPGRWAITBOOTREQ = 23,
-    TLCTRLUPGRWAITSTATINFO = 24
+    TLCTRLUPGRWAITSTATINFO = 24,
+    TLCTRLUPGRBACKUP = 25
   };
   enum { PATH_SIZE = 255 };
   // Seconds.
@@ -148,6 +152,34 @@ public:
   void showErrorAlert(bool on) { _showErrorAlert = on; }
   bool connected() const { return _connected; }
   void connected(bool on) { _connected = on; }
+  // An upgrade (or the backup before it) is running: the device may be in
+  // its boot loader, closing the program would leave it there.
+  bool upgradeActive() const { return _upgradeActive; }
+  void upgradeActive(bool on) { _upgradeActive = on; }
+  // The device's settings were saved (or the user chose to go on without)
+  // for the upgrade under way; cleared when it ends.
+  bool backupDone() const { return _backupDone; }
+  void backupDone(bool on) { _backupDone = on; }
+  // The settings file saved before the last upgrade; empty when none.
+  const std::string& lastBackup() const { return _lastBackup; }
+  void lastBackup(const std::string& path) { _lastBackup = path; }
+  // An upgrade has just completed: the next status report of the device
+  // tells the user its new software version.
+  bool upgradeDoneNote() const { return _upgradeDoneNote; }
+  void upgradeDoneNote(bool on) { _upgradeDoneNote = on; }
+  // Tells the user that the upgrade completed, with the device's software
+  // version and the backup made before it.
+  void reportUpgradeDone(const char* swVersion);
+  // A text the idle state shows once instead of "Verbonden" (alarm: red).
+  void idleNote(const std::string& text, bool alarm) {
+    _idleNote = text;
+    _idleNoteAlarm = alarm;
+  }
+  // Shows the idle text: the note when there is one (then forgotten).
+  void showIdleStatus();
+  // The upgrade sheet has gone without an upgrade running: the life check
+  // is on again (and armed where the connection uses it).
+  void upgradeSheetLeft();
 
   const char* lastRevpackFile() const { return _lastRevpackFile; }
   void lastRevpackFile(const char* file) { copyPath(_lastRevpackFile, file); }
@@ -172,6 +204,12 @@ private:
   bool _actLifeCk;
   bool _showErrorAlert;
   bool _connected;
+  bool _upgradeActive;
+  bool _backupDone;
+  bool _upgradeDoneNote;
+  std::string _lastBackup;
+  std::string _idleNote;
+  bool _idleNoteAlarm = false;
   TlctrlBndToProt* _bndToProt;
   char _lastRevpackFile[PATH_SIZE];
   char _lastBinFile[PATH_SIZE];
