@@ -95,19 +95,32 @@ TEST(KestrumUpgradeE2e, UpgradeWithoutABackupNeedsItsOption) {
 
 TEST(KestrumUpgradeE2e, UpgradeOptionServesADeviceWaitingInItsBootLoaderWithoutAsking) {
   E2E_SKIP_WITHOUT_DISPLAY();
-  E2eRun run({"--boot", "--image-out", "@image.bin"});
-  std::string app = application(1000);
-  std::string pack = buildPack(run, app, {"BOOT_LOAD_H00.bin", "BOOT_LOAD_H49.bin"});
-  ASSERT_FALSE(pack.empty());
-  run.start({"-upgrade", "-revpack", pack, "-binfile", BIN_GROUP});
-  EXPECT_EQ(0, run.proc().waitExit(60000)) << run.console.text() << run.proc().err();
-  EXPECT_EQ(padded(app), e2eRead(run.path("image.bin")));
-  // The device asked; the loader for unknown hardware went first, then the
-  // one its boot information called for.
-  EXPECT_EQ(0, run.simCount("RX", "upgrade-request"));
-  EXPECT_EQ(2, run.simCount("RX", "boot-load-data"));
-  EXPECT_NE(npos, run.console.text().find("Status Info: Upgrading Ready"));
-  EXPECT_TRUE(run.dialogs().empty());
+  struct Case {
+    std::vector<std::string> boots;
+    int loadersSent;
+  } cases[] = {{{"BOOT_LOAD_H00.bin", "BOOT_LOAD_H49.bin"}, 2}, {{"BOOT_LOAD_H49.bin"}, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.loadersSent);
+    E2eRun run({"--boot", "--image-out", "@image.bin"});
+    std::string app = application(1000);
+    std::string pack = buildPack(run, app, c.boots);
+    ASSERT_FALSE(pack.empty());
+    run.start({"-upgrade", "-revpack", pack, "-binfile", BIN_GROUP});
+    EXPECT_EQ(0, run.proc().waitExit(60000)) << run.console.text() << run.proc().err();
+    EXPECT_EQ(padded(app), e2eRead(run.path("image.bin")));
+    // The device asked; not knowing its hardware, a loader of the pack went
+    // first (the old one when there is one), then the one its boot
+    // information called for.
+    EXPECT_EQ(0, run.simCount("RX", "upgrade-request"));
+    EXPECT_EQ(c.loadersSent, run.simCount("RX", "boot-load-data"));
+    std::string trace = run.console.text();
+    EXPECT_NE(npos, trace.find("Status Info: Upgrading Ready"));
+    EXPECT_EQ(npos, trace.find("No 2nd boot")) << trace;
+    EXPECT_TRUE(run.dialogs().empty());
+    // No settings to give: no backup.
+    EXPECT_EQ(0, run.simCount("RX", "download-request"));
+    EXPECT_TRUE(backups(run).empty());
+  }
 }
 
 TEST(KestrumUpgradeE2e, UpgradeOptionWithAnUnknownPackSendsNothingAndExitsWithOne) {
