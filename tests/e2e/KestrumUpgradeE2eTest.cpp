@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -121,6 +122,20 @@ TEST(KestrumUpgradeE2e, UpgradeOptionServesADeviceWaitingInItsBootLoaderWithoutA
     EXPECT_EQ(0, run.simCount("RX", "download-request"));
     EXPECT_TRUE(backups(run).empty());
   }
+}
+
+// A signal ends an upgrade without asking, and the run does not count as a
+// success.
+TEST(KestrumUpgradeE2e, SignalDuringTheUpgradeEndsTheRunWithOne) {
+  E2E_SKIP_WITHOUT_DISPLAY();
+  E2eRun run({"--baud", "9600"});
+  std::string pack = buildPack(run, application(60000));
+  ASSERT_FALSE(pack.empty());
+  run.start({"-upgrade", "-revpack", pack, "-binfile", BIN_GROUP});
+  ASSERT_TRUE(run.waitSim("RX", "packet", 1, 60000)) << run.console.text();
+  run.proc().signal(SIGTERM);
+  EXPECT_EQ(1, run.proc().waitExit(30000)) << run.console.text() << run.proc().err();
+  EXPECT_TRUE(run.dialogs().empty());
 }
 
 TEST(KestrumUpgradeE2e, UpgradeOptionWithAnUnknownPackSendsNothingAndExitsWithOne) {

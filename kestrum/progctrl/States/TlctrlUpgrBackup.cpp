@@ -83,6 +83,9 @@ void TlctrlUpgrBackup::onEntry(const BEvent*) {
   if (!_root) return;
   _root->upgradeActive(true);
   _root->lastBackup("");
+  // An unattended upgrade ended from here on (a signal, the device gone)
+  // has not succeeded.
+  if (RevPackDb::CMDL_UPGRADE) Main::_exitCode = 1;
   _root->frmSetCursorBusy(true);
   _root->frmActivateButtons(false);
   _root->frmStatusInfo(tr("Backup van de instellingen"), false);
