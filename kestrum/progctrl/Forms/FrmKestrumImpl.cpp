@@ -1,10 +1,12 @@
 #include "FrmKestrumImpl.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Output.H>
+#include <FL/Fl_Return_Button.H>
 #include <FL/filename.H>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -103,13 +105,15 @@ FrmKestrumImpl::FrmKestrumImpl(FrmKestrum* frame, TlctrlRoot* root)
       _ctrlBnd(nullptr),
       _rpList(nullptr),
       _binList(nullptr),
-      _btUpgrade(nullptr) {
+      _btUpgrade(nullptr),
+      _closeQuestion(nullptr),
+      _closeYes(nullptr) {
   for (char*& t : _tolTypes) t = nullptr;
   Fl::scheme("plastic");
   CMDL_PROGRAM = PROG_FILE_KVN && PROG_FILE_KVN[0] != '\0';
 }
 
-FrmKestrumImpl::~FrmKestrumImpl() {}
+FrmKestrumImpl::~FrmKestrumImpl() { delete _closeQuestion; }
 
 void FrmKestrumImpl::btNewSb() {
   _frame->makeNewWindow();
@@ -403,9 +407,50 @@ void FrmKestrumImpl::closeRequest() {
   bool unattended = RevPackDb::CMDL_UPGRADE || CMDL_PROGRAM;
   if (_root && _root->upgradeActive() && !unattended) {
     UserDialog::beep();
-    if (UserDialog::choice(tr("Upgrade bezig: toch afsluiten?"), tr("Nee"), tr("Ja"), nullptr) != 1) return;
+    if (UserDialog::script()) {
+      if (UserDialog::choice(tr("Upgrade bezig: toch afsluiten?"), tr("Nee"), tr("Ja"), nullptr) == 1) shutdown();
+    } else {
+      showCloseQuestion();
+    }
+    return;
   }
   shutdown();
+}
+
+void FrmKestrumImpl::showCloseQuestion() {
+  if (_closeQuestion) {
+    _closeQuestion->show();
+    return;
+  }
+  // Not fl_choice: its loop would hold the controller, and a device left
+  // without packets while the user reads gives the upgrade up.
+  _closeQuestion = new Fl_Double_Window(330, 100, tr("Afsluiten"));
+  Fl_Box* text = new Fl_Box(10, 10, 310, 45, tr("Upgrade bezig: toch afsluiten?"));
+  text->align(FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
+  Fl_Button* no = new Fl_Return_Button(150, 65, 80, 25, tr("Nee"));
+  no->callback(cbCloseQuestion, this);
+  Fl_Button* yes = new Fl_Button(240, 65, 80, 25, tr("Ja"));
+  yes->callback(cbCloseQuestion, this);
+  _closeYes = yes;
+  _closeQuestion->callback(cbCloseQuestion, this);
+  _closeQuestion->end();
+  _closeQuestion->set_modal();
+  _closeQuestion->show();
+}
+
+void FrmKestrumImpl::cbCloseQuestion(Fl_Widget* w, void* data) {
+  FrmKestrumImpl* self = static_cast<FrmKestrumImpl*>(data);
+  self->closeQuestionAnswered(w == self->_closeYes);
+}
+
+void FrmKestrumImpl::closeQuestionAnswered(bool close) {
+  if (_closeQuestion) {
+    _closeQuestion->hide();
+    Fl::delete_widget(_closeQuestion);
+    _closeQuestion = nullptr;
+    _closeYes = nullptr;
+  }
+  if (close) shutdown();
 }
 
 void FrmKestrumImpl::settingEditCleared() {

@@ -12,6 +12,8 @@ class RevPackDb;
 class RPrefPackList;
 class RPbinList;
 class RPbtUpgrade;
+class Fl_Widget;
+class Fl_Window;
 
 // The actions behind the main window's buttons and dialogs, and the display
 // operations the controller calls (busy cursor, buttons on or off).
@@ -64,6 +66,8 @@ public:
   void settingEditCleared();
   // The upgrade has ended: its sheet can be used again.
   void upgradeEnded();
+  // The question of closeRequest while it is shown (null otherwise).
+  Fl_Window* closeQuestion() const { return _closeQuestion; }
 
   void settingBin(SettingBin* settingBin) { _settingBin = settingBin; }
   SettingBin* settingBin() const { return _settingBin; }
@@ -92,6 +96,11 @@ private:
   // The settings file name under which to save: asked until accepted; null
   // when the user cancelled.
   const char* askStoreName();
+  // Asks whether to close during an upgrade without stopping the program:
+  // the upgrade goes on while the question is open.
+  void showCloseQuestion();
+  void closeQuestionAnswered(bool close);
+  static void cbCloseQuestion(Fl_Widget* w, void* data);
 
   FrmKestrum* _frame;
   TlctrlRoot* _root;
@@ -104,6 +113,8 @@ private:
   RPrefPackList* _rpList;
   RPbinList* _binList;
   RPbtUpgrade* _btUpgrade;
+  Fl_Window* _closeQuestion;
+  Fl_Widget* _closeYes;
 };
 
 #endif

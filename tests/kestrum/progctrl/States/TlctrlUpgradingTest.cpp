@@ -3,6 +3,7 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Window.H>
 
 #include <cstdint>
 #include <functional>
@@ -347,6 +348,34 @@ TEST_F(TlctrlUpgradingTest, ClosingDuringAnUpgradeAsksFirst) {
   EXPECT_TRUE(Main::shutdownActive());
   // Ended in the middle, the upgrade does not count as done.
   EXPECT_EQ(1, Main::_exitCode);
+}
+
+// On the screen the question does not hold the program: the upgrade goes
+// on while it is open.
+TEST_F(TlctrlUpgradingTest, CloseQuestionOnTheScreenLetsTheUpgradeGoOn) {
+  SKIP_WITHOUT_DISPLAY();
+  makeSystem({});
+  std::vector<uint8_t> image = imageOf(20000);
+  ASSERT_FALSE(makePack(image, {"BOOT_LOAD_H49.bin"}).empty());
+  sys->start();
+  ASSERT_TRUE(sys->waitConnectedIdle());
+  ASSERT_TRUE(upgradeFromWindow());
+  ASSERT_TRUE(sys->pump([&] { return sys->subState() == TlctrlRoot::TLCTRLUPGRADING; }, 15000));
+  FrmKestrumImpl* impl = sys->root()->frmImpl();
+  UserDialog::script(nullptr);
+  impl->closeRequest();
+  UserDialog::script(&dialogs);
+  Fl_Window* question = impl->closeQuestion();
+  ASSERT_NE(nullptr, question);
+  EXPECT_TRUE(question->visible());
+  EXPECT_FALSE(Main::shutdownActive());
+  ASSERT_TRUE(runUpgrade(60000)) << sys->simLog();
+  EXPECT_EQ(padded(image), deviceImage());
+  ASSERT_EQ(3, question->children());
+  // "Ja" (the last button) closes.
+  question->child(2)->do_callback();
+  EXPECT_EQ(nullptr, impl->closeQuestion());
+  EXPECT_TRUE(Main::shutdownActive());
 }
 
 TEST_F(TlctrlUpgradingTest, LastPacketIsFilledWithFFAndItsChecksumCountsTheFilling) {
