@@ -100,6 +100,8 @@ void TlctrlConnected::onError(const BEvent*, RegionId) { transition(new TlctrlDi
 void TlctrlConnected::onExit(const BEvent*) {
   if (!_root) return;
   _root->connected(false);
-  // An upgrade cut short by the lost connection is over, backup and all.
+  // An upgrade cut short by the lost connection is over, backup and all;
+  // a device found again is not announced as freshly upgraded.
   _root->backupDone(false);
+  _root->upgradeDoneNote(false);
 }
