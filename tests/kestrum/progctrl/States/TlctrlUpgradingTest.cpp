@@ -464,6 +464,8 @@ TEST_F(TlctrlUpgradingTest, DeviceStartingInItsBootLoaderGetsTheBinTheUserChoose
   } cases[] = {{{"BOOT_LOAD_H00.bin", "BOOT_LOAD_H49.bin"}, 2}, {{"BOOT_LOAD_H49.bin"}, 1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.loadersSent);
+    // The hardware of the device upgraded before must not carry over.
+    RevPackDb::setActHwSwVers("", "", "", "");
     makeSystem({"--boot"});
     dialogs.alerts.clear();
     dialogs.upgradesStarted = 0;
