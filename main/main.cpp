@@ -52,6 +52,7 @@ void printUsage(const char* prog) {
   printf("#  %s\n", (indent + "e.g. -revpack TL-xxx[yyy] (No ./RevPacks/, *.rpa included)").c_str());
   printf("#  %s\n", (std::string(42, ' ') + std::string(32, '^')).c_str());
   printf("#  %s\n", "-binfile,       Binfile containing the desired sofware version");
+  printf("#  %s\n", "-allownobackup, Upgrade also when the settings cannot be backed up first");
   printf("#  %s\n", "-program,       Program settings via command line");
   printf("#  %s\n", (indent + "e.g. \"kestrum -program <\"C:\\xx yy\\file.kvn\">\"").c_str());
   puts(hashes.c_str());
@@ -140,6 +141,8 @@ void scanArguments(int argc, char** argv, const std::string& packHome) {
       RevPackDb::CHECK_HARDWARE = false;
     } else if (!strcmp(a, "-upgrade")) {
       RevPackDb::CMDL_UPGRADE = true;
+    } else if (!strcmp(a, "-allownobackup")) {
+      RevPackDb::CMDL_ALLOW_NOBACKUP = true;
     } else if (!strcmp(a, "-revpack")) {
       if (haveValues(argc, i, 1, a)) RevPackDb::CMDL_REVPACK = argv[++i];
     } else if (!strcmp(a, "-binfile")) {

@@ -53,7 +53,7 @@ TEST(InstalledRun, InstalledProgramWorksInThePreparedPerUserDirectory) {
   // The man pages carry every option of the usage texts.
   std::string page = readAll(p / "share/man/man1/kestrum.1");
   for (const char* o : {"\\-cmdl_crtrpa", "\\-bindir", "\\-createrevpack", "\\-nohwcheck", "\\-upgrade", "\\-revpack",
-                        "\\-binfile", "\\-program"})
+                        "\\-binfile", "\\-allownobackup", "\\-program"})
     EXPECT_NE(page.find(std::string(".TP\n\\fB") + o + "\\fR"), std::string::npos) << o << "\n" << page;
   EXPECT_EQ(page.find("@OPTIONS@"), std::string::npos);
   EXPECT_NE(readAll(p / "share/man/man1/tolvan-sim.1").find("\\fB\\-\\-link\\fR \\fIPATH\\fR"), std::string::npos);

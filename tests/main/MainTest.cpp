@@ -37,6 +37,7 @@ std::string expectedUsage(const std::string& prog) {
          "#  " + in + "e.g. -revpack TL-xxx[yyy] (No ./RevPacks/, *.rpa included)\n"
          "#  " + std::string(42, ' ') + std::string(32, '^') + "\n"
          "#  -binfile,       Binfile containing the desired sofware version\n"
+         "#  -allownobackup, Upgrade also when the settings cannot be backed up first\n"
          "#  -program,       Program settings via command line\n"
          "#  " + in + "e.g. \"kestrum -program <\"C:\\xx yy\\file.kvn\">\"\n" + h + "\n";
 }

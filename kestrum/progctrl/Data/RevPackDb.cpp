@@ -129,6 +129,7 @@ bool RevPackDb::CHECK_SPECIAL = true;
 bool RevPackDb::CHECK_HARDWARE = true;
 bool RevPackDb::CMDL_CREATE_REVPACK = false;
 bool RevPackDb::CMDL_UPGRADE = false;
+bool RevPackDb::CMDL_ALLOW_NOBACKUP = false;
 char* RevPackDb::CMDL_BINDIR = g_empty[0];
 char* RevPackDb::CMDL_REVPACK = g_empty[1];
 char* RevPackDb::CMDL_BINFILE = g_empty[2];
@@ -398,26 +399,33 @@ bool RevPackDb::setBootData(const char* hwVersion) {
     statusInfo(format(trFormat("Error!! No 2nd stage boot loader in Revpack %s."), _actRpFile.c_str()), true);
     return false;
   }
-  int proc = hwVersion ? atoi(hwVersion) : processorVersion(_actHwVersion);
+  // A device waiting in its boot loader has not told its processor yet:
+  // any loader of the pack may go first, the boot information it reports
+  // then calls for the right one.
+  bool known = (hwVersion && *hwVersion) || processorVersion(_actHwVersion) > 0;
+  int proc = hwVersion && *hwVersion ? atoi(hwVersion) : processorVersion(_actHwVersion);
+  // What the status names: the device's hardware, else the code asked for.
+  std::string hwText = _actHwVersion[0] ? _actHwVersion : (hwVersion && *hwVersion ? hwVersion : "");
+  if (hwText.empty()) hwText = gettext("onbekend", 0);
   int chosen = -1;
   for (size_t i = 0; i < _bootFiles.size() && chosen < 0; ++i) {
     int hw = 0;
     getEntry(_bootFiles[i].c_str(), BIN_HWVERS, hw);
     if ((proc >= PROCESSOR_VERSION_49) == (hw == PROCESSOR_VERSION_49)) chosen = static_cast<int>(i);
   }
+  if (chosen < 0 && !known) chosen = 0;
   if (chosen < 0) {
+    // Told in the status line; the window stays responsive.
     beep();
     statusInfo(format(trFormat("Invalid Revpack:%s. No 2nd boot for HW version: %s"), _actRpFile.c_str(),
-                      _actHwVersion),
+                      hwText.c_str()),
                true);
-    if (Fl::first_window()) Fl::wait(0.01);
-    if (_bootPauseMs > 0) usleep(static_cast<useconds_t>(_bootPauseMs) * 1000u);
     return false;
   }
   const char* boot = _bootFiles[chosen].c_str();
   _bootIx = static_cast<uint8_t>(chosen);
   statusInfo(format(trFormat("Correct Revpack:%s. With 2nd boot for HW version: %s"), _actRpFile.c_str(),
-                    _actHwVersion),
+                    hwText.c_str()),
              false);
   int size = 0;
   getEntry(boot, BIN_SIZE, size);
@@ -789,6 +797,35 @@ bool RevPackDb::setSwHwRestrictions() {
   return true;
 }
 
+bool RevPackDb::writeDefaultRestrictions(const char* path) {
+  std::error_code ec;
+  fs::path dir = fs::path(path).parent_path();
+  if (!dir.empty()) fs::create_directories(dir, ec);
+  SafeFileWriter writer(path);
+  FILE* f = writer.open();
+  if (!f) return false;
+  // The first three lines belong to the file format; after them a line that
+  // starts with ";" is a comment and never reaches a pack.
+  fprintf(f,
+          "; FLTK preferences file format 1.0\n"
+          "; vendor: %s\n"
+          "; application: %s\n"
+          "; Restrictions copied into every revision pack built from now on.\n"
+          "; A row is <number>:<pattern>;<pattern>, numbered from 1 without gaps.\n"
+          "; Version rows: software;hardware, 4 characters each, \"*\" matches any\n"
+          ";   character: 6.**;H.** lets software 6.x go on hardware H, any processor.\n"
+          "; Type rows (holding \"TL\"): actual type;type in the bin file, where \"-\"\n"
+          ";   means the same character in both: TL----G----;TL----I---- lets a\n"
+          ";   GSM device become the same device with the I network.\n"
+          "; Rows are tried in their order; the first that matches decides.\n"
+          "\n[.]\n\n[./%s]\n\n",
+          APPLICATION, SWHWRESTR, SWHWRESTR);
+  for (int i = 0; i < NR_DEFAULT_RESTR; ++i) fprintf(f, "%d:%s;%s\n", i + 1, _hwSwRestr[i].sw, _hwSwRestr[i].hw);
+  bool ok = writer.commit();
+  if (!ok) writer.reportFailure();
+  return ok;
+}
+
 std::string RevPackDb::retrNewRevPackName() const {
   std::string name = "TL";
   for (const std::string& v : _newVersions)
@@ -813,10 +850,12 @@ bool RevPackDb::addBinGroup(const std::string& dir, const std::string& file, boo
   std::string grpName = boot ? file : replaceQuorelByCustomType(file.c_str());
   if (grpName.empty()) {
     trace("No customer type for " + file + ": left out");
+    _leftOut.emplace_back(file, gettext("geen klantnaam voor het type", 0));
     return false;
   }
   if (!safeGroupName(grpName.c_str())) {
     B_EXCEPTION("Bin file name not usable in a revpack: " << grpName);
+    _leftOut.emplace_back(file, gettext("naam niet bruikbaar in een revpack", 0));
     return false;
   }
   std::vector<uint8_t> bytes;
@@ -824,6 +863,7 @@ bool RevPackDb::addBinGroup(const std::string& dir, const std::string& file, boo
   const size_t cap = START_ADDRESS_48 + MAX_DATA_SIZE + 1;
   if (!readBytes(dir + file, cap, bytes, fileSize)) {
     B_EXCEPTION("Cannot read " << dir << file);
+    _leftOut.emplace_back(file, gettext("niet leesbaar", 0));
     return false;
   }
   std::string type, hw;
@@ -838,6 +878,7 @@ bool RevPackDb::addBinGroup(const std::string& dir, const std::string& file, boo
   }
   if (size < 0 || size > MAX_DATA_SIZE) {
     B_EXCEPTION("Error Binfile too big " << file);
+    _leftOut.emplace_back(file, gettext("te groot", 0));
     return false;
   }
   std::vector<uint8_t> data(static_cast<size_t>(size), 0xFF);
@@ -884,6 +925,8 @@ bool RevPackDb::createDb(const char* binDir) {
   _bootFiles.clear();
   _newVersions.clear();
   _newSpecials.clear();
+  _leftOut.clear();
+  _createReport.clear();
   loadTypeNames();
   std::error_code ec;
   trace(format("mkdir %s", APPLICATION));
@@ -902,7 +945,7 @@ bool RevPackDb::createDb(const char* binDir) {
   if (!fs::is_directory(_binDirPath, ec)) {
     B_EXCEPTION("_binDirPath=" << _binDirPath << " does NOT Exist!");
     printf("_binDirPath=%s does NOT Exist!\n", _binDirPath.c_str());
-    return false;
+    return createFailed(format(trFormat("Map %s bestaat niet"), _binDirPath.c_str()));
   }
 
   struct Bin {
@@ -910,10 +953,31 @@ bool RevPackDb::createDb(const char* binDir) {
     bool boot;
   };
   std::vector<Bin> bins;
-  for (const std::string& name : listDir(_binDirPath)) {
-    const char* ext = fl_filename_ext(name.c_str());
-    if (strcmp(ext, ".bin") != 0 && strcmp(ext, ".BIN") != 0) continue;
-    if (bins.size() >= static_cast<size_t>(MAX_NR_FILES)) break;
+  std::vector<std::string> names = listDir(_binDirPath);
+  auto isBin = [](const std::string& n) {
+    const char* ext = fl_filename_ext(n.c_str());
+    return strcmp(ext, ".bin") == 0 || strcmp(ext, ".BIN") == 0;
+  };
+  for (const std::string& name : names) {
+    if (isBin(name)) continue;
+    // A settings file that goes with a bin is part of the pack.
+    std::string stem = name.substr(0, name.size() - strlen(fl_filename_ext(name.c_str())));
+    bool companion = strcmp(fl_filename_ext(name.c_str()), ".kvn") == 0 &&
+                     std::any_of(names.begin(), names.end(), [&](const std::string& n) {
+                       if (!isBin(n)) return false;
+                       std::string b = n.substr(0, n.size() - 4), lower = b;
+                       for (char& c : lower) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+                       return b == stem || lower == stem;
+                     });
+    if (!companion && !fs::is_directory(_binDirPath + name, ec))
+      _leftOut.emplace_back(name, gettext("geen bin bestand", 0));
+  }
+  for (const std::string& name : names) {
+    if (!isBin(name)) continue;
+    if (bins.size() >= static_cast<size_t>(MAX_NR_FILES)) {
+      _leftOut.emplace_back(name, gettext("te veel bin bestanden", 0));
+      continue;
+    }
     _exist = true;
     Bin b{name, "", strstr(name.c_str(), BOOT_LOAD_NAME) != nullptr};
     std::string stem = name.substr(0, name.size() - 4);
@@ -927,14 +991,14 @@ bool RevPackDb::createDb(const char* binDir) {
   }
   if (bins.empty()) {
     B_EXCEPTION("No bin files in " << _binDirPath);
-    return false;
+    return createFailed(format(trFormat("Geen bin bestanden in %s"), _binDirPath.c_str()));
   }
 
   _createRpActive = true;
   if (!_store.create(".", APPLICATION, TEMP_PACK)) {
     B_EXCEPTION("Cannot build a revpack: " << _store.error());
     _createRpActive = false;
-    return false;
+    return createFailed(_store.error());
   }
   _db = _store.prefs();
   _typeListName = TYPELIST_NEW;
@@ -946,7 +1010,7 @@ bool RevPackDb::createDb(const char* binDir) {
   if (!setSwHwRestrictions()) {
     closeDb();
     _createRpActive = false;
-    return false;
+    return createFailed(gettext("het restrictie bestand is niet bruikbaar", 0));
   }
   _gen->set(DB_VERSION, DB_VERSION_NR);
   int added = 0;
@@ -964,14 +1028,14 @@ bool RevPackDb::createDb(const char* binDir) {
   _createRpActive = false;
   if (!ok) {
     B_EXCEPTION("Cannot write " << scratch << ": " << _store.error());
-    return false;
+    return createFailed(_store.error());
   }
   // The toolkit does not report a failed write (a full disk, a size limit):
   // read the result back before it gets a valid name.
   if (!verifyPack(scratch, added)) {
     B_EXCEPTION("Revpack " << scratch << " was not written completely");
     fs::remove(scratch, ec);
-    return false;
+    return createFailed(gettext("de revpack is niet volledig geschreven", 0));
   }
   uint16_t sum = readCheckSum(scratch.c_str());
   std::string target = format("%s/%s[%04x].rpa", APPLICATION, packName.c_str(), sum);
@@ -979,13 +1043,25 @@ bool RevPackDb::createDb(const char* binDir) {
   std::string why;
   if (!RevPackPrefs::moveFile(scratch.c_str(), target.c_str(), why)) {
     B_EXCEPTION(why);
-    return false;
+    return createFailed(why);
   }
   trace(format("Revpack %s made with %d bin files", target.c_str(), added));
   ok = checkCheckSum(target.c_str(), true);
   if (!ok) alert(gettext("Create Db Invalid Checksum", 0));
   setRpaFiles();
+  _createReport = format(trFormat("RevPack gemaakt: %s"), fs::path(target).filename().string().c_str());
+  for (const auto& l : _leftOut)
+    _createReport += "\n" + format(trFormat("Niet opgenomen: %s (%s)"), l.first.c_str(), l.second.c_str());
+  trace(_createReport);
   return ok;
+}
+
+bool RevPackDb::createFailed(const std::string& why) {
+  _createReport = format(trFormat("Geen RevPack gemaakt: %s"), why.c_str());
+  for (const auto& l : _leftOut)
+    _createReport += "\n" + format(trFormat("Niet opgenomen: %s (%s)"), l.first.c_str(), l.second.c_str());
+  trace(_createReport);
+  return false;
 }
 
 bool RevPackDb::verifyPack(const std::string& file, int nrBins) {

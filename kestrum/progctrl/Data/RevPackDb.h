@@ -73,6 +73,9 @@ public:
   static bool CHECK_HARDWARE;
   static bool CMDL_CREATE_REVPACK;
   static bool CMDL_UPGRADE;
+  // An unattended upgrade goes on when the device's settings cannot be
+  // read for the backup ("-allownobackup").
+  static bool CMDL_ALLOW_NOBACKUP;
   // These point into the process's argument vector (or an empty text).
   static char* CMDL_BINDIR;
   static char* CMDL_REVPACK;
@@ -146,6 +149,9 @@ public:
   // Builds a pack from the bin files in binDir (empty: the working directory).
   // False when no pack was made.
   bool createDb(const char* binDir);
+  // What the last createDb did, for the user: the pack made and the files
+  // left out with the reason, or why nothing was made (translated).
+  const std::string& createReport() const { return _createReport; }
   // Type and hardware of the loaded image (static buffers).
   const char* getTolTypeFmBin(const char*& hw);
   // Version and special of the loaded image; special is null when there is none.
@@ -154,6 +160,9 @@ public:
   // Fills "HwSwRestrictionList" of the pack being built; false when the
   // user's restriction file is malformed.
   bool setSwHwRestrictions();
+  // Writes the restriction file path from the built-in rows, with comment
+  // lines that explain them; false when it could not be written.
+  static bool writeDefaultRestrictions(const char* path);
   // The pack name made from the versions and specials of the bins built.
   std::string retrNewRevPackName() const;
   // Chooses the list names the open pack uses.
@@ -195,7 +204,8 @@ public:
   // Customer name of a device type (the type itself when there is none).
   const char* customTolType(const char* type);
 
-  // The pause after a missing boot loader (milliseconds).
+  // The pause before a boot loader is tried again (milliseconds); a timer,
+  // the program goes on meanwhile.
   static int bootPauseMs() { return _bootPauseMs; }
   static void bootPauseMs(int ms) { _bootPauseMs = ms; }
 
@@ -216,6 +226,7 @@ private:
   // Reads a built pack back: every bin's data as long as its size says.
   bool verifyPack(const std::string& file, int nrBins);
   bool addBinGroup(const std::string& dir, const std::string& file, bool boot, const std::string& kvn);
+  bool createFailed(const std::string& why);
 
   TlctrlRoot* _root;
   RevPackPrefs _store;
@@ -250,6 +261,9 @@ private:
   // Versions and specials of the bins of the pack being built.
   std::vector<std::string> _newVersions;
   std::vector<std::string> _newSpecials;
+  // Files of the bin directory not in the pack being built, with the reason.
+  std::vector<std::pair<std::string, std::string>> _leftOut;
+  std::string _createReport;
   // Device types and customer names, when no configuration object exists.
   std::vector<std::pair<std::string, std::string>> _typeNames;
   HexStrToNr _hexToNr;

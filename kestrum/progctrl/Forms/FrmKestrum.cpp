@@ -261,10 +261,14 @@ void FrmKestrum::showBestGroup(const char* file, const char* type) {
 
 void FrmKestrum::createSettingEdit() {
   _settingEdit->editClose();
+  if (_frmImpl) _frmImpl->settingEditCleared();
   _settingEdit->editSettingBin(_settingBin);
 }
 
-void FrmKestrum::removeSettingEdit() { _settingEdit->editClose(); }
+void FrmKestrum::removeSettingEdit() {
+  _settingEdit->editClose();
+  if (_frmImpl) _frmImpl->settingEditCleared();
+}
 
 void FrmKestrum::makeNewWindow() {
   deleteNewWindow();
@@ -381,7 +385,7 @@ void FrmKestrum::cbTolType(Fl_Widget* w, void* data) {
 void FrmKestrum::cbAfsluiten(Fl_Widget*, void* data) {
   // Escape closes dialogs, but must not end the program.
   if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
-  static_cast<FrmKestrum*>(data)->_frmImpl->btAfsluiten();
+  static_cast<FrmKestrum*>(data)->_frmImpl->closeRequest();
 }
 void FrmKestrum::cbNewChoice(Fl_Widget*, void*) {
   // The combo list has already copied the chosen type into its field.

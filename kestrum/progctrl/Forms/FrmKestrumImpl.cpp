@@ -1,10 +1,12 @@
 #include "FrmKestrumImpl.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Output.H>
+#include <FL/Fl_Return_Button.H>
 #include <FL/filename.H>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -116,13 +118,15 @@ FrmKestrumImpl::FrmKestrumImpl(FrmKestrum* frame, TlctrlRoot* root)
       _ctrlBnd(nullptr),
       _rpList(nullptr),
       _binList(nullptr),
-      _btUpgrade(nullptr) {
+      _btUpgrade(nullptr),
+      _closeQuestion(nullptr),
+      _closeYes(nullptr) {
   for (char*& t : _tolTypes) t = nullptr;
   Fl::scheme("plastic");
   CMDL_PROGRAM = PROG_FILE_KVN && PROG_FILE_KVN[0] != '\0';
 }
 
-FrmKestrumImpl::~FrmKestrumImpl() {}
+FrmKestrumImpl::~FrmKestrumImpl() { delete _closeQuestion; }
 
 bool FrmKestrumImpl::unattended() { return CMDL_PROGRAM || RevPackDb::CMDL_UPGRADE; }
 
@@ -371,18 +375,25 @@ void FrmKestrumImpl::btSelectBin() {
 
 void FrmKestrumImpl::btCreateRevPack() {
   if (!_frame->crtRevPackWndw()) return;
+  std::string report;
   if (_root) {
     _root->createRevPack();
-    if (_root->revPack()) _root->revPack()->createDb(_frame->txtBinDir()->value());
+    if (RevPackDb* db = _root->revPack()) {
+      db->createDb(_frame->txtBinDir()->value());
+      report = db->createReport();
+    }
   }
   _frame->deleteCrtRevPackWndw();
+  // The user sees what came of it: the pack, the files left out, or why
+  // nothing was made.
+  if (!report.empty()) UserDialog::alert(report.c_str());
 }
 
 void FrmKestrumImpl::btEditRestrictions() {
   char path[2048];
   snprintf(path, sizeof path, "%s/%s.%s", "RevPacks", "SwHwRestrictions", "txt");
   std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) return;
+  if (!std::filesystem::exists(path, ec) && !RevPackDb::writeDefaultRestrictions(path)) return;
   (g_editor ? g_editor : openInEditor)(path);
 }
 
@@ -451,6 +462,73 @@ void FrmKestrumImpl::activateButtons(bool on) {
     else
       b->deactivate();
   }
+}
+
+void FrmKestrumImpl::closeRequest() {
+  // Leaving now would strand the device in its boot loader. An unattended
+  // run has nobody to ask; it ends as failed (the upgrade set the code).
+  bool unattended = RevPackDb::CMDL_UPGRADE || CMDL_PROGRAM;
+  if (_root && _root->upgradeActive() && !unattended) {
+    UserDialog::beep();
+    if (UserDialog::script()) {
+      if (UserDialog::choice(tr("Upgrade bezig: toch afsluiten?"), tr("Nee"), tr("Ja"), nullptr) == 1) shutdown();
+    } else {
+      showCloseQuestion();
+    }
+    return;
+  }
+  btAfsluiten();
+}
+
+void FrmKestrumImpl::showCloseQuestion() {
+  if (_closeQuestion) {
+    _closeQuestion->show();
+    return;
+  }
+  // Not fl_choice: its loop would hold the controller, and a device left
+  // without packets while the user reads gives the upgrade up.
+  _closeQuestion = new Fl_Double_Window(330, 100, tr("Afsluiten"));
+  Fl_Box* text = new Fl_Box(10, 10, 310, 45, tr("Upgrade bezig: toch afsluiten?"));
+  text->align(FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
+  Fl_Button* no = new Fl_Return_Button(150, 65, 80, 25, tr("Nee"));
+  no->callback(cbCloseQuestion, this);
+  Fl_Button* yes = new Fl_Button(240, 65, 80, 25, tr("Ja"));
+  yes->callback(cbCloseQuestion, this);
+  _closeYes = yes;
+  _closeQuestion->callback(cbCloseQuestion, this);
+  _closeQuestion->end();
+  _closeQuestion->set_modal();
+  _closeQuestion->show();
+}
+
+void FrmKestrumImpl::cbCloseQuestion(Fl_Widget* w, void* data) {
+  FrmKestrumImpl* self = static_cast<FrmKestrumImpl*>(data);
+  self->closeQuestionAnswered(w == self->_closeYes);
+}
+
+void FrmKestrumImpl::closeQuestionAnswered(bool close) {
+  if (_closeQuestion) {
+    _closeQuestion->hide();
+    Fl::delete_widget(_closeQuestion);
+    _closeQuestion = nullptr;
+    _closeYes = nullptr;
+  }
+  if (close) shutdown();
+}
+
+void FrmKestrumImpl::settingEditCleared() {
+  bool hadSheet = _btUpgrade || _rpList || _binList;
+  // The toolkit deleted the sheet's widgets with the tabs.
+  _btUpgrade = nullptr;
+  _rpList = nullptr;
+  _binList = nullptr;
+  if (_root && (hadSheet || !_root->activeLifeCk())) _root->upgradeSheetLeft();
+}
+
+void FrmKestrumImpl::upgradeEnded() {
+  Fl_Widget* widgets[] = {_btUpgrade, _rpList, _binList};
+  for (Fl_Widget* w : widgets)
+    if (w) w->activate();
 }
 
 void FrmKestrumImpl::shutdown() {

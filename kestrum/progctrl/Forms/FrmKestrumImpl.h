@@ -13,6 +13,8 @@ class RevPackDb;
 class RPrefPackList;
 class RPbinList;
 class RPbtUpgrade;
+class Fl_Widget;
+class Fl_Window;
 
 // The actions behind the main window's buttons and dialogs, and the display
 // operations the controller calls (busy cursor, buttons on or off).
@@ -67,6 +69,15 @@ public:
   bool confirmDiscard();
   // A command-line run: no dialog may wait for a person.
   static bool unattended();
+  // "Afsluiten" and the window's close button: asks first while an upgrade
+  // runs in the window, then as btAfsluiten.
+  void closeRequest();
+  // The settings tabs were cleared: the upgrade sheet, if shown, is gone.
+  void settingEditCleared();
+  // The upgrade has ended: its sheet can be used again.
+  void upgradeEnded();
+  // The question of closeRequest while it is shown (null otherwise).
+  Fl_Window* closeQuestion() const { return _closeQuestion; }
 
   void settingBin(SettingBin* settingBin) { _settingBin = settingBin; }
   SettingBin* settingBin() const { return _settingBin; }
@@ -98,6 +109,11 @@ private:
   // The settings file name under which to save: asked until accepted; null
   // when the user cancelled.
   const char* askStoreName();
+  // Asks whether to close during an upgrade without stopping the program:
+  // the upgrade goes on while the question is open.
+  void showCloseQuestion();
+  void closeQuestionAnswered(bool close);
+  static void cbCloseQuestion(Fl_Widget* w, void* data);
 
   FrmKestrum* _frame;
   TlctrlRoot* _root;
@@ -110,6 +126,8 @@ private:
   RPrefPackList* _rpList;
   RPbinList* _binList;
   RPbtUpgrade* _btUpgrade;
+  Fl_Window* _closeQuestion;
+  Fl_Widget* _closeYes;
 };
 
 #endif

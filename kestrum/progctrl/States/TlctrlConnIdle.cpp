@@ -19,6 +19,7 @@
 #include "TlctrlRoot.h"
 #include "TlctrlStiEvt.h"
 #include "TlctrlUplReqEvt.h"
+#include "TlctrlUpgrBackup.h"
 #include "TlctrlUpgrading.h"
 #include "TlctrlUploading.h"
 #include "TlprotDlrEvt.h"
@@ -93,6 +94,11 @@ void TlctrlConnIdle::upgradeRequest(const BEvent* e) {
     transition(static_cast<BState*>(nullptr));
     return;
   }
+  if (!_root->backupDone()) {
+    // The device's settings are saved before anything is written to it.
+    transition(new TlctrlUpgrBackup(enclosing(), TlctrlUpgrBackup::THEN_UPGRADE));
+    return;
+  }
   sendExternal(new TlprotUpgradeReq(), TOL_PROG, PROT_PARSER, nullptr);
   transition(new TlctrlUpgrading(enclosing(), db->binSize(), db->binData(), e));
 }
@@ -158,6 +164,11 @@ bool TlctrlConnIdle::programmable() {
   return false;
 }
 
+bool TlctrlConnIdle::preUpgradeUpload() const {
+  SettingBin* sb = _root->tolSettingBin();
+  return sb && sb->progPreUpgrade() && RevPackDb::activeKvnFile()[0] != '\0';
+}
+
 void TlctrlConnIdle::lifeCheckTimer() {
   if (debugLevel() & DBG_MED) BDiag::print("TlctrlConnIdle::lifeCheckTimer" + traceSuffix());
 }
@@ -209,6 +220,10 @@ void TlctrlConnIdle::onEvent(const BEvent* e) {
         // device type.
         if (!programmable()) {
           transition(static_cast<BState*>(nullptr));
+        } else if (preUpgradeUpload() && !_root->backupDone()) {
+          // The pack's settings are the upgrade's first write: the device's
+          // own are saved before.
+          transition(new TlctrlUpgrBackup(enclosing(), TlctrlUpgrBackup::THEN_UPLOAD));
         } else if (_root->sbCheckTolTypes()) {
           result = sendExternal(new TlprotUprEvt(), TOL_PROG, PROT_PARSER, nullptr) > 0;
           transition(new TlctrlUploading(enclosing()));
@@ -232,6 +247,11 @@ void TlctrlConnIdle::onEvent(const BEvent* e) {
         _root->statusAnswered();
         _root->sbStoreStInfo(CHECKCAST_CONST(TlctrlStiEvt, e), nullptr);
         _root->restartLifeCkTimeout();
+        if (_root->upgradeDoneNote()) {
+          const TlctrlStiEvt* sti = CHECKCAST_CONST(TlctrlStiEvt, e);
+          // The first report after the upgrade names the new software.
+          if (sti && sti->type[0] != '\0') _root->reportUpgradeDone(sti->softw);
+        }
         transition(static_cast<BState*>(nullptr));
         releaseRequest();
         break;

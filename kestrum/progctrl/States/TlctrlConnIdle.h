@@ -31,6 +31,9 @@ private:
   void releaseRequest(bool force = false);
   // Life-check ticks a request waits at most.
   static const int MAX_HELD_TICKS = 2;
+  // A programming request for the settings of the chosen pack, the first
+  // step of an upgrade.
+  bool preUpgradeUpload() const;
 
   TlctrlRoot* _root;
   SignalId _heldRequest;

@@ -102,5 +102,10 @@ void TlctrlConnected::onDone(const BEvent*, RegionId) {}
 void TlctrlConnected::onError(const BEvent*, RegionId) { transition(new TlctrlDisconnected(enclosing())); }
 
 void TlctrlConnected::onExit(const BEvent*) {
-  if (_root) _root->connected(false);
+  if (!_root) return;
+  _root->connected(false);
+  // An upgrade cut short by the lost connection is over, backup and all;
+  // a device found again is not announced as freshly upgraded.
+  _root->backupDone(false);
+  _root->upgradeDoneNote(false);
 }

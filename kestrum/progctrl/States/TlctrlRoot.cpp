@@ -66,6 +66,9 @@ TlctrlRoot::TlctrlRoot()
       _noteAlarm(false),
       _showErrorAlert(true),
       _connected(false),
+      _upgradeActive(false),
+      _backupDone(false),
+      _upgradeDoneNote(false),
       _bndToProt(nullptr) {
   resetErrors();
   _lastRevpackFile[0] = '\0';
@@ -250,6 +253,23 @@ void TlctrlRoot::frmLockSetEdit(bool locked) {
     _frame->settingEdit()->activate();
 }
 
+void TlctrlRoot::reportUpgradeDone(const char* swVersion) {
+  _upgradeDoneNote = false;
+  // Composed from translated pieces: a language table never supplies a format.
+  std::string text = std::string(gettext("Upgrade gereed", 0)) + ": " + (swVersion ? swVersion : "");
+  if (!_lastBackup.empty())
+    text += std::string(". ") + gettext("Backup van de instellingen", 0) + ": " + _lastBackup;
+  frmStatusNote(text.c_str(), false, STATUS_NOTE_TICKS);
+  BDiag::print("Upgrade done: " + text);
+}
+
+void TlctrlRoot::upgradeSheetLeft() {
+  _actLifeCk = true;
+  // The upgrade states and the wait for a bin file run without the life
+  // check; everywhere else a device that goes away must be noticed.
+  if (_connected && !_upgradeActive && !_upgrInitByTol && !isArmedLifeCkTimeout()) startLifeCkTimeout();
+}
+
 void TlctrlRoot::frmRmSetEdit() {
   if (_frame) _frame->removeSettingEdit();
 }
@@ -361,9 +381,17 @@ void TlctrlRoot::checkForRevpack() {
 }
 
 void TlctrlRoot::informSetBinFile() {
-  std::string text = std::string(getMsgId(208)) + ".\n\n" + getMsgId(209) + "\n" + getMsgId(210) + "!\n\n" +
-                     getMsgId(211) + ",\n" + getMsgId(212) + ",\n" + getMsgId(213) + " " +
-                     gettext("Revisie pakketten (*.rpa) en bin bestanden zijn bij uw leverancier verkrijgbaar.", 0);
+  // The sentences are the program's own Dutch texts (the keys of messages
+  // 208 to 213), each translated: the alert reads whole in every language
+  // and in Dutch when no language table is loaded.
+  auto tr = [](const char* t) { return std::string(gettext(t, 0)); };
+  std::string text = tr("De aangesloten Tolvan bevat geen geldige software") + ".\n\n" +
+                     tr("Er moet eerst nieuwe software in de Tolvan geladen worden") + "\n" +
+                     tr("Kies daarvoor een bin bestand uit een revisie pakket") + "!\n\n" +
+                     tr("Selecteer op het tabblad RevPack Software Upgrade het revisie pakket") + ",\n" +
+                     tr("kies daarna het bin bestand dat bij deze Tolvan past") + ",\n" +
+                     tr("en start de upgrade met de knop Upgrade") + ".\n\n" +
+                     tr("Revisie pakketten (*.rpa) en bin bestanden zijn bij uw leverancier verkrijgbaar.");
   UserDialog::alert(text.c_str());
   if (_frmImpl) _frmImpl->btOptCkSwUpgrade();
 }

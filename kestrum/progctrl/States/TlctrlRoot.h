@@ -46,7 +46,10 @@ public:
     LOC_UPG_DATA_READY = 108,
     LOC_BOOTINFO_TO = 109,
     LOC_UPLOAD_TO = 110,
-    LOC_REPLY_TIMEOUT = 111
+    LOC_REPLY_TIMEOUT = 111,
+    LOC_BACKUP_TO = 112,
+    LOC_BOOT_PAUSE = 113,
+    LOC_BACKUP_RETRY = 114
   };
   // State ids of the controller's states.
   enum StateList {
@@ -63,7 +66,8 @@ public:
     TLCTRLUPGRWAITNAK = 20,
     TLCTRLUPGRADING = 21,
     TLCTRLUPGRWAITBOOTREQ = 23,
-    TLCTRLUPGRWAITSTATINFO = 24
+    TLCTRLUPGRWAITSTATINFO = 24,
+    TLCTRLUPGRBACKUP = 25
   };
   enum { PATH_SIZE = 255 };
   // Seconds.
@@ -184,6 +188,27 @@ public:
   void showErrorAlert(bool on) { _showErrorAlert = on; }
   bool connected() const { return _connected; }
   void connected(bool on) { _connected = on; }
+  // An upgrade (or the backup before it) is running: the device may be in
+  // its boot loader, closing the program would leave it there.
+  bool upgradeActive() const { return _upgradeActive; }
+  void upgradeActive(bool on) { _upgradeActive = on; }
+  // The device's settings were saved (or the user chose to go on without)
+  // for the upgrade under way; cleared when it ends.
+  bool backupDone() const { return _backupDone; }
+  void backupDone(bool on) { _backupDone = on; }
+  // The settings file saved before the last upgrade; empty when none.
+  const std::string& lastBackup() const { return _lastBackup; }
+  void lastBackup(const std::string& path) { _lastBackup = path; }
+  // An upgrade has just completed: the next status report of the device
+  // tells the user its new software version.
+  bool upgradeDoneNote() const { return _upgradeDoneNote; }
+  void upgradeDoneNote(bool on) { _upgradeDoneNote = on; }
+  // Tells the user that the upgrade completed, with the device's software
+  // version and the backup made before it.
+  void reportUpgradeDone(const char* swVersion);
+  // The upgrade sheet has gone without an upgrade running: the life check
+  // is on again (and armed where the connection uses it).
+  void upgradeSheetLeft();
 
   const char* lastRevpackFile() const { return _lastRevpackFile; }
   void lastRevpackFile(const char* file) { copyPath(_lastRevpackFile, file); }
@@ -214,6 +239,10 @@ private:
   bool _noteAlarm;
   bool _showErrorAlert;
   bool _connected;
+  bool _upgradeActive;
+  bool _backupDone;
+  bool _upgradeDoneNote;
+  std::string _lastBackup;
   TlctrlBndToProt* _bndToProt;
   char _lastRevpackFile[PATH_SIZE];
   char _lastBinFile[PATH_SIZE];

@@ -1,7 +1,5 @@
 #include "TlctrlUpgrWaitStatInfo.h"
 
-#include <FL/Fl.H>
-
 #include <cstring>
 #include <string>
 
@@ -25,7 +23,8 @@ TlctrlUpgrWaitStatInfo::TlctrlUpgrWaitStatInfo(BCompositeState* enclosing)
     : BSimpleState(enclosing, TOL_PROG, PROG_CTRL, TlctrlRoot::TLCTRLUPGRWAITSTATINFO),
       _upgrading(CHECKCAST(TlctrlUpgrading, this->enclosing(TlctrlRoot::TLCTRLUPGRADING))),
       _timer(new BTimer()),
-      _root(CHECKCAST(TlctrlRoot, this->enclosing(STATE_ROOT))) {}
+      _root(CHECKCAST(TlctrlRoot, this->enclosing(STATE_ROOT))),
+      _failing(false) {}
 
 TlctrlUpgrWaitStatInfo::~TlctrlUpgrWaitStatInfo() { delete _timer; }
 
@@ -67,23 +66,36 @@ void TlctrlUpgrWaitStatInfo::onEvent(const BEvent* e) {
     }
   } else if (e->componentId() == PROG_CTRL && e->signalId() == TlctrlRoot::LOC_BOOTINFO_TO) {
     bootInfoTimeout();
+  } else if (e->componentId() == PROG_CTRL && e->signalId() == TlctrlRoot::LOC_BOOT_PAUSE) {
+    pauseOver();
   }
 }
 
 void TlctrlUpgrWaitStatInfo::bootInfoTimeout() {
-  // The pauses block the whole program on purpose: the device needs the
-  // time to start the loader, and nothing else may reach it meanwhile.
+  // The device needs a moment to start the loader: the pause is a timer, so
+  // the window and the line are served meanwhile.
   if (_upgrading->sendBtlData(true)) {
     _root->frmStatusInfo(gettext("Wait status info, try other 2nd stage bootloader...", 0), false);
-    Fl::wait(0.01);
-    TlctrlUpgrading::pause();
-    startTimer();
-    transition(static_cast<BState*>(nullptr));
   } else {
     _root->frmStatusInfo(gettext("Wait status info, Error!!", 0), false);
-    Fl::wait(0.01);
-    TlctrlUpgrading::pause();
+    _failing = true;
+  }
+  startPause();
+  transition(static_cast<BState*>(nullptr));
+}
+
+void TlctrlUpgrWaitStatInfo::startPause() {
+  traceMed("startPause");
+  BTickType ticks = static_cast<BTickType>(RevPackDb::bootPauseMs() / 10);
+  _timer->fireIn(queue(), ticks > 0 ? ticks : 1, TlctrlRoot::LOC_BOOT_PAUSE);
+}
+
+void TlctrlUpgrWaitStatInfo::pauseOver() {
+  if (_failing)
     transition(B_ERROR);
+  else {
+    startTimer();
+    transition(static_cast<BState*>(nullptr));
   }
 }
 

@@ -30,6 +30,10 @@ public:
 private:
   void bootInfo(const BEvent* e);
   void bootInfoTimeout();
+  // The pause before the loader is waited for again (or, with no loader
+  // left, before the step ends).
+  void startPause();
+  void pauseOver();
   void startTimer();
   void stopTimer();
   void traceMed(const char* operation);
@@ -37,6 +41,8 @@ private:
   TlctrlUpgrading* _upgrading;
   BTimer* _timer;
   TlctrlRoot* _root;
+  // No loader was left to try: the step ends after the pause.
+  bool _failing;
   static int _selfTransition;
 };
 

@@ -1,7 +1,5 @@
 #include "TlctrlUpgrading.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -11,6 +9,7 @@
 #include "BDiag.h"
 #include "BEvent.h"
 #include "BTimer.h"
+#include "FrmKestrumImpl.h"
 #include "Language.h"
 #include "Main.h"
 #include "RevPackDb.h"
@@ -37,6 +36,9 @@ TlctrlUpgrading::OrigReq origReqOf(const BEvent* e) {
 
 TlctrlUpgrading::TlctrlUpgrading(BCompositeState* enclosing, int nrBytes, const uint8_t* binData,
                                  const BEvent* event)
+    : TlctrlUpgrading(enclosing, nrBytes, binData, origReqOf(event)) {}
+
+TlctrlUpgrading::TlctrlUpgrading(BCompositeState* enclosing, int nrBytes, const uint8_t* binData, OrigReq origReq)
     : BCompositeState(enclosing, TOL_PROG, PROG_CTRL, TlctrlRoot::TLCTRLUPGRADING, PRIO_4),
       _root(CHECKCAST(TlctrlRoot, this->enclosing(STATE_ROOT))),
       _timer(new BTimer()),
@@ -48,17 +50,12 @@ TlctrlUpgrading::TlctrlUpgrading(BCompositeState* enclosing, int nrBytes, const 
       _segmentPacketNr(1),
       _segmentDelta(0),
       _lastSegmenPtr(0),
-      _origReq(origReqOf(event)) {}
+      _origReq(origReq) {}
 
 TlctrlUpgrading::~TlctrlUpgrading() {
   delete _timer;
   // The settings programmed before this upgrade are done with.
   RevPackDb::activeKvnFileReset();
-}
-
-void TlctrlUpgrading::pause() {
-  int ms = RevPackDb::bootPauseMs();
-  if (ms > 0) usleep(static_cast<useconds_t>(ms) * 1000u);
 }
 
 void TlctrlUpgrading::traceMed(const char* operation) {
@@ -82,9 +79,11 @@ void TlctrlUpgrading::onEntry(const BEvent*) {
   _root->frmStatusInfo(gettext("Upgrading", 0), false);
   _root->frmSetCursorBusy(true);
   _root->frmActivateButtons(false);
-  // An unattended upgrade succeeds only when it completes; any other end
-  // must not leave the earlier 0 behind.
-  if (RevPackDb::CMDL_UPGRADE) Main::_exitCode = 1;
+  _root->upgradeActive(true);
+  _root->upgradeDoneNote(false);
+  // An upgrade succeeds only when it completes; any other end (the
+  // watchdog, a signal, closing the program) must not leave an earlier 0.
+  Main::_exitCode = 1;
   switch (_origReq) {
     case REQ_FROM_PROGRAMMER:
       addRegion(new TlctrlUpgrWaitBootReq(this));
@@ -112,6 +111,8 @@ void TlctrlUpgrading::onEvent(const BEvent* e) {
   switch (e->signalId()) {
     case TlctrlRoot::LOC_UPGRADE_END:
       Main::_exitCode = 0;
+      // The device's next status report carries the new software version.
+      _root->upgradeDoneNote(true);
       transition(new TlctrlConnIdle(enclosing()));
       break;
     case TlctrlRoot::LOC_UPGRADE_REQ:
@@ -137,6 +138,10 @@ void TlctrlUpgrading::onExit(const BEvent*) {
   _root->frmSetCursorBusy(false);
   _root->frmActivateButtons(true);
   _root->upgrInitByTol(false);
+  _root->upgradeActive(false);
+  // The next upgrade makes its own backup.
+  _root->backupDone(false);
+  if (FrmKestrumImpl* impl = _root->frmImpl()) impl->upgradeEnded();
 }
 
 bool TlctrlUpgrading::sendPacket() {

@@ -22,6 +22,8 @@ public:
   static constexpr int SEGMENT_SIZE = 512;
 
   TlctrlUpgrading(BCompositeState* enclosing, int nrBytes, const uint8_t* binData, const BEvent* event);
+  // The same with who asked given directly.
+  TlctrlUpgrading(BCompositeState* enclosing, int nrBytes, const uint8_t* binData, OrigReq origReq);
   ~TlctrlUpgrading() override;
 
   bool isPersistent() override { return false; }
@@ -45,9 +47,6 @@ public:
   int nrBytes() const { return _nrBytes; }
   int bytePtr() const { return _bytePtr; }
   uint8_t packetNr() const { return _packetNr; }
-
-  // Pause of the boot loader retries, in milliseconds; blocks the program.
-  static void pause();
 
 private:
   void traceMed(const char* operation);

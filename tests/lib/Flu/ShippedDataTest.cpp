@@ -7,8 +7,10 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -424,4 +426,30 @@ TEST(ShippedHelp, EveryPageLoadsIntoTheHelpView) {
     EXPECT_NE(nullptr, view.title()) << p;
     EXPECT_STRNE("", view.title()) << p;
   }
+}
+
+// Every text the program hands to the translation (gettext, and the tr and
+// trFormat wrappers around it) has a line of its own in every language: an
+// alert whose key is missing would come out Dutch whatever the choice.
+TEST(ShippedLanguage, EveryTextTheProgramTranslatesIsInTheTable) {
+  namespace fs = std::filesystem;
+  auto table = languageTable();
+  int found = 0;
+  for (const char* top : {"kestrum", "main"}) {
+    for (auto& e : fs::recursive_directory_iterator(std::string(KESTRUM_SOURCE_DIR) + "/" + top)) {
+      if (e.path().extension() != ".cpp") continue;
+      std::ifstream f(e.path());
+      std::stringstream ss;
+      ss << f.rdbuf();
+      std::string src = ss.str();
+      static const std::regex call(R"re(\b(?:gettext|tr|trFormat)\(\s*"((?:[^"\\]|\\.)*)")re");
+      for (std::sregex_iterator it(src.begin(), src.end(), call), end; it != end; ++it) {
+        std::string key = (*it)[1].str();
+        ++found;
+        auto row = table.find(key);
+        ASSERT_NE(table.end(), row) << e.path().filename() << ": \"" << key << "\" is not in language.csv";
+      }
+    }
+  }
+  EXPECT_GT(found, 100);
 }

@@ -541,12 +541,16 @@ TEST_F(FrmKestrumTest, RevisionPackCreationOfferedOnlyWhenAllowed) {
   EXPECT_EQ("Select a dir where *.bin files are stored", ChooserScript::calls()[0].title);
   _frm->btSelectBin()->do_callback();
   EXPECT_STREQ("", _frm->txtBinDir()->value());
-  _frm->btEditRestrictions()->do_callback();
-  EXPECT_TRUE(g_edited.empty());
-  std::filesystem::create_directory("RevPacks");
-  writeFile("RevPacks/SwHwRestrictions.txt", "");
+  // Missing, the file is made from the built-in rows, then opened.
   _frm->btEditRestrictions()->do_callback();
   EXPECT_EQ((std::vector<std::string>{"RevPacks/SwHwRestrictions.txt"}), g_edited);
+  std::string made = readFile("RevPacks/SwHwRestrictions.txt");
+  EXPECT_NE(std::string::npos, made.find("\n6:6.**;H.**\n")) << made;
+  // The user's own file is opened as it is.
+  writeFile("RevPacks/SwHwRestrictions.txt", "mine");
+  _frm->btEditRestrictions()->do_callback();
+  EXPECT_EQ(2u, g_edited.size());
+  EXPECT_EQ("mine", readFile("RevPacks/SwHwRestrictions.txt"));
   _frm->btCreateRevPack()->do_callback();
   EXPECT_EQ(nullptr, _frm->crtRevPackWndw());
   formstest::settle();

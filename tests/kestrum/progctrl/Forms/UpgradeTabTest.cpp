@@ -167,3 +167,30 @@ TEST_F(UpgradeTabTest, UpgradeOfAConnectedDeviceLoadsTheBinAndItsBootLoader) {
 }
 
 }  // namespace
+
+// "Gen. RevPack Db" shows what came of it.
+TEST_F(UpgradeTabTest, GeneratingAPackTellsTheResult) {
+  std::filesystem::create_directory("bins");
+  writeBytes("bins/TL8888GM-ED_612.bin", imageBytes(0x2000, "H.49TL8888GM-ED", "TL-6.12", "SPEC01"));
+  writeBytes("bins/TL9999GM-ED_612.bin", imageBytes(0x2000, "H.49TL9999GM-ED", "TL-6.12", "SPEC01", 3));
+  struct Case {
+    const char* dir;
+    const char* start;
+    const char* also;
+  } cases[] = {
+      {"bins", "RevPack gemaakt: TL-6.12_SPEC01[", "\nNiet opgenomen: TL9999GM-ED_612.bin (geen klantnaam voor het type)"},
+      {"none", "Geen RevPack gemaakt: Map ", "none/ bestaat niet"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.dir);
+    _dialogs->alerts.clear();
+    _frm->makeCrtRevPackWndw();
+    _frm->txtBinDir()->value(c.dir);
+    _frm->btCreateRevPack()->do_callback();
+    EXPECT_EQ(nullptr, _frm->crtRevPackWndw());
+    ASSERT_EQ(1u, _dialogs->alerts.size());
+    EXPECT_EQ(0u, _dialogs->alerts[0].find(c.start)) << _dialogs->alerts[0];
+    EXPECT_NE(std::string::npos, _dialogs->alerts[0].find(c.also)) << _dialogs->alerts[0];
+  }
+  formstest::settle();
+}

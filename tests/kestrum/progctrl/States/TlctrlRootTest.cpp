@@ -1,9 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "FrmKestrumImpl.h"
+#include "Language.h"
 #include "TlctrlRoot.h"
 #include "UserDialog.h"
 
@@ -131,4 +138,51 @@ TEST_F(TlctrlRootTest, RememberedPathsAreCutToTheirFields) {
   EXPECT_EQ(std::string(TlctrlRoot::PATH_SIZE - 1, 'x'), root.lastBinFile());
   root.lastRevpackFile(nullptr);
   EXPECT_STREQ("", root.lastRevpackFile());
+}
+
+// The alert for a device without valid software reads whole in the chosen
+// language, and in Dutch when no language is chosen.
+TEST_F(TlctrlRootTest, NoValidSoftwareAlertIsInTheChosenLanguage) {
+  namespace fs = std::filesystem;
+  fs::path old = fs::current_path();
+  fs::path dir = fs::temp_directory_path() / ("kestrum-lang-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  fs::copy_file(fs::path(KESTRUM_SOURCE_DIR) / "data" / "language.csv", dir / "language.csv",
+                fs::copy_options::overwrite_existing);
+  fs::current_path(dir);
+  // Per language: its column of language.csv (none: the program's own texts).
+  struct Case {
+    const char* taal;
+    int column;
+    const char* firstWords;
+  } cases[] = {{"", 2, "De aangesloten"}, {"NL", 3, "De aangesloten"}, {"GER", 4, "Der angeschlossene"},
+               {"UK", 5, "The connected"},  {"FR", 6, "Le Tolvan"},         {"SPA", 7, "El Tolvan"}};
+  std::map<int, std::vector<std::string>> table;
+  {
+    std::ifstream csv("language.csv");
+    std::string line;
+    while (std::getline(csv, line)) {
+      std::vector<std::string> cols;
+      std::stringstream ss(line);
+      std::string c;
+      while (std::getline(ss, c, ';')) cols.push_back(c);
+      if (cols.size() >= 7 && isdigit(static_cast<unsigned char>(cols[0][0]))) table[std::stoi(cols[0])] = cols;
+    }
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.taal);
+    std::ofstream("language.ini") << "taal=" << c.taal << "\n";
+    Language::destroy();
+    log.alerts.clear();
+    root.informSetBinFile();
+    ASSERT_EQ(1u, log.alerts.size());
+    auto col = [&](int n) { return table[n][c.column - 1]; };
+    std::string want = col(208) + ".\n\n" + col(209) + "\n" + col(210) + "!\n\n" + col(211) + ",\n" + col(212) +
+                       ",\n" + col(213) + ".\n\n" + col(405);
+    EXPECT_EQ(want, log.alerts[0]);
+    EXPECT_EQ(0u, log.alerts[0].find(c.firstWords)) << log.alerts[0];
+  }
+  Language::destroy();
+  fs::current_path(old);
+  fs::remove_all(dir);
 }

@@ -3,8 +3,10 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Window.H>
 
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "BLocalEvent.h"
 #include "CtrlHarness.h"
 #include "RPbinList.h"
+#include "RPbtUpgrade.h"
 #include "RevPackDb.h"
 #include "TlctrlUplReqEvt.h"
 #include "TlctrlUpgrWaitStatInfo.h"
@@ -138,10 +141,11 @@ protected:
     RevPackDb::setActHwSwVers("", "", "", "");
     RevPackDb::bootPauseMs(2000);
   }
-  void makeSystem(std::vector<std::string> simArgs) {
+  void makeSystem(std::vector<std::string> simArgs,
+                  const std::vector<std::pair<std::string, std::string>>& files = {}) {
     simArgs.push_back("--image-out");
     simArgs.push_back("@image.bin");
-    sys.reset(new CtrlSystem(simArgs));
+    sys.reset(new CtrlSystem(simArgs, "", files));
     _sysPtr = sys.get();
     UserDialog::script(&dialogs);
   }
@@ -189,9 +193,27 @@ protected:
 
 }  // namespace
 
+namespace {
+// The settings the simulated device holds before an upgrade.
+std::string deviceSettings() {
+  return kvnText([](int n) {
+    if (n == SettingBin::TOLTYPE_POS) return std::make_pair(std::string("TL8888GM-ED"), std::string());
+    return std::make_pair("Dev " + std::to_string(n), std::to_string(5550000 + n));
+  });
+}
+
+// The one file in backups/ of the working directory; empty when none.
+std::string onlyBackup() {
+  std::vector<std::string> found;
+  std::error_code ec;
+  for (auto& e : std::filesystem::directory_iterator("backups", ec)) found.push_back("backups/" + e.path().filename().string());
+  return found.size() == 1 ? found[0] : "";
+}
+}  // namespace
+
 TEST_F(TlctrlUpgradingTest, UpgradeFromTheWindowLeavesExactlyTheImageInTheDevice) {
   SKIP_WITHOUT_DISPLAY();
-  makeSystem({});
+  makeSystem({"--kvn", "@dev.kvn"}, {{"dev.kvn", deviceSettings()}});
   std::vector<uint8_t> image = imageOf(1000);
   ASSERT_FALSE(makePack(image, {"BOOT_LOAD_H49.bin"}).empty());
   sys->start();
@@ -207,9 +229,153 @@ TEST_F(TlctrlUpgradingTest, UpgradeFromTheWindowLeavesExactlyTheImageInTheDevice
   EXPECT_EQ(1, sys->simCount("RX", "boot-load-data"));
   EXPECT_EQ(1, sys->simCount("RX", "eot"));
   EXPECT_EQ((std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8}), packetNumbers(*sys));
-  // The device comes back running the new software.
-  EXPECT_TRUE(sys->pump([&] { return std::string(sys->store()->connSwVer()) == "TL-6.20"; }, 5000));
+  // Before anything was written, the device's settings were saved.
+  std::string backup = onlyBackup();
+  ASSERT_FALSE(backup.empty());
+  EXPECT_EQ(0u, backup.find("backups/TL8888GM-ED_")) << backup;
+  EXPECT_EQ(deviceSettings(), readFile(backup));
+  EXPECT_EQ(backup, sys->root()->lastBackup());
+  EXPECT_LT(sys->simLog().find("download-request"), sys->simLog().find("upgrade-request"));
+  // The device comes back running the new software, and the user is told.
+  std::string done = "Upgrade gereed: TL-6.20. Backup van de instellingen: " + backup;
+  EXPECT_TRUE(sys->waitStatus(done, 5000)) << sys->status();
+  EXPECT_STREQ("TL-6.20", sys->store()->connSwVer());
   EXPECT_TRUE(sys->root()->frame()->btProgrammeren()->active());
+  // The sheet can start the next upgrade.
+  FrmKestrumImpl* impl = sys->root()->frmImpl();
+  ASSERT_NE(nullptr, impl->btUpgrade());
+  EXPECT_TRUE(impl->btUpgrade()->active());
+  EXPECT_TRUE(impl->binList()->active());
+}
+
+// The device answers every request for its settings with "waiting": no
+// backup. The window asks; only "Ja" goes on.
+TEST_F(TlctrlUpgradingTest, DeviceThatKeepsItsSettingsIsUpgradedOnlyWhenTheUserSaysSo) {
+  SKIP_WITHOUT_DISPLAY();
+  struct Case {
+    int answer;
+    bool upgraded;
+  } cases[] = {{0, false}, {1, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    makeSystem({"--wait", "1000000"});
+    dialogs.choices.clear();
+    dialogs.answers = {c.answer};
+    std::vector<uint8_t> image = imageOf(1000);
+    ASSERT_FALSE(makePack(image, {"BOOT_LOAD_H49.bin"}).empty());
+    sys->start();
+    ASSERT_TRUE(sys->waitConnectedIdle());
+    ASSERT_TRUE(upgradeFromWindow());
+    ASSERT_TRUE(sys->pump([&] { return !dialogs.choices.empty(); }, 20000));
+    EXPECT_EQ(0u, dialogs.choices[0].find("Geen backup van de instellingen: de Tolvan geeft zijn instellingen niet"))
+        << dialogs.choices[0];
+    EXPECT_NE(std::string::npos, dialogs.choices[0].find("Toch upgraden zonder backup?"));
+    if (c.upgraded) {
+      ASSERT_TRUE(runUpgrade(30000)) << sys->simLog();
+      EXPECT_EQ(padded(image), deviceImage());
+      EXPECT_TRUE(sys->waitStatus("Upgrade gereed: TL-6.20", 5000)) << sys->status();
+    } else {
+      EXPECT_TRUE(sys->waitStatus("Upgrade niet gestart: geen backup van de instellingen", 3000)) << sys->status();
+      EXPECT_TRUE(sys->statusRed());
+      sys->run(300);
+      EXPECT_EQ(TlctrlRoot::TLCTRLCONNIDLE, sys->subState());
+      EXPECT_EQ(0, sys->simCount("RX", "upgrade-request"));
+      // The sheet is usable and the life check is on again.
+      EXPECT_TRUE(sys->root()->frmImpl()->btUpgrade()->active());
+      EXPECT_TRUE(sys->root()->activeLifeCk());
+      EXPECT_TRUE(sys->root()->isArmedLifeCkTimeout());
+    }
+    EXPECT_TRUE(onlyBackup().empty());
+    Main::_shutdown = true;
+    sys.reset();
+    Main::_shutdown = false;
+  }
+}
+
+// Leaving the upgrade sheet any way but "Upgrade" switches the life check
+// back on: a device that goes away is noticed again.
+TEST_F(TlctrlUpgradingTest, LeavingTheUpgradeSheetSwitchesTheLifeCheckOn) {
+  SKIP_WITHOUT_DISPLAY();
+  std::function<void(CtrlSystem&)> leave[] = {
+      [](CtrlSystem& s) { s.root()->frmImpl()->btOphalen(); },
+      [](CtrlSystem& s) {
+        FrmKestrumImpl* impl = s.root()->frmImpl();
+        impl->btOptionsWindow();
+        s.root()->frame()->optUpgrade()->value(0);
+        impl->btOptionsOk();
+      },
+  };
+  int n = 0;
+  for (auto& how : leave) {
+    SCOPED_TRACE(n++);
+    makeSystem({});
+    ASSERT_FALSE(makePack(imageOf(1000), {"BOOT_LOAD_H49.bin"}).empty());
+    sys->start();
+    ASSERT_TRUE(sys->waitConnectedIdle());
+    FrmKestrumImpl* impl = sys->root()->frmImpl();
+    impl->btOptionsWindow();
+    sys->root()->frame()->optUpgrade()->value(1);
+    impl->btOptionsOk();
+    ASSERT_NE(nullptr, impl->btUpgrade());
+    EXPECT_FALSE(sys->root()->activeLifeCk());
+    how(*sys);
+    sys->run(200);
+    EXPECT_EQ(nullptr, impl->btUpgrade());
+    EXPECT_TRUE(sys->root()->activeLifeCk());
+    EXPECT_TRUE(sys->root()->isArmedLifeCkTimeout());
+    Main::_shutdown = true;
+    sys.reset();
+    Main::_shutdown = false;
+  }
+}
+
+TEST_F(TlctrlUpgradingTest, ClosingDuringAnUpgradeAsksFirst) {
+  SKIP_WITHOUT_DISPLAY();
+  makeSystem({});
+  ASSERT_FALSE(makePack(imageOf(20000), {"BOOT_LOAD_H49.bin"}).empty());
+  sys->start();
+  ASSERT_TRUE(sys->waitConnectedIdle());
+  ASSERT_TRUE(upgradeFromWindow());
+  ASSERT_TRUE(sys->pump([&] { return sys->subState() == TlctrlRoot::TLCTRLUPGRADING; }, 15000));
+  FrmKestrumImpl* impl = sys->root()->frmImpl();
+  dialogs.answers = {0, 1};
+  impl->closeRequest();
+  ASSERT_EQ(1u, dialogs.choices.size());
+  EXPECT_EQ("Upgrade bezig: toch afsluiten?", dialogs.choices[0]);
+  EXPECT_FALSE(Main::shutdownActive());
+  impl->closeRequest();
+  EXPECT_EQ(2u, dialogs.choices.size());
+  EXPECT_TRUE(Main::shutdownActive());
+  // Ended in the middle, the upgrade does not count as done.
+  EXPECT_EQ(1, Main::_exitCode);
+}
+
+// On the screen the question does not hold the program: the upgrade goes
+// on while it is open.
+TEST_F(TlctrlUpgradingTest, CloseQuestionOnTheScreenLetsTheUpgradeGoOn) {
+  SKIP_WITHOUT_DISPLAY();
+  makeSystem({});
+  std::vector<uint8_t> image = imageOf(20000);
+  ASSERT_FALSE(makePack(image, {"BOOT_LOAD_H49.bin"}).empty());
+  sys->start();
+  ASSERT_TRUE(sys->waitConnectedIdle());
+  ASSERT_TRUE(upgradeFromWindow());
+  ASSERT_TRUE(sys->pump([&] { return sys->subState() == TlctrlRoot::TLCTRLUPGRADING; }, 15000));
+  FrmKestrumImpl* impl = sys->root()->frmImpl();
+  UserDialog::script(nullptr);
+  impl->closeRequest();
+  UserDialog::script(&dialogs);
+  Fl_Window* question = impl->closeQuestion();
+  ASSERT_NE(nullptr, question);
+  EXPECT_TRUE(question->visible());
+  EXPECT_FALSE(Main::shutdownActive());
+  ASSERT_TRUE(runUpgrade(60000)) << sys->simLog();
+  EXPECT_EQ(padded(image), deviceImage());
+  ASSERT_EQ(3, question->children());
+  // "Ja" (the last button) closes.
+  question->child(2)->do_callback();
+  EXPECT_EQ(nullptr, impl->closeQuestion());
+  EXPECT_TRUE(Main::shutdownActive());
 }
 
 TEST_F(TlctrlUpgradingTest, LastPacketIsFilledWithFFAndItsChecksumCountsTheFilling) {
@@ -288,24 +454,46 @@ TEST_F(TlctrlUpgradingTest, UpgradeRequestWithoutABinFileLeavesTheDeviceAlone) {
   EXPECT_EQ(0, sys->simCount("RX", "upgrade-request"));
 }
 
+// Not knowing the hardware, a loader of the pack goes first (the old one
+// when there is one); the boot information calls for the right one.
 TEST_F(TlctrlUpgradingTest, DeviceStartingInItsBootLoaderGetsTheBinTheUserChooses) {
   SKIP_WITHOUT_DISPLAY();
-  makeSystem({"--boot"});
-  std::vector<uint8_t> image = imageOf(1000);
-  ASSERT_FALSE(makePack(image, {"BOOT_LOAD_H00.bin", "BOOT_LOAD_H49.bin"}).empty());
-  sys->start();
-  ASSERT_TRUE(runUpgrade(40000)) << sys->simLog();
-  EXPECT_EQ(1, dialogs.upgradesStarted);
-  ASSERT_FALSE(dialogs.alerts.empty());
-  EXPECT_NE(std::string::npos,
-            dialogs.alerts[0].find("Revisie pakketten (*.rpa) en bin bestanden zijn bij uw leverancier verkrijgbaar."));
-  // Not knowing the hardware, the first loader was the old one; the boot
-  // information asked for the other.
-  EXPECT_EQ(2, sys->simCount("RX", "boot-load-data"));
-  EXPECT_EQ(0, sys->simCount("RX", "upgrade-request"));
-  EXPECT_EQ(padded(image), deviceImage());
-  EXPECT_EQ(0, Main::_exitCode);
-  EXPECT_FALSE(sys->root()->upgrInitByTol());
+  struct Case {
+    std::vector<std::string> boots;
+    int loadersSent;
+  } cases[] = {{{"BOOT_LOAD_H00.bin", "BOOT_LOAD_H49.bin"}, 2}, {{"BOOT_LOAD_H49.bin"}, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.loadersSent);
+    // The hardware of the device upgraded before must not carry over.
+    RevPackDb::setActHwSwVers("", "", "", "");
+    makeSystem({"--boot"});
+    dialogs.alerts.clear();
+    dialogs.upgradesStarted = 0;
+    statuses.clear();
+    std::filesystem::remove_all("RevPacks");
+    std::filesystem::remove_all("bins");
+    std::vector<uint8_t> image = imageOf(1000);
+    ASSERT_FALSE(makePack(image, c.boots).empty());
+    sys->start();
+    ASSERT_TRUE(runUpgrade(40000)) << sys->simLog();
+    EXPECT_EQ(1, dialogs.upgradesStarted);
+    ASSERT_FALSE(dialogs.alerts.empty());
+    EXPECT_NE(std::string::npos,
+              dialogs.alerts[0].find("Revisie pakketten (*.rpa) en bin bestanden zijn bij uw leverancier verkrijgbaar."));
+    EXPECT_EQ(0u, dialogs.alerts[0].find("De aangesloten Tolvan bevat geen geldige software.\n\n")) << dialogs.alerts[0];
+    EXPECT_EQ(c.loadersSent, sys->simCount("RX", "boot-load-data"));
+    EXPECT_EQ(0, sys->simCount("RX", "upgrade-request"));
+    EXPECT_EQ(padded(image), deviceImage());
+    EXPECT_EQ(0, Main::_exitCode);
+    EXPECT_FALSE(sys->root()->upgrInitByTol());
+    for (const std::string& st : statuses) EXPECT_EQ(std::string::npos, st.find("No 2nd boot")) << st;
+    // A device in its boot loader has no settings to give.
+    EXPECT_EQ(0, sys->simCount("RX", "download-request"));
+    EXPECT_TRUE(onlyBackup().empty());
+    Main::_shutdown = true;
+    sys.reset();
+    Main::_shutdown = false;
+  }
 }
 
 TEST_F(TlctrlUpgradingTest, ClosingTheProgramWhileTheBinIsAskedForMakesNoUpgrade) {

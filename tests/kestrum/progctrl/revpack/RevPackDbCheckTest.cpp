@@ -343,3 +343,44 @@ TEST_F(RevPackTest, PrintDataListsPacksAndTheConnectedDevice) {
   EXPECT_NE(std::string::npos, diag.log.find("type: TL8888GM-ED:"));
   EXPECT_NE(std::string::npos, diag.log.find("hw  : H.49:"));
 }
+
+// The device's hardware decides the loader; unknown hardware (a device
+// waiting in its boot loader) takes one of the pack, whichever there is.
+TEST_F(RevPackTest, BootLoaderForKnownAndUnknownHardware) {
+  struct Case {
+    std::vector<std::pair<const char*, const char*>> boots;  // name, hardware
+    const char* deviceHw;
+    const char* code;  // setBootData's argument
+    bool ok;
+    const char* chosenHw;
+    const char* status;  // the status line's end
+  } cases[] = {
+      {{{"BOOT_LOAD_H49.bin", "49"}}, "", nullptr, true, "49", "With 2nd boot for HW version: onbekend"},
+      {{{"BOOT_LOAD_B00.bin", "00"}}, "", nullptr, true, "00", "With 2nd boot for HW version: onbekend"},
+      {{{"BOOT_LOAD_B00.bin", "00"}, {"BOOT_LOAD_H49.bin", "49"}}, "", nullptr, true, "00", "onbekend"},
+      {{{"BOOT_LOAD_H49.bin", "49"}}, "H.49", nullptr, true, "49", "With 2nd boot for HW version: H.49"},
+      {{{"BOOT_LOAD_H49.bin", "49"}}, "B.48", nullptr, false, "", "No 2nd boot for HW version: B.48"},
+      // The boot information asked for a loader the pack does not have.
+      {{{"BOOT_LOAD_H49.bin", "49"}}, "", "02", false, "", "No 2nd boot for HW version: 02"},
+      {{{"BOOT_LOAD_B00.bin", "00"}, {"BOOT_LOAD_H49.bin", "49"}}, "", "49", true, "49", "HW version: 49"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(n);
+    std::string name = "TLc" + std::to_string(n++) + "[0000].rpa";
+    handMadePack(name, [&](Fl_Preferences& p) {
+      for (const auto& b : c.boots) bootGroup(p, b.first, b.second, 1536, 1536);
+    });
+    RevPackDb::setActHwSwVers(c.deviceHw[0] ? "TL8888GM-ED" : "", "", "", c.deviceHw);
+    RevPackDb rp(nullptr);
+    ASSERT_TRUE(rp.selectRpFile(name.c_str()));
+    DiagCapture diag;
+    EXPECT_EQ(c.ok, rp.setBootData(c.code));
+    if (c.ok) {
+      EXPECT_STREQ(c.chosenHw, rp.setBtlHwVersion());
+    }
+    EXPECT_NE(std::string::npos, diag.log.find(c.status)) << diag.log;
+    // The status always names the hardware.
+    EXPECT_EQ(std::string::npos, diag.log.find("HW version: \n")) << diag.log;
+  }
+}

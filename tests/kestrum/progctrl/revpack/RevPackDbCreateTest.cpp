@@ -1,5 +1,6 @@
 #include <FL/Fl_Preferences.H>
 
+#include <functional>
 #include <regex>
 
 #include "RevPackFixtures.h"
@@ -246,5 +247,65 @@ TEST_F(RevPackTest, SumFromTheMarkerOnCountsBytesAsSigned) {
   EXPECT_EQ(0xab, rp.readCheckSum("RevPacks/TLs[00ab].rpa"));
   EXPECT_TRUE(rp.checkCheckSum("TLs[00ab].rpa", false));
   EXPECT_TRUE(rp.checkCheckSum("RevPacks/TLs[00ab].rpa", true));
+  EXPECT_TRUE(dialogs.alerts.empty());
+}
+
+// What the user is told after building: the pack, the files left out and
+// why, or why there is no pack.
+TEST_F(RevPackTest, CreationReportNamesThePackAndWhatWasLeftOut) {
+  struct Case {
+    std::function<void()> fill;
+    std::vector<std::string> want;
+    bool made;
+  } cases[] = {
+      {[this] {
+         addBin("TL8888GM-ED_app.bin", "H.49", "TL8888GM-ED");
+         addBin("TL9999GM-ED_x.bin", "H.49", "TL9999GM-ED");
+         writeFile("bins/notes.txt", "x");
+         writeFile("bins/TL8888GM-ED_app.kvn", "a|1\n");
+       },
+       {"RevPack gemaakt: TL-6.01_SPEC01[", "Niet opgenomen: TL9999GM-ED_x.bin (geen klantnaam voor het type)",
+        "Niet opgenomen: notes.txt (geen bin bestand)"},
+       true},
+      {[] { writeFile("bins/readme.txt", "x"); },
+       {"Geen RevPack gemaakt: Geen bin bestanden in ", "Niet opgenomen: readme.txt (geen bin bestand)"},
+       false},
+  };
+  for (Case& c : cases) {
+    for (auto& e : fs::directory_iterator("bins")) fs::remove(e.path());
+    c.fill();
+    EXPECT_EQ(c.made, !build().empty());
+    const std::string& report = db->createReport();
+    for (const std::string& w : c.want) EXPECT_NE(std::string::npos, report.find(w)) << report;
+    // A settings file beside its bin is part of the pack.
+    EXPECT_EQ(std::string::npos, report.find(".kvn")) << report;
+    for (const std::string& old : packsInDir()) fs::remove("RevPacks/" + old);
+  }
+  db.reset(new RevPackDb(nullptr));
+  db->createDb("no-such-dir");
+  EXPECT_EQ(0u, db->createReport().find("Geen RevPack gemaakt: Map ")) << db->createReport();
+}
+
+// The file "Edit restrictions" starts from holds the built-in rows: a pack
+// built from it carries the same restrictions as one built without it.
+TEST_F(RevPackTest, DefaultRestrictionFileGivesTheBuiltInRows) {
+  addBin("TL8888GM-ED_app.bin", "H.49", "TL8888GM-ED");
+  std::string pack = build();
+  ASSERT_TRUE(db->selectRpFile(pack.c_str()));
+  std::vector<std::string> builtIn;
+  for (int i = 0; i < db->nrEntries(RevPackDb::HWSWLIST); ++i)
+    builtIn.push_back(db->getEntry(RevPackDb::HWSWLIST, std::to_string(i + 1).c_str()));
+  ASSERT_EQ(7u, builtIn.size());
+  fs::remove("RevPacks/" + pack);
+  fs::remove("RevPacks/SwHwRestrictions.rst");
+
+  ASSERT_TRUE(RevPackDb::writeDefaultRestrictions("RevPacks/SwHwRestrictions.txt"));
+  std::string text = readFile("RevPacks/SwHwRestrictions.txt");
+  EXPECT_NE(std::string::npos, text.find("; Version rows")) << text;
+  pack = build();
+  ASSERT_TRUE(db->selectRpFile(pack.c_str()));
+  ASSERT_EQ(7, db->nrEntries(RevPackDb::HWSWLIST));
+  for (int i = 0; i < 7; ++i)
+    EXPECT_EQ(builtIn[i], db->getEntry(RevPackDb::HWSWLIST, std::to_string(i + 1).c_str()));
   EXPECT_TRUE(dialogs.alerts.empty());
 }
