@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "ChildProcess.h"
+#include "ExitCode.h"
 #include "Main.h"
 
 namespace fs = std::filesystem;
@@ -131,12 +132,12 @@ TEST_F(KestrumRun, HelpWithAnotherArgumentStartsTheProgram) {
   EXPECT_FALSE(fs::exists(runtime.path() + "/" + kLockName));  // released at exit
 }
 
-TEST_F(KestrumRun, SecondInstanceIsRefusedWithCode2) {
+TEST_F(KestrumRun, SecondInstanceIsRefusedWithItsOwnCode) {
   if (!haveDisplay()) GTEST_SKIP() << "needs an X display";
   auto first = start({});
   ASSERT_TRUE(waitForLock());
   auto second = start({});
-  EXPECT_EQ(second->waitExit(), 2);
+  EXPECT_EQ(second->waitExit(), EXIT_ANOTHER_INSTANCE);
   EXPECT_NE(second->err().find("another instance"), std::string::npos) << second->err();
   EXPECT_NE(second->err().find(kLockName), std::string::npos) << second->err();
   first->signal(SIGINT);

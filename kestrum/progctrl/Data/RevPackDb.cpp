@@ -877,6 +877,7 @@ bool RevPackDb::addBinGroup(const std::string& dir, const std::string& file, boo
 }
 
 bool RevPackDb::createDb(const char* binDir) {
+  _createError.clear();
   closeDb();
   _rpSelected = false;
   _binFileSelected = false;
@@ -902,6 +903,7 @@ bool RevPackDb::createDb(const char* binDir) {
   if (!fs::is_directory(_binDirPath, ec)) {
     B_EXCEPTION("_binDirPath=" << _binDirPath << " does NOT Exist!");
     printf("_binDirPath=%s does NOT Exist!\n", _binDirPath.c_str());
+    _createError = "bin directory " + _binDirPath + " does not exist";
     return false;
   }
 
@@ -927,12 +929,14 @@ bool RevPackDb::createDb(const char* binDir) {
   }
   if (bins.empty()) {
     B_EXCEPTION("No bin files in " << _binDirPath);
+    _createError = "no bin files in " + _binDirPath;
     return false;
   }
 
   _createRpActive = true;
   if (!_store.create(".", APPLICATION, TEMP_PACK)) {
     B_EXCEPTION("Cannot build a revpack: " << _store.error());
+    _createError = "cannot build a revpack: " + _store.error();
     _createRpActive = false;
     return false;
   }
@@ -946,12 +950,27 @@ bool RevPackDb::createDb(const char* binDir) {
   if (!setSwHwRestrictions()) {
     closeDb();
     _createRpActive = false;
+    _createError = "the hardware/software restrictions could not be prepared";
     return false;
   }
   _gen->set(DB_VERSION, DB_VERSION_NR);
-  int added = 0;
-  for (const Bin& b : bins)
-    if (addBinGroup(_binDirPath, b.name, b.boot, b.kvn)) ++added;
+  int added = 0, applications = 0;
+  for (const Bin& b : bins) {
+    if (!addBinGroup(_binDirPath, b.name, b.boot, b.kvn)) continue;
+    ++added;
+    if (!b.boot) ++applications;
+  }
+  if (applications == 0) {
+    // Only boot loaders, or every application left out: such a pack can
+    // upgrade nothing, so none is made.
+    B_EXCEPTION("No application bin file usable in " << _binDirPath);
+    closeDb();
+    _createRpActive = false;
+    fs::remove(scratch, ec);
+    _createError = "no application bin file in " + _binDirPath +
+                   " could go into the pack (only boot loaders, or no customer name for their device types)";
+    return false;
+  }
 
   std::string packName = retrNewRevPackName();
   delete _gen;
@@ -964,6 +983,7 @@ bool RevPackDb::createDb(const char* binDir) {
   _createRpActive = false;
   if (!ok) {
     B_EXCEPTION("Cannot write " << scratch << ": " << _store.error());
+    _createError = "cannot write " + scratch + ": " + _store.error();
     return false;
   }
   // The toolkit does not report a failed write (a full disk, a size limit):
@@ -971,6 +991,7 @@ bool RevPackDb::createDb(const char* binDir) {
   if (!verifyPack(scratch, added)) {
     B_EXCEPTION("Revpack " << scratch << " was not written completely");
     fs::remove(scratch, ec);
+    _createError = "revpack " + scratch + " was not written completely";
     return false;
   }
   uint16_t sum = readCheckSum(scratch.c_str());
@@ -979,11 +1000,15 @@ bool RevPackDb::createDb(const char* binDir) {
   std::string why;
   if (!RevPackPrefs::moveFile(scratch.c_str(), target.c_str(), why)) {
     B_EXCEPTION(why);
+    _createError = why;
     return false;
   }
   trace(format("Revpack %s made with %d bin files", target.c_str(), added));
   ok = checkCheckSum(target.c_str(), true);
-  if (!ok) alert(gettext("Create Db Invalid Checksum", 0));
+  if (!ok) {
+    alert(gettext("Create Db Invalid Checksum", 0));
+    _createError = "the checksum of " + target + " does not match";
+  }
   setRpaFiles();
   return ok;
 }

@@ -146,6 +146,8 @@ public:
   // Builds a pack from the bin files in binDir (empty: the working directory).
   // False when no pack was made.
   bool createDb(const char* binDir);
+  // Why the last createDb made no pack, in one line (empty after success).
+  const std::string& createError() const { return _createError; }
   // Type and hardware of the loaded image (static buffers).
   const char* getTolTypeFmBin(const char*& hw);
   // Version and special of the loaded image; special is null when there is none.
@@ -242,6 +244,7 @@ private:
   std::vector<uint8_t> _bootData;
   char _setBtlHwVersion[HWSW_VER_SIZE];
   bool _createRpActive;
+  std::string _createError;
   std::string _binDirPath;
   int _nrBinBytes;
   std::vector<uint8_t> _activeBinData;

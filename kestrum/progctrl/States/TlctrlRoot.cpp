@@ -18,6 +18,7 @@
 #include "FrmKestrumImpl.h"
 #include "Language.h"
 #include "UserDialog.h"
+#include "ExitCode.h"
 #include "Main.h"
 #include "RevPackDb.h"
 #include "SettingBin.h"
@@ -83,7 +84,13 @@ void TlctrlRoot::onEntry(const BEvent*) {
   if (RevPackDb::CMDL_CREATE_REVPACK && RevPackDb::CMDL_BINDIR && RevPackDb::CMDL_BINDIR[0] != '\0') {
     // Building a revision pack database needs neither window nor device.
     createRevPack();
-    _revPack->createDb(RevPackDb::CMDL_BINDIR);
+    // A run that made no pack, or a useless one, says why and fails.
+    if (!_revPack->createDb(RevPackDb::CMDL_BINDIR)) {
+      std::string why = _revPack->createError();
+      if (why.empty()) why = "no revpack made";
+      fprintf(stderr, "kestrum: -cmdl_crtrpa: %s\n", why.c_str());
+      Main::_exitCode = EXIT_INPUT_UNUSABLE;
+    }
     Main::_shutdown = true;
     return;
   }

@@ -9,6 +9,7 @@
 #include "BEvent.h"
 #include "BLocalEvent.h"
 #include "BTimer.h"
+#include "ExitCode.h"
 #include "FrmKestrumImpl.h"
 #include "Language.h"
 #include "Main.h"
@@ -29,7 +30,9 @@ TlctrlUploading::TlctrlUploading(BCompositeState* enclosing)
       _root(CHECKCAST(TlctrlRoot, this->enclosing(STATE_ROOT))),
       _settingBin(_root ? _root->tolSettingBin() : nullptr),
       _actEntry(1),
-      _timer(new BTimer()) {}
+      _timer(new BTimer()),
+      _lastProgress(bTimerTick()),
+      _failed(false) {}
 
 TlctrlUploading::~TlctrlUploading() {
   delete _timer;
@@ -66,6 +69,7 @@ void TlctrlUploading::onEntry(const BEvent*) {
     _settingBin->editFromDownload(true);
     _settingBin->doProgramming(true);
   }
+  _lastProgress = bTimerTick();
   startTimer();
 }
 
@@ -98,12 +102,28 @@ bool TlctrlUploading::checkTextSize(char* text) {
   msg += "\n";
   msg += gettext("Text is te lang. max: ", 0);
   msg += std::to_string(max) + " " + gettext("karakters", 0) + ".\n";
-  text[max] = '\0';
+  std::string cut(text, max);
   msg += gettext("Waarde", 0);
-  msg += std::string(", \"") + text + "\" " + gettext("wordt geprogrammeerd.", 0) + "\n";
+  msg += ", \"" + cut + "\" " + gettext("wordt geprogrammeerd.", 0) + "\n";
   stopTimer();
-  return UserDialog::choice(msg.c_str(), gettext("Programmeren continueren", 0),
-                            gettext("Programmeren stoppen", 0), nullptr) == 0;
+  int answer = UserDialog::choice(msg.c_str(), gettext("Programmeren continueren", 0),
+                                  gettext("Programmeren stoppen", 0), nullptr);
+  if (answer == UserDialog::NO_ANSWER)
+    unanswered("text of " + std::to_string(full) + " characters, the field holds " + std::to_string(max));
+  if (answer != 0) return false;
+  // Cut only now: stopping leaves the store as it was.
+  text[max] = '\0';
+  return true;
+}
+
+void TlctrlUploading::unanswered(const std::string& why) {
+  _failed = true;
+  // A stop signal closed the question: the run ends as interrupted instead.
+  if (Main::stopRequested()) return;
+  std::string line = "entry " + std::to_string(_actEntry) + " \"" + _settingBin->sbEntryTitle(_actEntry, 'T') +
+                     "\": " + why + "; programming stopped";
+  BDiag::print("Status Info: " + line);
+  fprintf(stderr, "kestrum: %s\n", line.c_str());
 }
 
 bool TlctrlUploading::handleAck() {
@@ -116,10 +136,12 @@ bool TlctrlUploading::handleAck() {
       msg += gettext("Veldnaam", 0);
       msg += ", \"" + _settingBin->sbEntryTitle(_actEntry, 'N') + "\"\n";
       msg += gettext("wordt niet ondersteund voor deze hardware versie.", 0);
-      UserDialog::choice(msg.c_str(), gettext("Programmeren continueren", 0), nullptr, nullptr);
+      if (UserDialog::choice(msg.c_str(), gettext("Programmeren continueren", 0), nullptr, nullptr) ==
+          UserDialog::NO_ANSWER)
+        unanswered("number field not supported by this hardware version");
     }
     SettingBin::SettingEntry* entry = _settingBin->getEntry(_actEntry);
-    if (!entry || !checkTextSize(entry->text)) {
+    if (_failed || !entry || !checkTextSize(entry->text)) {
       go = false;
     } else {
       go = sendEntry(_actEntry);
@@ -132,6 +154,7 @@ bool TlctrlUploading::handleAck() {
   }
   if (go) {
     // The device must acknowledge within the life-check time.
+    _lastProgress = bTimerTick();
     _root->restartLifeCkTimeout();
     return true;
   }
@@ -143,8 +166,16 @@ bool TlctrlUploading::handleAck() {
   return ended || posted;
 }
 
+void TlctrlUploading::keepWaiting() {
+  if (bTimerTick() - _lastProgress <
+      BTimer::nSecs(STALL_LIMIT_SECS - TlctrlRoot::LIFECHECK_TIMEOUT_INTV))
+    _root->restartLifeCkTimeout();
+  else if (!_root->isArmedLifeCkTimeout())
+    _root->startLifeCkTimeout();
+}
+
 bool TlctrlUploading::handleNak() {
-  _root->restartLifeCkTimeout();
+  keepWaiting();
   // Refused before any entry went out: the upload request itself is
   // repeated, as on a busy reply.
   if (_actEntry < 2) return sendExternal(new TlprotUprEvt(), TOL_PROG, PROT_PARSER, nullptr) > 0;
@@ -163,7 +194,7 @@ bool TlctrlUploading::waiting() {
   snprintf(status, sizeof status, "%s, %s.", gettext("Programmeren", 0),
            gettext("wacht tot Tolvan gereed is ...", 0));
   _root->frmStatusInfo(status, false);
-  _root->restartLifeCkTimeout();
+  keepWaiting();
   startTimer();
   return result;
 }
@@ -188,7 +219,12 @@ void TlctrlUploading::onEvent(const BEvent* e) {
       result = waiting();
       break;
     case TlctrlRoot::LOC_UPL_END:
-      Main::_exitCode = 0;
+      // A question nobody answered is no success, though the device was
+      // told the upload ended.
+      if (!_failed)
+        Main::_exitCode = EXIT_OK;
+      else if (!Main::stopRequested())
+        Main::_exitCode = EXIT_INPUT_UNUSABLE;
       transition(new TlctrlConnIdle(enclosing()));
       break;
     default:

@@ -2,6 +2,9 @@
 #define TLCTRLUPLOADING_H
 
 #include <cstdint>
+#include <string>
+
+#include "BTimerTick.h"
 
 #include "BSimpleState.h"
 
@@ -17,6 +20,9 @@ public:
   // Seconds to wait for the first acknowledge, or the next one after a
   // busy reply.
   static const int UPLOAD_TIMEOUT_INTV = 2;
+  // Seconds without an acknowledge after which repeating the request ends:
+  // the device is taken as gone (busy for ever, or pulled out).
+  static const int STALL_LIMIT_SECS = 30;
 
   explicit TlctrlUploading(BCompositeState* enclosing);
   ~TlctrlUploading() override;
@@ -32,8 +38,14 @@ private:
   bool handleAck();
   bool handleNak();
   bool waiting();
-  // False when the user stops programming at a text too long for its field.
+  // Re-arms the life check while the device still takes the settings within
+  // the stall limit; past it the running time-out ends the upload.
+  void keepWaiting();
+  // False when the user stops programming at a text too long for its field;
+  // the text is cut only when the user chose to go on.
   bool checkTextSize(char* text);
+  // A question nobody answered: the upload stops, the run fails naming the entry.
+  void unanswered(const std::string& why);
   // Sends entry nr with its text and number as they are in the store.
   bool sendEntry(uint8_t nr);
   void startTimer();
@@ -44,6 +56,8 @@ private:
   SettingBin* _settingBin;
   uint8_t _actEntry;
   BTimer* _timer;
+  BTickType _lastProgress;  // entry, or the last acknowledge
+  bool _failed;             // stopped at a question nobody answered
 };
 
 #endif
