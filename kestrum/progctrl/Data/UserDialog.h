@@ -23,7 +23,7 @@ public:
   // unattended run, or a stop signal while the dialog was open): callers
   // then take the answer that changes nothing.
   static int choice(const char* text, const char* b0, const char* b1, const char* b2);
-  static const int NO_ANSWER = -1;
+  static constexpr int NO_ANSWER = -1;
   static void beep();
 
   // Null restores the toolkit dialogs; the script is not owned.

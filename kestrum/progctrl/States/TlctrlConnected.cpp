@@ -8,6 +8,7 @@
 #include "BDiag.h"
 #include "BEvent.h"
 #include "Language.h"
+#include "ExitCode.h"
 #include "Main.h"
 #include "RevPackDb.h"
 #include "TlctrlConnIdle.h"
@@ -50,7 +51,7 @@ bool TlctrlConnected::waitForBinFile() {
       _root->binFileSet(true);
       return true;
     }
-    Main::_exitCode = 1;
+    Main::_exitCode = EXIT_INPUT_UNUSABLE;
     RevPackDb::CMDL_UPGRADE = false;
     Main::_shutdown = true;
     return false;

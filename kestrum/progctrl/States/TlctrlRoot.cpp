@@ -165,7 +165,8 @@ void TlctrlRoot::frmStatusInfo(const char* text, bool alarm) {
   }
   // Unattended runs have nobody looking at the window; otherwise the line
   // comes at trace level HIGH, for remote diagnosis.
-  if (RevPackDb::CMDL_UPGRADE || FrmKestrumImpl::CMDL_PROGRAM || (debugLevel() & DBG_HIGH))
+  // The run's last word (such as the device lost) counts as well.
+  if (Main::_unattended || RevPackDb::CMDL_UPGRADE || FrmKestrumImpl::CMDL_PROGRAM || (debugLevel() & DBG_HIGH))
     BDiag::print(std::string("Status Info: ") + text);
 }
 
@@ -301,11 +302,14 @@ bool TlctrlRoot::loadCmdlUpgrade() {
   createRevPack();
   if (!_revPack || !_revPack->selectRpFile(name)) {
     B_EXCEPTION("Revision pack " << name << " not found; no upgrade");
+    fprintf(stderr, "kestrum: -upgrade: revision pack %s not found; no upgrade\n", name);
     return false;
   }
   _revPack->setBinData(RevPackDb::CMDL_BINFILE);
   if (_revPack->binSize() <= 0) {
     B_EXCEPTION("Bin file " << RevPackDb::CMDL_BINFILE << " not in revision pack " << name << "; no upgrade");
+    fprintf(stderr, "kestrum: -upgrade: bin file %s not in revision pack %s; no upgrade\n", RevPackDb::CMDL_BINFILE,
+            name);
     return false;
   }
   return true;

@@ -109,18 +109,18 @@ bool TlctrlUploading::checkTextSize(char* text) {
   int answer = UserDialog::choice(msg.c_str(), gettext("Programmeren continueren", 0),
                                   gettext("Programmeren stoppen", 0), nullptr);
   if (answer == UserDialog::NO_ANSWER)
-    unanswered("text of " + std::to_string(full) + " characters, the field holds " + std::to_string(max));
+    unanswered("text of " + std::to_string(full) + " characters, the field holds " + std::to_string(max), 'T');
   if (answer != 0) return false;
   // Cut only now: stopping leaves the store as it was.
   text[max] = '\0';
   return true;
 }
 
-void TlctrlUploading::unanswered(const std::string& why) {
+void TlctrlUploading::unanswered(const std::string& why, char field) {
   _failed = true;
   // A stop signal closed the question: the run ends as interrupted instead.
   if (Main::stopRequested()) return;
-  std::string line = "entry " + std::to_string(_actEntry) + " \"" + _settingBin->sbEntryTitle(_actEntry, 'T') +
+  std::string line = "entry " + std::to_string(_actEntry) + " \"" + _settingBin->sbEntryTitle(_actEntry, field) +
                      "\": " + why + "; programming stopped";
   BDiag::print("Status Info: " + line);
   fprintf(stderr, "kestrum: %s\n", line.c_str());
@@ -138,7 +138,7 @@ bool TlctrlUploading::handleAck() {
       msg += gettext("wordt niet ondersteund voor deze hardware versie.", 0);
       if (UserDialog::choice(msg.c_str(), gettext("Programmeren continueren", 0), nullptr, nullptr) ==
           UserDialog::NO_ANSWER)
-        unanswered("number field not supported by this hardware version");
+        unanswered("number field not supported by this hardware version", 'N');
     }
     SettingBin::SettingEntry* entry = _settingBin->getEntry(_actEntry);
     if (_failed || !entry || !checkTextSize(entry->text)) {

@@ -45,7 +45,8 @@ private:
   // the text is cut only when the user chose to go on.
   bool checkTextSize(char* text);
   // A question nobody answered: the upload stops, the run fails naming the entry.
-  void unanswered(const std::string& why);
+  // field: 'T' the text, 'N' the number.
+  void unanswered(const std::string& why, char field);
   // Sends entry nr with its text and number as they are in the store.
   bool sendEntry(uint8_t nr);
   void startTimer();

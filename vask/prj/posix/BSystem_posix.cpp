@@ -45,12 +45,17 @@ bool privateDir(const std::string& dir, std::string& why) {
   return true;
 }
 
+std::string fallbackDir() {
+  const char* tmp = getenv("TMPDIR");
+  return std::string(tmp && *tmp ? tmp : "/tmp") + "/kestrum-" + std::to_string(getuid());
+}
+
 // The directory of the lock files, or empty (with why) when none is safe.
 std::string runtimeDir(std::string& why) {
   const char* xdg = getenv("XDG_RUNTIME_DIR");
   std::string ignored;
   if (xdg && *xdg && access(xdg, W_OK) == 0 && privateDir(xdg, ignored)) return xdg;
-  std::string dir = "/tmp/kestrum-" + std::to_string(getuid());
+  std::string dir = fallbackDir();
   if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
     why = dir + ": " + strerror(errno);
     return "";
@@ -71,7 +76,7 @@ bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b
 std::string BSystem::lockPath(const std::string& name) {
   std::string why;
   std::string dir = runtimeDir(why);
-  return lockFile(dir.empty() ? "/tmp/kestrum-" + std::to_string(getuid()) : dir, name);
+  return lockFile(dir.empty() ? fallbackDir() : dir, name);
 }
 
 const std::string& BSystem::lockError() { return g_lockError; }
