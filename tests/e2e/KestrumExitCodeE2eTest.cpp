@@ -30,17 +30,21 @@ TEST(KestrumExitCodeE2e, SignalBeforeTheRunEndedGivesTheInterruptedCode) {
   struct Case {
     const char* what;
     std::vector<std::string> sim;
+    std::vector<std::string> args;
     int signal;
     const char* waitFor;
   } cases[] = {
-      {"silent device, SIGTERM", {"--silent"}, SIGTERM, "Status Info: Initializeren ..."},
-      {"silent device, SIGINT", {"--silent"}, SIGINT, "Status Info: Initializeren ..."},
-      {"half-way through the upload", {"--baud", "9600"}, SIGTERM, "Status Info: Programmeren #20 gereed."},
+      {"silent device, SIGTERM", {"--silent"}, {"-program", "file.kvn"}, SIGTERM, "Status Info: Initializeren ..."},
+      {"silent device, SIGINT", {"--silent"}, {"-program", "file.kvn"}, SIGINT, "Status Info: Initializeren ..."},
+      {"half-way through the upload", {"--baud", "9600"}, {"-program", "file.kvn"}, SIGTERM,
+       "Status Info: Programmeren #20 gereed."},
+      {"upgrade, silent device", {"--silent"}, {"-upgrade", "-revpack", "TL612[0000]", "-binfile", "a.bin"}, SIGTERM,
+       "Status Info: Initializeren ..."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     E2eRun run(c.sim, {{"file.kvn", e2eKvn(shortEntry)}});
-    run.start({"-program", "file.kvn"});
+    run.start(c.args);
     ASSERT_NE(npos, run.console.waitFor(c.waitFor, 20000)) << run.console.text();
     run.proc().signal(c.signal);
     EXPECT_EQ(EXIT_INTERRUPTED, run.proc().waitExit(15000)) << run.console.text() << run.proc().err();
@@ -73,4 +77,16 @@ TEST(KestrumExitCodeE2e, DeviceThatStaysBusyEndsTheRunAsNotConnected) {
   EXPECT_EQ(EXIT_DEVICE_LOST, run.proc().waitExit(90000)) << run.console.text() << run.proc().err();
   EXPECT_NE(npos, run.console.text().find("Status Info: Tolvan niet aangesloten")) << run.console.text();
   EXPECT_EQ(0, run.simCount("RX", "setting-entry"));
+}
+
+// A device in its boot loader asks for firmware; a programming run has
+// nobody to choose a bin file and fails at once instead of waiting.
+TEST(KestrumExitCodeE2e, DeviceAskingForFirmwareFailsAProgrammingRun) {
+  E2E_SKIP_WITHOUT_DISPLAY();
+  E2eRun run({"--boot"}, {{"file.kvn", e2eKvn(shortEntry)}});
+  run.scriptDialogs = false;
+  run.start({"-program", "file.kvn"});
+  EXPECT_EQ(EXIT_INPUT_UNUSABLE, run.proc().waitExit(30000)) << run.console.text() << run.proc().err();
+  EXPECT_NE(npos, run.proc().err().find("asks for firmware")) << run.proc().err();
+  EXPECT_EQ(0, run.simCount("RX", "upload-request"));
 }

@@ -1,5 +1,7 @@
 #include "TlctrlConnected.h"
 
+#include <cstdio>
+
 #include <sstream>
 
 #include <FL/Fl.H>
@@ -9,6 +11,7 @@
 #include "BEvent.h"
 #include "Language.h"
 #include "ExitCode.h"
+#include "FrmKestrumImpl.h"
 #include "Main.h"
 #include "RevPackDb.h"
 #include "TlctrlConnIdle.h"
@@ -53,6 +56,15 @@ bool TlctrlConnected::waitForBinFile() {
     }
     Main::_exitCode = EXIT_INPUT_UNUSABLE;
     RevPackDb::CMDL_UPGRADE = false;
+    Main::_shutdown = true;
+    return false;
+  }
+  if (Main::_unattended) {
+    // Nobody is there to choose a bin file: the run was not given one.
+    BDiag::print("Status Info: the device asks for firmware; no upgrade was asked for");
+    fprintf(stderr, "kestrum: the device is in its boot loader and asks for firmware; run -upgrade for it\n");
+    Main::_exitCode = EXIT_INPUT_UNUSABLE;
+    FrmKestrumImpl::CMDL_PROGRAM = false;
     Main::_shutdown = true;
     return false;
   }
