@@ -1,7 +1,6 @@
 #include "TlctrlConnected.h"
 
 #include <cstdio>
-
 #include <sstream>
 
 #include <FL/Fl.H>
