@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <string>
+#include <thread>
 
 #include "E2eHarness.h"
 #include "ExitCode.h"
@@ -89,4 +91,26 @@ TEST(KestrumExitCodeE2e, DeviceAskingForFirmwareFailsAProgrammingRun) {
   EXPECT_EQ(EXIT_INPUT_UNUSABLE, run.proc().waitExit(30000)) << run.console.text() << run.proc().err();
   EXPECT_NE(npos, run.proc().err().find("asks for firmware")) << run.proc().err();
   EXPECT_EQ(0, run.simCount("RX", "upload-request"));
+}
+
+// A person's dialog is open (the status byte's alert, shown by the toolkit):
+// SIGTERM still ends the program at once, in the orderly way.
+TEST(KestrumExitCodeE2e, SignalEndsTheProgramWhileADialogIsOpen) {
+  E2E_SKIP_WITHOUT_DISPLAY();
+  if (!E2eRun::haveXdotool()) GTEST_SKIP() << "no xdotool";
+  E2eRun run({"--status-byte", "5"});
+  run.scriptDialogs = false;
+  run.start();
+  // The main window and the alert.
+  size_t windows = 0;
+  for (int i = 0; i < 150 && windows < 2; ++i) {
+    ChildProcess search({"/usr/bin/xdotool", "search", "--onlyvisible", "--pid", std::to_string(run.proc().pid())},
+                        run.displayEnv());
+    search.waitExit(10000);
+    windows = e2eLines(search.out()).size();
+    if (windows < 2) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_EQ(2u, windows) << run.console.text();
+  run.proc().signal(SIGTERM);
+  EXPECT_EQ(EXIT_OK, run.proc().waitExit(15000)) << run.console.text() << run.proc().err();
 }

@@ -28,19 +28,23 @@ std::string oneLine(const char* text) {
 }
 
 // While a modal window is open (a question, a file chooser), a stop signal
-// closes it: the signal must end the program, not wait for a person.
-const double STOP_POLL_S = 0.05;
-void watchStop(void*) {
-  if (Main::stopRequested()) {
-    if (Fl_Window* w = Fl::modal()) w->hide();
+// closes it: the signal must end the program, not wait for a person. The
+// signal ends the toolkit's wait; the check runs before the next one, and
+// the zero timeout keeps that next wait from blocking, so the dialog's loop
+// sees its window gone. Nothing wakes an idle program for it.
+void wakeUp(void*) {}
+void closeModalIfStopped(void*) {
+  if (!Main::stopRequested()) return;
+  if (Fl_Window* w = Fl::modal()) {
+    w->hide();
+    Fl::add_timeout(0.0, wakeUp);
   }
-  Fl::repeat_timeout(STOP_POLL_S, watchStop);
 }
 }  // namespace
 
 void UserDialog::closeModalOnStop() {
-  Fl::remove_timeout(watchStop);
-  Fl::add_timeout(STOP_POLL_S, watchStop);
+  Fl::remove_check(closeModalIfStopped);
+  Fl::add_check(closeModalIfStopped);
 }
 
 void UserDialog::script(Script* script) { g_script = script; }
