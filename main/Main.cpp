@@ -1,5 +1,6 @@
 #include "Main.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -12,6 +13,8 @@ bool Main::_wsStartupDll = true;
 bool Main::_shutdown = false;
 int Main::_exitCode = 0;
 const char* Main::_refPackFile = nullptr;
+bool Main::_unattended = false;
+volatile std::sig_atomic_t Main::_stopSignal = 0;
 
 Main::Main() : _wsaData(0) {}
 
@@ -20,7 +23,11 @@ Main::~Main() {}
 void Main::onEntry(const BEvent*) {
   if (_dbgPort != 0) {
     _wsStartupDll = true;
-    BTrace::connectDebugStream(_dbgAddr, _dbgPort);
+    // A name that does not resolve must not aim the stream anywhere else.
+    if (!BTrace::connectDebugStream(_dbgAddr, _dbgPort)) {
+      fprintf(stderr, "kestrum: -remdbg: host \"%s\" not found; remote debugging off\n", _dbgAddr ? _dbgAddr : "");
+      _dbgPort = 0;
+    }
   }
   addRegion(new TlctrlRoot());
 }

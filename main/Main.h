@@ -1,6 +1,8 @@
 #ifndef MAIN_H
 #define MAIN_H
 
+#include <csignal>
+
 #include "BMainState.h"
 
 // The application's top state: it holds the controller as its region and the
@@ -20,7 +22,10 @@ public:
   void onSleep() override;
   void printStateData(int argc, char** argv) override;
 
-  static bool shutdownActive() { return _shutdown; }
+  // True as well once SIGTERM or SIGINT arrived: waits inside handlers
+  // (dialogs, the wait for a bin file) end on it.
+  static bool shutdownActive() { return _shutdown || _stopSignal != 0; }
+  static bool stopRequested() { return _stopSignal != 0; }
 
   static const char* _dbgAddr;
   static int _dbgPort;
@@ -28,6 +33,12 @@ public:
   static bool _shutdown;
   static int _exitCode;
   static const char* _refPackFile;
+  // A command-line run (-program, -upgrade, ...): nobody watches the window,
+  // nobody answers a question, and a signal before the work is done ends the
+  // run as interrupted.
+  static bool _unattended;
+  // Set by the handler of SIGTERM and SIGINT, read by the main loop.
+  static volatile std::sig_atomic_t _stopSignal;
 
 private:
   // The socket library needs no start-up on this platform; kept for the

@@ -19,6 +19,7 @@
 #include "BScheduler.h"
 #include "BSystem.h"
 #include "BTrace.h"
+#include "ExitCode.h"
 #include "FrmKestrumImpl.h"
 #include "LoopWait.h"
 #include "Main.h"
@@ -26,13 +27,13 @@
 #include "RevPackDb.h"
 #include "SwVersion.h"
 #include "TlcdrvRoot.h"
+#include "TlctrlRoot.h"
+#include "UserDialog.h"
 #include "WorkDir.h"
 
 namespace {
 
-volatile sig_atomic_t g_stopRequested = 0;
-
-void onStopSignal(int) { g_stopRequested = 1; }
+void onStopSignal(int) { Main::_stopSignal = 1; }
 
 void trace(const std::string& text) { BTrace::dbgPrint(text.c_str(), true, true, false); }
 
@@ -238,11 +239,25 @@ int main(int argc, char** argv) {
   scanArguments(argc, argv, packHome);
   changeDirectory(g_changeTo.empty() ? userDir : g_changeTo, startDir);
 
+  // Runs that nobody watches: no dialog may wait for an answer.
+  const bool createPack = RevPackDb::CMDL_CREATE_REVPACK && RevPackDb::CMDL_BINDIR && RevPackDb::CMDL_BINDIR[0];
+  const char* kvn = FrmKestrumImpl::PROG_FILE_KVN;
+  if ((kvn && kvn[0]) || TlctrlRoot::cmdlUpgradeNamed() || createPack) Main::_unattended = true;
+  UserDialog::unattended(Main::_unattended);
+  // A settings file that cannot be read is refused before any device is
+  // waited for: programming whatever else would wipe the device.
+  if (kvn && kvn[0] && !isReadableFile(kvn)) {
+    fprintf(stderr, "kestrum: -program: cannot read settings file %s\n", kvn);
+    return EXIT_INPUT_UNUSABLE;
+  }
+
+  // No SA_RESTART: a signal also ends the toolkit's wait at once.
   struct sigaction sa;
   memset(&sa, 0, sizeof sa);
   sa.sa_handler = onStopSignal;
   sigaction(SIGTERM, &sa, nullptr);
   sigaction(SIGINT, &sa, nullptr);
+  UserDialog::closeModalOnStop();
 
   // Bytes from the device end the toolkit's wait at once instead of after
   // up to 10 ms: at 9600 baud a byte takes about 1 ms.
@@ -256,14 +271,17 @@ int main(int argc, char** argv) {
             BSystem::lockPath(mutexId).c_str(), pid ? ", pid " : "", pid ? std::to_string(pid).c_str() : "");
     while (!BScheduler::terminated()) BScheduler::step();
     delete mainState;
-    return 2;
+    return EXIT_ANOTHER_INSTANCE;
   }
 
+  if (!BSystem::lockHeld())
+    fprintf(stderr, "kestrum: single-instance lock not taken, %s; another instance is not kept out\n",
+            BSystem::lockError().c_str());
   for (const std::string& line : g_startLines) trace(line);
   BTrace::processCommandsFile("lvl");
 
   while (!Main::_shutdown) {
-    if (g_stopRequested) {
+    if (Main::stopRequested()) {
       Main::_shutdown = true;
       break;
     }
@@ -278,6 +296,10 @@ int main(int argc, char** argv) {
     Fl::wait(LoopWait::seconds());
   }
 
+  // A command-line run that a signal reached before it ended never ends as a
+  // success, whatever code its states left behind (a dialog cut short by the
+  // signal may have ended the work as if answered).
+  if (Main::stopRequested() && Main::_unattended) Main::_exitCode = EXIT_INTERRUPTED;
   // A command-line programming run is not started again once shutdown began.
   FrmKestrumImpl::CMDL_PROGRAM = false;
   trace("Main: entering Shutdown ... ");

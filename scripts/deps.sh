@@ -3,7 +3,8 @@
 # only those that are missing.
 set -euo pipefail
 pkgs=(cmake make g++ clang libgtest-dev googletest libbenchmark-dev
-      libfltk1.3-dev xvfb xdotool x11-utils imagemagick stress-ng)
+      libfltk1.3-dev xvfb xdotool x11-utils imagemagick stress-ng
+      dpkg-dev)  # dpkg-shlibdeps for the Debian package
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -190,14 +190,20 @@ public:
     }
   }
 
+  // Cleared: no script answers the dialogs (a command-line run then has
+  // nobody to answer them).
+  bool scriptDialogs = true;
+
   // Starts kestrum with the extra arguments; dialogs are answered from
   // "dialogs.txt" and recorded in "dialogs.log".
   void start(const std::vector<std::string>& args = {}) {
     std::vector<std::string> all{kestrum(), "-remdbg", "127.0.0.1", std::to_string(console.port())};
     all.insert(all.end(), args.begin(), args.end());
-    std::vector<std::pair<std::string, std::string>> env{{"XDG_RUNTIME_DIR", path("xdg")},
-                                                         {"KESTRUM_DIALOG_SCRIPT", path("dialogs.txt")},
-                                                         {"KESTRUM_DIALOG_RECORD", path("dialogs.log")}};
+    std::vector<std::pair<std::string, std::string>> env{{"XDG_RUNTIME_DIR", path("xdg")}};
+    if (scriptDialogs) {
+      env.push_back({"KESTRUM_DIALOG_SCRIPT", path("dialogs.txt")});
+      env.push_back({"KESTRUM_DIALOG_RECORD", path("dialogs.log")});
+    }
     if (!_display.empty()) env.push_back({"DISPLAY", _display});
     _proc.reset(new ChildProcess(all, env, _dir.path()));
   }

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "E2eHarness.h"
+#include "ExitCode.h"
 
 // The whole program against the simulator.
 
@@ -149,11 +150,11 @@ TEST(KestrumE2e, FetchAndProgramThroughTheWindowButtons) {
   EXPECT_TRUE(run.dialogs().empty());
 }
 
-TEST(KestrumE2e, ProgramOptionWithUnreadableFileProgramsNothingAndExitsWithOne) {
+TEST(KestrumE2e, ProgramOptionWithUnreadableFileProgramsNothingAndExitsAsUnusableInput) {
   E2E_SKIP_WITHOUT_DISPLAY();
   E2eRun run({"--out", "@out.kvn"});
   run.start({"-program", "missing.kvn"});
-  EXPECT_EQ(1, run.proc().waitExit(20000)) << run.console.text();
+  EXPECT_EQ(EXIT_INPUT_UNUSABLE, run.proc().waitExit(20000)) << run.console.text();
   EXPECT_EQ(0, run.simCount("RX", "upload-request"));
-  EXPECT_NE(npos, run.console.text().find("missing.kvn not loaded"));
+  EXPECT_NE(npos, run.proc().err().find("cannot read settings file missing.kvn")) << run.proc().err();
 }

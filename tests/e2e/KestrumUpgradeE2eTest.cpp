@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "E2eHarness.h"
+#include "ExitCode.h"
 #include "UpgradePack.h"
 
 // Firmware upgrade from the command line, the program against the
@@ -138,11 +139,13 @@ TEST(KestrumUpgradeE2e, SignalDuringTheUpgradeEndsTheRunWithOne) {
   EXPECT_TRUE(run.dialogs().empty());
 }
 
-TEST(KestrumUpgradeE2e, UpgradeOptionWithAnUnknownPackSendsNothingAndExitsWithOne) {
+TEST(KestrumUpgradeE2e, UpgradeOptionWithAnUnknownPackSendsNothingAndExitsAsUnusableInput) {
   E2E_SKIP_WITHOUT_DISPLAY();
   E2eRun run;
   run.start({"-upgrade", "-revpack", "TL-9.99[0000].RPA", "-binfile", BIN_GROUP});
-  EXPECT_EQ(1, run.proc().waitExit(30000)) << run.console.text() << run.proc().err();
+  EXPECT_EQ(EXIT_INPUT_UNUSABLE, run.proc().waitExit(30000)) << run.console.text() << run.proc().err();
+  EXPECT_NE(npos, run.proc().err().find("kestrum: -upgrade: revision pack TL-9.99[0000] not found"))
+      << run.proc().err();
   EXPECT_EQ(0, run.simCount("RX", "upgrade-request"));
   EXPECT_NE(npos, run.console.text().find("Revision pack TL-9.99[0000] not found"));
 }

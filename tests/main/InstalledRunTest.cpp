@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "ChildProcess.h"
+#include "ExitCode.h"
 
 namespace fs = std::filesystem;
 
@@ -56,6 +57,13 @@ TEST(InstalledRun, InstalledProgramWorksInThePreparedPerUserDirectory) {
                         "\\-binfile", "\\-allownobackup", "\\-program"})
     EXPECT_NE(page.find(std::string(".TP\n\\fB") + o + "\\fR"), std::string::npos) << o << "\n" << page;
   EXPECT_EQ(page.find("@OPTIONS@"), std::string::npos);
+  // One table of exit codes, the same codes in the man page and the README.
+  const std::string readme = readAll(fs::path(KESTRUM_SOURCE_DIR) / "README.md");
+  for (int code : {EXIT_OK, EXIT_DEVICE_LOST, EXIT_INPUT_UNUSABLE, EXIT_VERIFY_DIFFERS, EXIT_ANOTHER_INSTANCE,
+                   EXIT_INTERRUPTED}) {
+    EXPECT_NE(page.find(".TP\n.B " + std::to_string(code) + "\n"), std::string::npos) << code;
+    EXPECT_NE(readme.find("\n| " + std::to_string(code) + " | "), std::string::npos) << code;
+  }
   EXPECT_NE(readAll(p / "share/man/man1/tolvan-sim.1").find("\\fB\\-\\-link\\fR \\fIPATH\\fR"), std::string::npos);
 
   const std::string kestrum = (p / "bin/kestrum").string();

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include <thread>
 
 #include "ChildProcess.h"
+#include "ExitCode.h"
 #include "Main.h"
 
 namespace fs = std::filesystem;
@@ -132,12 +134,12 @@ TEST_F(KestrumRun, HelpWithAnotherArgumentStartsTheProgram) {
   EXPECT_FALSE(fs::exists(runtime.path() + "/" + kLockName));  // released at exit
 }
 
-TEST_F(KestrumRun, SecondInstanceIsRefusedWithCode2) {
+TEST_F(KestrumRun, SecondInstanceIsRefusedWithItsOwnCode) {
   if (!haveDisplay()) GTEST_SKIP() << "needs an X display";
   auto first = start({});
   ASSERT_TRUE(waitForLock());
   auto second = start({});
-  EXPECT_EQ(second->waitExit(), 2);
+  EXPECT_EQ(second->waitExit(), EXIT_ANOTHER_INSTANCE);
   EXPECT_NE(second->err().find("another instance"), std::string::npos) << second->err();
   EXPECT_NE(second->err().find(kLockName), std::string::npos) << second->err();
   first->signal(SIGINT);
@@ -274,4 +276,67 @@ TEST_F(KestrumRun, CommandLinePackCreationNeedsNoDisplay) {
   EXPECT_NE(packs[0].filename().string().find(hex), std::string::npos) << packs[0];
   EXPECT_NE(content.find("Meter A v6.12; \"new\".bin"), std::string::npos);
   EXPECT_FALSE(fs::exists(work.path() + "/temp.rpa"));
+}
+
+// A pack creation that makes nothing, or a pack that can upgrade nothing,
+// fails with the unusable-input code and one line on standard error saying
+// what was wrong; no pack is left behind.
+TEST_F(KestrumRun, CommandLinePackCreationWithNothingUsableFailsWithOneLine) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> bins;  // name, content
+    bool makeDir;
+    const char* says;
+  } cases[] = {
+      {"no bin directory", {}, false, "does not exist"},
+      {"empty bin directory", {}, true, "no bin files in"},
+      {"only a boot loader", {{"BOOT_LOAD_H49.bin", std::string(2048, '\x11')}}, true, "no application bin file"},
+      {"no customer name", {{"TL9999GM-ED v6.12.bin", firmware(4096)}}, true, "no application bin file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    std::ofstream(dir.path() + "/config.ini") << "tolvantype=TL8888GM-ED;Meter A\n";
+    if (c.makeDir) fs::create_directories(dir.path() + "/bins");
+    for (const auto& b : c.bins) std::ofstream(dir.path() + "/bins/" + b.first, std::ios::binary) << b.second;
+    std::vector<std::pair<std::string, std::string>> e = {{"XDG_RUNTIME_DIR", runtime.path()}, {"DISPLAY", ""}};
+    ChildProcess p({kBinary, "-cmdl_crtrpa", "-bindir", "bins"}, e, dir.path());
+    EXPECT_EQ(p.waitExit(), EXIT_INPUT_UNUSABLE) << p.err();
+    EXPECT_EQ(p.err().rfind("kestrum: -cmdl_crtrpa: ", 0), 0u) << p.err();
+    EXPECT_EQ(std::count(p.err().begin(), p.err().end(), '\n'), 1) << p.err();
+    EXPECT_NE(p.err().find(c.says), std::string::npos) << p.err();
+    std::error_code ec;
+    for (const auto& f : fs::directory_iterator(dir.path() + "/RevPacks", ec))
+      if (f.path().extension() == ".rpa") ADD_FAILURE() << f.path();
+    EXPECT_FALSE(fs::exists(dir.path() + "/temp.rpa"));
+  }
+}
+
+// A settings file that cannot be read is refused before any device is
+// looked for, without a display.
+TEST_F(KestrumRun, ProgramWithAnUnreadableFileIsRefusedAtOnce) {
+  std::vector<std::pair<std::string, std::string>> e = {{"XDG_RUNTIME_DIR", runtime.path()}, {"DISPLAY", ""}};
+  ChildProcess p({kBinary, "-program", "missing.kvn"}, e, work.path());
+  EXPECT_EQ(p.waitExit(), EXIT_INPUT_UNUSABLE) << p.err();
+  EXPECT_NE(p.err().find("kestrum: -program: cannot read settings file"), std::string::npos) << p.err();
+}
+
+// The debug console's host may be a name; one that does not resolve leaves
+// remote debugging off with a warning instead of aiming anywhere else.
+TEST_F(KestrumRun, RemoteDebugHostNameIsResolvedOrRefusedWithAWarning) {
+  std::vector<std::pair<std::string, std::string>> e = {{"XDG_RUNTIME_DIR", runtime.path()}, {"DISPLAY", ""}};
+  {
+    Listener l;
+    ChildProcess p({kBinary, "-remdbg", "localhost", std::to_string(l.port), "-cmdl_crtrpa", "-bindir", "none"}, e,
+                   work.path());
+    ASSERT_TRUE(l.accept(20000)) << p.err();
+    EXPECT_TRUE(l.readUntil("Exit code:2")) << l.received;
+    EXPECT_EQ(p.waitExit(), EXIT_INPUT_UNUSABLE);
+  }
+  ChildProcess q({kBinary, "-remdbg", "no-such-host.invalid", "4000", "-cmdl_crtrpa", "-bindir", "none"}, e,
+                 work.path());
+  EXPECT_EQ(q.waitExit(), EXIT_INPUT_UNUSABLE);
+  EXPECT_NE(q.err().find("kestrum: -remdbg: host \"no-such-host.invalid\" not found; remote debugging off"),
+            std::string::npos)
+      << q.err();
 }

@@ -58,9 +58,21 @@ TEST(BClientSocketStream, LongInputArrivesAtMost500BytesPerCall) {
   s.disconnect();
 }
 
-TEST(BClientSocketStream, BadAddressStillAnswersTrueAndSendsNothing) {
-  BClientSocketStream s;
-  EXPECT_TRUE(s.connect("not-an-address", 1));
-  EXPECT_FALSE(s.send("x"));
-  s.disconnect();
+// A host name is resolved; one that does not resolve (or none) is refused
+// and leaves the stream closed, never aimed at another address.
+TEST(BClientSocketStream, HostNamesAreResolvedAndUnknownNamesRefused) {
+  Console console;
+  BClientSocketStream named;
+  EXPECT_TRUE(named.connect("localhost", console.port));
+  ASSERT_TRUE(console.accept());
+  named << "by name\n";
+  ASSERT_TRUE(console.waitFor("\n"));
+  EXPECT_EQ(console.received, "by name\n");
+  named.disconnect();
+  for (const char* bad : {"no-such-host.invalid", ""}) {
+    BClientSocketStream s;
+    EXPECT_FALSE(s.connect(bad, console.port)) << bad;
+    EXPECT_FALSE(s.isConnected()) << bad;
+    EXPECT_FALSE(s.send("x")) << bad;
+  }
 }

@@ -1,4 +1,5 @@
 #include <arpa/inet.h>
+#include <netdb.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -14,14 +15,26 @@ BClientSocketStream::~BClientSocketStream() { disconnect(); }
 
 bool BClientSocketStream::connect(const char* host, uint16_t port) {
   disconnect();
+  // A dotted address or a host name; one that does not resolve leaves the
+  // stream closed rather than aimed at the broadcast address.
   struct in_addr addr;
   memset(&addr, 0, sizeof addr);
-  if (!host || inet_pton(AF_INET, host, &addr) != 1) addr.s_addr = htonl(INADDR_NONE);
+  if (!host || !*host) return false;
+  if (inet_pton(AF_INET, host, &addr) != 1) {
+    struct addrinfo hints;
+    memset(&hints, 0, sizeof hints);
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    struct addrinfo* found = nullptr;
+    if (getaddrinfo(host, nullptr, &hints, &found) != 0 || !found) return false;
+    addr = reinterpret_cast<struct sockaddr_in*>(found->ai_addr)->sin_addr;
+    freeaddrinfo(found);
+  }
   _peer.family = AF_INET;
   _peer.port = port;
   _peer.address = ntohl(addr.s_addr);
   _socket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (_socket < 0) return true;
+  if (_socket < 0) return false;
   int flags = fcntl(_socket, F_GETFL, 0);
   if (flags >= 0) fcntl(_socket, F_SETFL, flags | O_NONBLOCK);
   struct sockaddr_in sa;

@@ -34,8 +34,7 @@ void BMainState::startup() {
       return;
     case BSystem::LOCK_ERROR:
       // Without a lock file the program still runs, only unguarded.
-      B_EXCEPTION("Error!! mutexID " << _mutexId << " lock file " << BSystem::lockPath(_mutexId)
-                                     << " cannot be created: " << strerror(errno));
+      B_EXCEPTION("Error!! mutexID " << _mutexId << " lock not taken: " << BSystem::lockError());
       break;
     case BSystem::LOCK_OK:
       break;

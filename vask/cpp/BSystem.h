@@ -10,7 +10,10 @@ public:
 
   // Takes the process-wide instance lock of that name. LOCK_EXISTS when
   // another living process holds it; the lock dies with the process.
+  // LOCK_ERROR (with lockError() saying why) when no safe lock file can be
+  // had: the directory is not private to the user, or the name is a link.
   static LockResult createLock(const std::string& name);
+  static const std::string& lockError();
   // Releases the instance lock (the lock file is removed).
   static void closeLock();
   static bool lockHeld();

@@ -918,6 +918,7 @@ bool RevPackDb::addBinGroup(const std::string& dir, const std::string& file, boo
 }
 
 bool RevPackDb::createDb(const char* binDir) {
+  _createError.clear();
   closeDb();
   _rpSelected = false;
   _binFileSelected = false;
@@ -945,6 +946,7 @@ bool RevPackDb::createDb(const char* binDir) {
   if (!fs::is_directory(_binDirPath, ec)) {
     B_EXCEPTION("_binDirPath=" << _binDirPath << " does NOT Exist!");
     printf("_binDirPath=%s does NOT Exist!\n", _binDirPath.c_str());
+    _createError = "bin directory " + _binDirPath + " does not exist";
     return createFailed(format(trFormat("Map %s bestaat niet"), _binDirPath.c_str()));
   }
 
@@ -991,12 +993,14 @@ bool RevPackDb::createDb(const char* binDir) {
   }
   if (bins.empty()) {
     B_EXCEPTION("No bin files in " << _binDirPath);
+    _createError = "no bin files in " + _binDirPath;
     return createFailed(format(trFormat("Geen bin bestanden in %s"), _binDirPath.c_str()));
   }
 
   _createRpActive = true;
   if (!_store.create(".", APPLICATION, TEMP_PACK)) {
     B_EXCEPTION("Cannot build a revpack: " << _store.error());
+    _createError = "cannot build a revpack: " + _store.error();
     _createRpActive = false;
     return createFailed(_store.error());
   }
@@ -1010,12 +1014,27 @@ bool RevPackDb::createDb(const char* binDir) {
   if (!setSwHwRestrictions()) {
     closeDb();
     _createRpActive = false;
+    _createError = "the hardware/software restrictions could not be prepared";
     return createFailed(gettext("het restrictie bestand is niet bruikbaar", 0));
   }
   _gen->set(DB_VERSION, DB_VERSION_NR);
-  int added = 0;
-  for (const Bin& b : bins)
-    if (addBinGroup(_binDirPath, b.name, b.boot, b.kvn)) ++added;
+  int added = 0, applications = 0;
+  for (const Bin& b : bins) {
+    if (!addBinGroup(_binDirPath, b.name, b.boot, b.kvn)) continue;
+    ++added;
+    if (!b.boot) ++applications;
+  }
+  if (applications == 0) {
+    // Only boot loaders, or every application left out: such a pack can
+    // upgrade nothing, so none is made.
+    B_EXCEPTION("No application bin file usable in " << _binDirPath);
+    closeDb();
+    _createRpActive = false;
+    fs::remove(scratch, ec);
+    _createError = "no application bin file in " + _binDirPath +
+                   " could go into the pack (only boot loaders, or no customer name for their device types)";
+    return createFailed(gettext("geen applicatie bin bestand bruikbaar", 0));
+  }
 
   std::string packName = retrNewRevPackName();
   delete _gen;
@@ -1028,6 +1047,7 @@ bool RevPackDb::createDb(const char* binDir) {
   _createRpActive = false;
   if (!ok) {
     B_EXCEPTION("Cannot write " << scratch << ": " << _store.error());
+    _createError = "cannot write " + scratch + ": " + _store.error();
     return createFailed(_store.error());
   }
   // The toolkit does not report a failed write (a full disk, a size limit):
@@ -1035,6 +1055,7 @@ bool RevPackDb::createDb(const char* binDir) {
   if (!verifyPack(scratch, added)) {
     B_EXCEPTION("Revpack " << scratch << " was not written completely");
     fs::remove(scratch, ec);
+    _createError = "revpack " + scratch + " was not written completely";
     return createFailed(gettext("de revpack is niet volledig geschreven", 0));
   }
   uint16_t sum = readCheckSum(scratch.c_str());
@@ -1043,11 +1064,15 @@ bool RevPackDb::createDb(const char* binDir) {
   std::string why;
   if (!RevPackPrefs::moveFile(scratch.c_str(), target.c_str(), why)) {
     B_EXCEPTION(why);
+    _createError = why;
     return createFailed(why);
   }
   trace(format("Revpack %s made with %d bin files", target.c_str(), added));
   ok = checkCheckSum(target.c_str(), true);
-  if (!ok) alert(gettext("Create Db Invalid Checksum", 0));
+  if (!ok) {
+    alert(gettext("Create Db Invalid Checksum", 0));
+    _createError = "the checksum of " + target + " does not match";
+  }
   setRpaFiles();
   _createReport = format(trFormat("RevPack gemaakt: %s"), fs::path(target).filename().string().c_str());
   for (const auto& l : _leftOut)

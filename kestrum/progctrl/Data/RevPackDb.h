@@ -152,6 +152,8 @@ public:
   // What the last createDb did, for the user: the pack made and the files
   // left out with the reason, or why nothing was made (translated).
   const std::string& createReport() const { return _createReport; }
+  // Why the last createDb made no pack, in one line (empty after success).
+  const std::string& createError() const { return _createError; }
   // Type and hardware of the loaded image (static buffers).
   const char* getTolTypeFmBin(const char*& hw);
   // Version and special of the loaded image; special is null when there is none.
@@ -253,6 +255,7 @@ private:
   std::vector<uint8_t> _bootData;
   char _setBtlHwVersion[HWSW_VER_SIZE];
   bool _createRpActive;
+  std::string _createError;
   std::string _binDirPath;
   int _nrBinBytes;
   std::vector<uint8_t> _activeBinData;

@@ -203,7 +203,7 @@ void FrmKestrumImpl::btOpenSb() {
       _root->stopLifeCkTimeout();
     }
     const char* chosen = fileChooser()(tr("Selecteer Bestand"), "*.kvn", _settingBin->file());
-    if (chosen) name = chosen;
+    if (chosen && !Main::stopRequested()) name = chosen;
   }
   if (!name.empty()) {
     std::string problem = openProblem(name);
@@ -232,7 +232,8 @@ const char* FrmKestrumImpl::askStoreName() {
   for (;;) {
     const char* chosen =
         fileChooser()(tr("Opslaan van Setting Bestand"), "*.kvn", _settingBin->file());
-    if (!chosen) return nullptr;
+    // A stop signal closed the chooser: nothing is saved under a half-typed name.
+    if (!chosen || Main::stopRequested()) return nullptr;
     name = chosen;
     if (strcmp(fl_filename_ext(name.c_str()), ".kvn") == 0) return name.c_str();
     UserDialog::beep();
@@ -244,8 +245,9 @@ const char* FrmKestrumImpl::askStoreName() {
     question += line;
     snprintf(line, sizeof line, "%s\n", tr("Deze bestands naam is correct?"));
     question += line;
-    if (UserDialog::choice(question.c_str(), tr("Nee"), tr("Ja"), nullptr) == 1)
-      return name.c_str();
+    int answer = UserDialog::choice(question.c_str(), tr("Nee"), tr("Ja"), nullptr);
+    if (answer == 1) return name.c_str();
+    if (answer == UserDialog::NO_ANSWER) return nullptr;
   }
 }
 

@@ -10,6 +10,7 @@
 #include "BLocalEvent.h"
 #include "FrmKestrumImpl.h"
 #include "Language.h"
+#include "ExitCode.h"
 #include "Main.h"
 #include "RevPackDb.h"
 #include "SettingBin.h"
@@ -51,8 +52,8 @@ void TlctrlConnIdle::commandLineStart() {
   if (Main::shutdownActive()) return;
   if (TlctrlRoot::cmdlUpgradeNamed()) {
     if (!commandLineUpgrade()) {
-      // Nothing was sent to the device; the run ends as failed.
-      Main::_exitCode = 1;
+      // Nothing was sent to the device; the pack or bin named cannot be used.
+      Main::_exitCode = EXIT_INPUT_UNUSABLE;
       RevPackDb::CMDL_UPGRADE = false;
       Main::_shutdown = true;
     }
@@ -70,7 +71,7 @@ void TlctrlConnIdle::commandLineStart() {
     // The file could not be read: programming whatever the store holds
     // would wipe the device's settings. The run ends as failed instead.
     B_EXCEPTION("Settings file " << file << " not loaded; nothing programmed");
-    Main::_exitCode = 1;
+    Main::_exitCode = EXIT_INPUT_UNUSABLE;
     FrmKestrumImpl::CMDL_PROGRAM = false;
     if (impl) impl->shutdown();
     Main::_shutdown = true;

@@ -1,5 +1,6 @@
 #include "TlctrlConnected.h"
 
+#include <cstdio>
 #include <sstream>
 
 #include <FL/Fl.H>
@@ -8,6 +9,8 @@
 #include "BDiag.h"
 #include "BEvent.h"
 #include "Language.h"
+#include "ExitCode.h"
+#include "FrmKestrumImpl.h"
 #include "Main.h"
 #include "RevPackDb.h"
 #include "TlctrlConnIdle.h"
@@ -50,8 +53,17 @@ bool TlctrlConnected::waitForBinFile() {
       _root->binFileSet(true);
       return true;
     }
-    Main::_exitCode = 1;
+    Main::_exitCode = EXIT_INPUT_UNUSABLE;
     RevPackDb::CMDL_UPGRADE = false;
+    Main::_shutdown = true;
+    return false;
+  }
+  if (Main::_unattended) {
+    // Nobody is there to choose a bin file: the run was not given one.
+    BDiag::print("Status Info: the device asks for firmware; no upgrade was asked for");
+    fprintf(stderr, "kestrum: the device is in its boot loader and asks for firmware; run -upgrade for it\n");
+    Main::_exitCode = EXIT_INPUT_UNUSABLE;
+    FrmKestrumImpl::CMDL_PROGRAM = false;
     Main::_shutdown = true;
     return false;
   }

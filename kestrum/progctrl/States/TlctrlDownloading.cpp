@@ -5,6 +5,7 @@
 #include "BCheckcast.h"
 #include "BDiag.h"
 #include "BEvent.h"
+#include "BTimer.h"
 #include "Language.h"
 #include "SettingBin.h"
 #include "TlctrlConnIdle.h"
@@ -19,10 +20,12 @@ TlctrlDownloading::TlctrlDownloading(BCompositeState* enclosing)
     : BSimpleState(enclosing, TOL_PROG, PROG_CTRL, TlctrlRoot::TLCTRLDOWNLOADING),
       _root(CHECKCAST(TlctrlRoot, this->enclosing(STATE_ROOT))),
       _lastEntry(0),
-      _nrEntries(0) {}
+      _nrEntries(0),
+      _lastProgress(bTimerTick()) {}
 
 void TlctrlDownloading::onEntry(const BEvent*) {
   if (!_root) return;
+  _lastProgress = bTimerTick();
   _root->startLifeCkTimeout();
   _root->frmStatusInfo(gettext("Ophalen", 0), false);
   // The settings and their form stay as they are until every entry is in;
@@ -40,6 +43,7 @@ bool TlctrlDownloading::settingEntry(const TlprotSeeEvt* e) {
   if (!e) return true;
   char status[256];
   snprintf(status, sizeof status, "%s #%d %s.", gettext("Ophalen", 0), e->entryNr(), gettext("gereed", 0));
+  _lastProgress = bTimerTick();
   _root->restartLifeCkTimeout();
   TlprotAckEvt* ack = new TlprotAckEvt();
   _root->sbEntry(e);
@@ -52,12 +56,14 @@ bool TlctrlDownloading::settingEntry(const TlprotSeeEvt* e) {
 }
 
 bool TlctrlDownloading::waiting() {
-  // The device is not ready: ask again; it decides how long this goes on.
+  // The device is not ready: ask again, for as long as the stall limit
+  // allows; past it the running life-check time-out ends the download.
   sendExternal(new TlprotDlrEvt(), TOL_PROG, PROT_PARSER, nullptr);
   char status[256];
   snprintf(status, sizeof status, "%s, %s.", gettext("Ophalen", 0), gettext("wacht tot Tolvan gereed is ...", 0));
   _root->frmStatusInfo(status, false);
-  _root->restartLifeCkTimeout();
+  if (bTimerTick() - _lastProgress < BTimer::nSecs(STALL_LIMIT_SECS - TlctrlRoot::LIFECHECK_TIMEOUT_INTV))
+    _root->restartLifeCkTimeout();
   return true;
 }
 

@@ -2,6 +2,7 @@
 #define TLCTRLDOWNLOADING_H
 
 #include "BSimpleState.h"
+#include "BTimerTick.h"
 
 class TlctrlRoot;
 class TlprotSeeEvt;
@@ -9,6 +10,10 @@ class TlprotSeeEvt;
 // Reads the device's settings entries into the settings store ("Ophalen").
 class TlctrlDownloading : public BSimpleState {
 public:
+  // Seconds without an entry after which asking again ends: a device busy
+  // for ever is taken as gone.
+  static const int STALL_LIMIT_SECS = 30;
+
   explicit TlctrlDownloading(BCompositeState* enclosing);
   bool settingEntry(const TlprotSeeEvt* e);
   bool waiting();
@@ -22,6 +27,7 @@ private:
   // The number of the entry received last, and how many came in.
   int _lastEntry;
   int _nrEntries;
+  BTickType _lastProgress;  // entry, or the last setting entry received
 };
 
 #endif

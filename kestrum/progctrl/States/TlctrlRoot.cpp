@@ -20,6 +20,7 @@
 #include "FrmKestrumImpl.h"
 #include "Language.h"
 #include "UserDialog.h"
+#include "ExitCode.h"
 #include "Main.h"
 #include "RevPackDb.h"
 #include "SBTabs.h"
@@ -96,7 +97,13 @@ void TlctrlRoot::onEntry(const BEvent*) {
   if (RevPackDb::CMDL_CREATE_REVPACK && RevPackDb::CMDL_BINDIR && RevPackDb::CMDL_BINDIR[0] != '\0') {
     // Building a revision pack database needs neither window nor device.
     createRevPack();
-    _revPack->createDb(RevPackDb::CMDL_BINDIR);
+    // A run that made no pack, or a useless one, says why and fails.
+    if (!_revPack->createDb(RevPackDb::CMDL_BINDIR)) {
+      std::string why = _revPack->createError();
+      if (why.empty()) why = "no revpack made";
+      fprintf(stderr, "kestrum: -cmdl_crtrpa: %s\n", why.c_str());
+      Main::_exitCode = EXIT_INPUT_UNUSABLE;
+    }
     Main::_shutdown = true;
     return;
   }
@@ -216,7 +223,8 @@ void TlctrlRoot::frmStatusInfo(const char* text, bool alarm) {
   }
   // Unattended runs have nobody looking at the window; otherwise the line
   // comes at trace level HIGH, for remote diagnosis.
-  if (RevPackDb::CMDL_UPGRADE || FrmKestrumImpl::CMDL_PROGRAM || (debugLevel() & DBG_HIGH))
+  // The run's last word (such as the device lost) counts as well.
+  if (Main::_unattended || RevPackDb::CMDL_UPGRADE || FrmKestrumImpl::CMDL_PROGRAM || (debugLevel() & DBG_HIGH))
     BDiag::print(std::string("Status Info: ") + text);
 }
 
@@ -410,11 +418,14 @@ bool TlctrlRoot::loadCmdlUpgrade() {
   createRevPack();
   if (!_revPack || !_revPack->selectRpFile(name)) {
     B_EXCEPTION("Revision pack " << name << " not found; no upgrade");
+    fprintf(stderr, "kestrum: -upgrade: revision pack %s not found; no upgrade\n", name);
     return false;
   }
   _revPack->setBinData(RevPackDb::CMDL_BINFILE);
   if (_revPack->binSize() <= 0) {
     B_EXCEPTION("Bin file " << RevPackDb::CMDL_BINFILE << " not in revision pack " << name << "; no upgrade");
+    fprintf(stderr, "kestrum: -upgrade: bin file %s not in revision pack %s; no upgrade\n", RevPackDb::CMDL_BINFILE,
+            name);
     return false;
   }
   return true;

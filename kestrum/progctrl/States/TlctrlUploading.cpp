@@ -9,6 +9,7 @@
 #include "BEvent.h"
 #include "BLocalEvent.h"
 #include "BTimer.h"
+#include "ExitCode.h"
 #include "FrmKestrumImpl.h"
 #include "Language.h"
 #include "Main.h"
@@ -32,7 +33,9 @@ TlctrlUploading::TlctrlUploading(BCompositeState* enclosing)
       _timer(new BTimer()),
       _refusals(0),
       _endNote(nullptr),
-      _failed(false) {}
+      _lastProgress(bTimerTick()),
+      _failed(false),
+      _refused(false) {}
 
 TlctrlUploading::~TlctrlUploading() {
   delete _timer;
@@ -69,6 +72,7 @@ void TlctrlUploading::onEntry(const BEvent*) {
     _settingBin->editFromDownload(true);
     _settingBin->doProgramming(true);
   }
+  _lastProgress = bTimerTick();
   startTimer();
 }
 
@@ -101,12 +105,28 @@ bool TlctrlUploading::checkTextSize(char* text) {
   msg += "\n";
   msg += gettext("Text is te lang. max: ", 0);
   msg += std::to_string(max) + " " + gettext("karakters", 0) + ".\n";
-  text[max] = '\0';
+  std::string cut(text, max);
   msg += gettext("Waarde", 0);
-  msg += std::string(", \"") + text + "\" " + gettext("wordt geprogrammeerd.", 0) + "\n";
+  msg += ", \"" + cut + "\" " + gettext("wordt geprogrammeerd.", 0) + "\n";
   stopTimer();
-  return UserDialog::choice(msg.c_str(), gettext("Programmeren continueren", 0),
-                            gettext("Programmeren stoppen", 0), nullptr) == 0;
+  int answer = UserDialog::choice(msg.c_str(), gettext("Programmeren continueren", 0),
+                                  gettext("Programmeren stoppen", 0), nullptr);
+  if (answer == UserDialog::NO_ANSWER)
+    unanswered("text of " + std::to_string(full) + " characters, the field holds " + std::to_string(max), 'T');
+  if (answer != 0) return false;
+  // Cut only now: stopping leaves the store as it was.
+  text[max] = '\0';
+  return true;
+}
+
+void TlctrlUploading::unanswered(const std::string& why, char field) {
+  _failed = true;
+  // A stop signal closed the question: the run ends as interrupted instead.
+  if (Main::stopRequested()) return;
+  std::string line = "entry " + std::to_string(_actEntry) + " \"" + _settingBin->sbEntryTitle(_actEntry, field) +
+                     "\": " + why + "; programming stopped";
+  BDiag::print("Status Info: " + line);
+  fprintf(stderr, "kestrum: %s\n", line.c_str());
 }
 
 bool TlctrlUploading::handleAck() {
@@ -119,10 +139,12 @@ bool TlctrlUploading::handleAck() {
       msg += gettext("Veldnaam", 0);
       msg += ", \"" + _settingBin->sbEntryTitle(_actEntry, 'N') + "\"\n";
       msg += gettext("wordt niet ondersteund voor deze hardware versie.", 0);
-      UserDialog::choice(msg.c_str(), gettext("Programmeren continueren", 0), nullptr, nullptr);
+      if (UserDialog::choice(msg.c_str(), gettext("Programmeren continueren", 0), nullptr, nullptr) ==
+          UserDialog::NO_ANSWER)
+        unanswered("number field not supported by this hardware version", 'N');
     }
     SettingBin::SettingEntry* entry = _settingBin->getEntry(_actEntry);
-    if (!entry || !checkTextSize(entry->text)) {
+    if (_failed || !entry || !checkTextSize(entry->text)) {
       go = false;
       _endNote = "Programmeren gestopt na";
     } else {
@@ -136,6 +158,7 @@ bool TlctrlUploading::handleAck() {
   }
   if (go) {
     // The device must acknowledge within the life-check time.
+    _lastProgress = bTimerTick();
     _root->restartLifeCkTimeout();
     return true;
   }
@@ -151,9 +174,18 @@ bool TlctrlUploading::endUpload() {
   return ended || posted;
 }
 
+void TlctrlUploading::keepWaiting() {
+  if (bTimerTick() - _lastProgress <
+      BTimer::nSecs(STALL_LIMIT_SECS - TlctrlRoot::LIFECHECK_TIMEOUT_INTV))
+    _root->restartLifeCkTimeout();
+  else if (!_root->isArmedLifeCkTimeout())
+    _root->startLifeCkTimeout();
+}
+
 bool TlctrlUploading::refused() {
   stopTimer();
   _failed = true;
+  _refused = true;
   _endNote = "Programmeren afgebroken bij";
   uint8_t nr = _actEntry < 2 ? 0 : static_cast<uint8_t>(_actEntry - 1);
   std::string msg = gettext("Attentie!!", 0);
@@ -179,7 +211,7 @@ bool TlctrlUploading::refused() {
 }
 
 bool TlctrlUploading::handleNak() {
-  _root->restartLifeCkTimeout();
+  keepWaiting();
   // A device that refuses the same thing again and again will go on doing
   // so: the upload ends instead of repeating it for ever.
   if (++_refusals > MAX_REPEATS) return refused();
@@ -204,7 +236,10 @@ bool TlctrlUploading::waiting(bool busy) {
   _root->frmStatusInfo(status, false);
   // A busy reply shows the device is there. Silence does not: the life-check
   // time-out keeps running, so a device that never answers is given up.
-  if (busy || !_root->isArmedLifeCkTimeout()) _root->restartLifeCkTimeout();
+  if (busy)
+    keepWaiting();
+  else if (!_root->isArmedLifeCkTimeout())
+    _root->startLifeCkTimeout();
   startTimer();
   return result;
 }
@@ -231,23 +266,23 @@ void TlctrlUploading::onEvent(const BEvent* e) {
       result = waiting(e->signalId() == TLPROT_REP_WAIT);
       break;
     case TlctrlRoot::LOC_UPL_END: {
-      // Refused entries are a failed programming, not a success.
-      Main::_exitCode = _failed ? 1 : 0;
+      // Refused entries and questions nobody answered are no success, though
+      // the device was told the upload ended.
+      if (!_failed)
+        Main::_exitCode = EXIT_OK;
+      else if (_refused)
+        Main::_exitCode = EXIT_DEVICE_LOST;
+      else if (!Main::stopRequested())
+        Main::_exitCode = EXIT_INPUT_UNUSABLE;
       char status[256];
       if (_endNote)
-        snprintf(status, sizeof status, "%s #%d", gettext(_endNote, 0),
-                 _failed ? _actEntry - 1 : _actEntry);
+        snprintf(status, sizeof status, "%s #%d", gettext(_endNote, 0), _refused ? _actEntry - 1 : _actEntry);
       else
         snprintf(status, sizeof status, "%s", gettext("Programmeren gereed", 0));
       _root->frmStatusNote(status, _failed, TlctrlRoot::STATUS_NOTE_TICKS);
-      if (!_refusedMsg.empty()) {
-        if (FrmKestrumImpl::CMDL_PROGRAM || RevPackDb::CMDL_UPGRADE) {
-          // Nobody is there to read a dialog: the reason goes to the trace.
-          B_EXCEPTION(_refusedMsg);
-        } else {
-          UserDialog::alert(_refusedMsg.c_str());
-        }
-      }
+      // Told once the device has the end of the upload; a command-line run
+      // gets it on standard error.
+      if (!_refusedMsg.empty()) UserDialog::alert(_refusedMsg.c_str());
       transition(new TlctrlConnIdle(enclosing()));
       break;
     }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "BTimerTick.h"
+
 #include "BSimpleState.h"
 
 class BTimer;
@@ -21,6 +23,9 @@ public:
   // Repeats of a refused entry (or upload request) after which the upload
   // ends: the device will not take it.
   static const int MAX_REPEATS = 5;
+  // Seconds without an acknowledge after which repeating the request ends:
+  // the device is taken as gone (busy for ever, or pulled out).
+  static const int STALL_LIMIT_SECS = 30;
 
   explicit TlctrlUploading(BCompositeState* enclosing);
   ~TlctrlUploading() override;
@@ -43,8 +48,15 @@ private:
   bool waiting(bool busy);
   // Sends the last entry (or the upload request) again.
   bool repeatLast();
-  // False when the user stops programming at a text too long for its field.
+  // Re-arms the life check while the device still takes the settings within
+  // the stall limit; past it the running time-out ends the upload.
+  void keepWaiting();
+  // False when the user stops programming at a text too long for its field;
+  // the text is cut only when the user chose to go on.
   bool checkTextSize(char* text);
+  // A question nobody answered: the upload stops, the run fails naming the entry.
+  // field: 'T' the text, 'N' the number.
+  void unanswered(const std::string& why, char field);
   // Sends entry nr with its text and number as they are in the store.
   bool sendEntry(uint8_t nr);
   void startTimer();
@@ -58,7 +70,10 @@ private:
   int _refusals;
   // How the upload ended, for the status line: 0 done, else the note.
   const char* _endNote;
+  BTickType _lastProgress;  // entry, or the last acknowledge
+  // The upload stops: the device kept refusing, or a question went unanswered.
   bool _failed;
+  bool _refused;
   // Why the device's refusals ended the upload; told once it has ended.
   std::string _refusedMsg;
 };

@@ -9,6 +9,7 @@
 #include "SBTabs.h"
 
 #include "CtrlHarness.h"
+#include "TestTime.h"
 
 // "Ophalen": the device's entries into the settings store.
 
@@ -87,6 +88,24 @@ TEST(TlctrlDownloading, BusyRepliesRepeatTheRequestUntilTheDeviceSends) {
   EXPECT_EQ(3, sys.simCount("RX", "download-request"));
   EXPECT_EQ(2, sys.simCount("TX", "waiting"));
   EXPECT_STREQ("Dev200", sys.store()->getEntry(200)->text);
+}
+
+// A device that answers "waiting" for ever is given up within the stall
+// limit as not connected, and the window is usable again.
+TEST(TlctrlDownloading, DeviceBusyForEverIsGivenUpAsNotConnected) {
+  SKIP_WITHOUT_DISPLAY();
+  CtrlSystem sys({"--wait", "1000000"});
+  sys.start();
+  ASSERT_TRUE(sys.waitConnectedIdle());
+  Main::_exitCode = 0;
+  sys.root()->frame()->btOphalen()->do_callback();
+  bool lost = false;
+  ASSERT_TRUE(sys.pump([&] {
+    lost = lost || (sys.topState() == TlctrlRoot::TLCTRLDISCONNECTED && sys.status() == "Tolvan niet aangesloten");
+    return lost;
+  }, scaledMs(60000)));
+  EXPECT_EQ(1, Main::_exitCode);
+  EXPECT_TRUE(sys.root()->frame()->btOphalen()->active());
 }
 
 TEST(TlctrlDownloading, EndWithoutEntriesRebuildsTheFormFromTheUnchangedStore) {

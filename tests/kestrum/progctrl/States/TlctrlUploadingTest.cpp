@@ -3,6 +3,9 @@
 #include <FL/Fl_Button.H>
 
 #include "CtrlHarness.h"
+#include "DiagCapture.h"
+#include "ExitCode.h"
+#include "TestTime.h"
 #include "TlctrlUplReqEvt.h"
 #include "TlctrlUploading.h"
 
@@ -124,6 +127,8 @@ TEST(TlctrlUploading, StoppingAtTooLongTextEndsTheUploadAtOnce) {
   EXPECT_TRUE(sys.waitSim("RX", "upload-end", 1));
   EXPECT_EQ(1, sys.simCount("RX", "upload-end"));
   EXPECT_EQ(0, Main::_exitCode);
+  // Nothing was programmed, so nothing of the text is lost either.
+  EXPECT_STREQ(LONG_TEXT, sys.store()->getEntry(LONG_ENTRY)->text);
 }
 
 TEST(TlctrlUploading, BusyReplyBeforeAnyEntryRepeatsTheUploadRequest) {
@@ -242,4 +247,77 @@ TEST(TlctrlUploading, ADeviceThatNeverAnswersTheUploadRequestIsGivenUp) {
   ASSERT_TRUE(sys.pump([&] { return sys.subState() != TlctrlRoot::TLCTRLUPLOADING; }, 30000));
   EXPECT_EQ(TlctrlRoot::TLCTRLDISCONNECTED, sys.topState());
   EXPECT_FALSE(sys.store()->doProgramming());
+}
+
+// A question nobody answers (a command-line run, or a stop signal while it
+// was open): the upload stops before the entry, the device is told the
+// upload ended, the run fails naming the entry, and the store keeps its text.
+TEST(TlctrlUploading, QuestionNobodyAnswersStopsBeforeTheEntryAndFailsNamingIt) {
+  SKIP_WITHOUT_DISPLAY();
+  struct Case {
+    const char* what;
+    std::vector<std::string> sim;
+    int entry;
+    bool longText;
+  } cases[] = {
+      {"text too long", {}, LONG_ENTRY, true},
+      // Entry 80's number field does not exist before hardware H.
+      {"number not supported", {"--hw", "G.10"}, 80, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CtrlSystem sys(c.sim);
+    sys.dialogs.answers = {UserDialog::NO_ANSWER};
+    DiagCapture diag;
+    Main::_exitCode = 0;
+    programFile(sys, kvnText([&](int n) {
+      return n == LONG_ENTRY && c.longText ? std::make_pair(std::string(LONG_TEXT), std::string("1")) : fileEntry(n);
+    }));
+    ASSERT_TRUE(waitIdleAgain(sys, 20000));
+    EXPECT_EQ(1u, sys.dialogs.choices.size());
+    EXPECT_EQ(c.entry - 1, sys.simCount("RX", "setting-entry"));
+    EXPECT_TRUE(sys.waitSim("RX", "upload-end", 1));
+    EXPECT_EQ(EXIT_INPUT_UNUSABLE, Main::_exitCode);
+    EXPECT_TRUE(diag.has("Status Info: entry " + std::to_string(c.entry) + " \"")) << diag.remote;
+    EXPECT_TRUE(diag.has("programming stopped")) << diag.remote;
+    if (c.longText) {
+      EXPECT_STREQ(LONG_TEXT, sys.store()->getEntry(LONG_ENTRY)->text);
+    }
+    EXPECT_TRUE(sys.root()->frame()->btProgrammeren()->active());
+  }
+}
+
+// Every wait ends: a device that keeps answering busy, or one that went
+// away after the first entries, is given up within the stall limit (30 s
+// after its last acknowledge) as not connected, and the window is usable.
+TEST(TlctrlUploading, DeviceThatNeverTakesTheSettingsIsGivenUpAsNotConnected) {
+  SKIP_WITHOUT_DISPLAY();
+  struct Case {
+    const char* what;
+    std::vector<std::string> sim;
+    int goSilentAfter;  // entries; 0: never
+  } cases[] = {
+      {"busy for ever", {"--wait", "1000000"}, 0},
+      {"silent after three entries", {}, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CtrlSystem sys(c.sim);
+    Main::_exitCode = 0;
+    programFile(sys, kvnText(fileEntry));
+    if (c.goSilentAfter) {
+      ASSERT_TRUE(sys.waitSim("RX", "setting-entry", c.goSilentAfter));
+      sys.sim().command("silent on");
+    }
+    // A busy device answers status requests and is found again at once:
+    // what counts is that the upload was given up.
+    bool lost = false;
+    ASSERT_TRUE(sys.pump([&] {
+      lost = lost || (sys.topState() == TlctrlRoot::TLCTRLDISCONNECTED && sys.status() == "Tolvan niet aangesloten");
+      return lost;
+    }, scaledMs(60000)));
+    EXPECT_EQ(EXIT_DEVICE_LOST, Main::_exitCode);
+    EXPECT_TRUE(sys.root()->frame()->btProgrammeren()->active());
+    EXPECT_FALSE(sys.store()->doProgramming());
+  }
 }
