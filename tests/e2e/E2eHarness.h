@@ -199,6 +199,7 @@ public:
                                                          {"KESTRUM_DIALOG_SCRIPT", path("dialogs.txt")},
                                                          {"KESTRUM_DIALOG_RECORD", path("dialogs.log")}};
     if (!_display.empty()) env.push_back({"DISPLAY", _display});
+    if (_noDisplay) env.push_back({"-DISPLAY", ""});
     _proc.reset(new ChildProcess(all, env, _dir.path()));
   }
 
@@ -229,6 +230,9 @@ public:
     }
     return false;
   }
+
+  // The program starts without any X display (DISPLAY not set).
+  void noDisplay() { _noDisplay = true; }
 
   std::string path(const std::string& name) const { return _dir.path() + "/" + name; }
   // Where a port's name goes: short whatever the build tree's depth.
@@ -287,6 +291,7 @@ private:
   // Declared first among the processes, so that it goes last.
   std::unique_ptr<ChildProcess> _xvfb;
   std::string _display;
+  bool _noDisplay = false;
   std::unique_ptr<ChildProcess> _proc;
   std::string _window;
 };

@@ -14,6 +14,7 @@
 #include "SettingBin.h"
 #include "TlctrlConnected.h"
 #include "TlctrlDownloading.h"
+#include "TlctrlReadBack.h"
 #include "TlctrlRoot.h"
 #include "TlctrlStiEvt.h"
 #include "TlctrlUplReqEvt.h"
@@ -42,6 +43,8 @@ void TlctrlConnIdle::commandLineStart() {
   // Once the program is shutting down, a finished programming run must not
   // start over.
   if (Main::shutdownActive()) return;
+  // A fetch, a verify, or the check after programming.
+  if (_root->readBack() && _root->readBack()->idleEntered(this)) return;
   if (TlctrlRoot::cmdlUpgradeNamed()) {
     if (!commandLineUpgrade()) {
       // Nothing was sent to the device; the run ends as failed.
@@ -57,9 +60,16 @@ void TlctrlConnIdle::commandLineStart() {
   FILE* probe = fopen(file, "r");
   bool readable = probe != nullptr;
   if (probe) fclose(probe);
-  if (impl && readable) impl->btOpenSb();
   SettingBin* sb = _root->tolSettingBin();
-  if (!readable || !impl || !sb || !sb->file() || strcmp(sb->file(), file) != 0) {
+  if (impl && readable) {
+    impl->btOpenSb();
+  } else if (sb && readable) {
+    // No window: the store reads the file itself.
+    sb->editFromDownload(false);
+    sb->file(file);
+    if (!sb->loadFromFile()) sb->file(nullptr);
+  }
+  if (!readable || !sb || !sb->file() || strcmp(sb->file(), file) != 0) {
     // The file could not be read: programming whatever the store holds
     // would wipe the device's settings. The run ends as failed instead.
     B_EXCEPTION("Settings file " << file << " not loaded; nothing programmed");
@@ -155,6 +165,7 @@ void TlctrlConnIdle::onEvent(const BEvent* e) {
         _root->sbStoreStInfo(CHECKCAST_CONST(TlctrlStiEvt, e), nullptr);
         _root->restartLifeCkTimeout();
         transition(static_cast<BState*>(nullptr));
+        if (_root->readBack()) _root->readBack()->deviceAnswered(this);
         break;
       case TLPROT_REP_NAK:
         // Only the time-out decides that the device is gone.

@@ -8,6 +8,7 @@
 #include "Language.h"
 #include "SettingBin.h"
 #include "TlctrlConnIdle.h"
+#include "TlctrlReadBack.h"
 #include "TlctrlRoot.h"
 #include "TlprotAckEvt.h"
 #include "TlprotDlrEvt.h"
@@ -17,7 +18,8 @@
 
 TlctrlDownloading::TlctrlDownloading(BCompositeState* enclosing)
     : BSimpleState(enclosing, TOL_PROG, PROG_CTRL, TlctrlRoot::TLCTRLDOWNLOADING),
-      _root(CHECKCAST(TlctrlRoot, this->enclosing(STATE_ROOT))) {}
+      _root(CHECKCAST(TlctrlRoot, this->enclosing(STATE_ROOT))),
+      _complete(false) {}
 
 void TlctrlDownloading::onEntry(const BEvent*) {
   if (!_root) return;
@@ -27,6 +29,7 @@ void TlctrlDownloading::onEntry(const BEvent*) {
   _root->frmSetCursorBusy(true);
   _root->frmActivateButtons(false);
   if (SettingBin* sb = _root->tolSettingBin()) sb->editFromDownload(true);
+  if (_root->readBack()) _root->readBack()->downloadStarts();
 }
 
 bool TlctrlDownloading::settingEntry(const TlprotSeeEvt* e) {
@@ -36,7 +39,8 @@ bool TlctrlDownloading::settingEntry(const TlprotSeeEvt* e) {
   _root->restartLifeCkTimeout();
   TlprotAckEvt* ack = new TlprotAckEvt();
   _root->sbEntry(e);
-  _root->frmStatusInfo(status, false);
+  _root->frmProgress(status, gettext("Ophalen", 0), e->entryNr(),
+                     SettingBin::maxTolEntries() > 200 ? 200 : SettingBin::maxTolEntries());
   // The device sends the next entry once it has the acknowledge.
   sendExternal(ack, TOL_PROG, PROT_PARSER, nullptr);
   return true;
@@ -64,6 +68,7 @@ void TlctrlDownloading::onEvent(const BEvent* e) {
       result = waiting();
       break;
     case TLPROT_REP_DLD_END:
+      _complete = true;
       _root->stopLifeCkTimeout();
       _root->sbEnableEdit();
       transition(new TlctrlConnIdle(enclosing()));
@@ -78,4 +83,5 @@ void TlctrlDownloading::onExit(const BEvent*) {
   if (!_root) return;
   _root->frmSetCursorBusy(false);
   _root->frmActivateButtons(true);
+  if (_root->readBack()) _root->readBack()->downloadEnded(_complete);
 }

@@ -19,6 +19,8 @@ public:
 
 private:
   TlctrlRoot* _root;
+  // The device sent the end of the download.
+  bool _complete;
 };
 
 #endif

@@ -16,6 +16,7 @@ class TlctrlBndToProt;
 class TlctrlStiEvt;
 class TlctrlBootInf;
 class TlprotSeeEvt;
+class TlctrlReadBack;
 
 // The programming controller's root (component 11 of module 10). It owns the
 // application objects (settings store, configuration, main form, revision
@@ -93,6 +94,9 @@ public:
 
   // Window operations.
   void frmStatusInfo(const char* text, bool alarm);
+  // The status text of a transfer under way: what is done of total (100:
+  // a percentage); without a window also an updating line on a terminal.
+  void frmProgress(const char* status, const char* what, int done, int total);
   void frmRmSetEdit();
   void frmCtrlBndSt(TlctrlBndToProt* bnd);
   void frmSetCursorBusy(bool busy);
@@ -138,6 +142,8 @@ public:
   SettingBin* tolSettingBin() const { return _tolSettingBin; }
   ConfigInit* configInit() const { return _configInit; }
   TlctrlBndToProt* bndToProt() const { return _bndToProt; }
+  // Fetch and verify: reading the device back (made with the root).
+  TlctrlReadBack* readBack() const { return _readBack; }
   uint8_t prclVersion() const { return _prclVersion; }
 
   bool binFileSet() const { return _binFileSet; }
@@ -156,6 +162,7 @@ public:
 
 private:
   static void copyPath(char* dst, const char* src);
+  void statusOut(const char* text, bool progress);
   void traceMed(const char* operation);
 
   BTimer* _lifeCkTmr;
@@ -173,6 +180,7 @@ private:
   bool _showErrorAlert;
   bool _connected;
   TlctrlBndToProt* _bndToProt;
+  TlctrlReadBack* _readBack;
   char _lastRevpackFile[PATH_SIZE];
   char _lastBinFile[PATH_SIZE];
 };

@@ -15,6 +15,7 @@
 #include "RevPackDb.h"
 #include "SettingBin.h"
 #include "TlctrlConnIdle.h"
+#include "TlctrlReadBack.h"
 #include "TlctrlRoot.h"
 #include "TlctrlUplEndEvt.h"
 #include "TlprotSeeEvt.h"
@@ -29,7 +30,8 @@ TlctrlUploading::TlctrlUploading(BCompositeState* enclosing)
       _root(CHECKCAST(TlctrlRoot, this->enclosing(STATE_ROOT))),
       _settingBin(_root ? _root->tolSettingBin() : nullptr),
       _actEntry(1),
-      _timer(new BTimer()) {}
+      _timer(new BTimer()),
+      _completed(false) {}
 
 TlctrlUploading::~TlctrlUploading() {
   delete _timer;
@@ -66,6 +68,7 @@ void TlctrlUploading::onEntry(const BEvent*) {
     _settingBin->editFromDownload(true);
     _settingBin->doProgramming(true);
   }
+  if (_root->readBack()) _root->readBack()->programmingStarts();
   startTimer();
 }
 
@@ -126,7 +129,8 @@ bool TlctrlUploading::handleAck() {
       char status[256];
       snprintf(status, sizeof status, "%s #%d %s.", gettext("Programmeren", 0), _actEntry,
                gettext("gereed", 0));
-      _root->frmStatusInfo(status, false);
+      uint8_t total = SettingBin::maxTolEntries() > 200 ? 200 : SettingBin::maxTolEntries();
+      _root->frmProgress(status, gettext("Programmeren", 0), _actEntry, total);
     }
     if (go) ++_actEntry;
   }
@@ -188,6 +192,7 @@ void TlctrlUploading::onEvent(const BEvent* e) {
       result = waiting();
       break;
     case TlctrlRoot::LOC_UPL_END:
+      _completed = true;
       Main::_exitCode = 0;
       transition(new TlctrlConnIdle(enclosing()));
       break;
@@ -202,12 +207,16 @@ void TlctrlUploading::onExit(const BEvent*) {
   _root->frmSetCursorBusy(false);
   _root->frmActivateButtons(true);
   if (_settingBin) _settingBin->doProgramming(false);
+  // A check of what went in follows when asked for.
+  bool checkFollows = _root->readBack() && _root->readBack()->programmingEnded(_completed);
   if (FrmKestrumImpl::CMDL_PROGRAM) {
-    // A command-line run ends here, however the upload ended; the idle
-    // state that follows must not start it over.
+    // A command-line run ends here, however the upload ended, unless the
+    // check follows; the idle state that follows must not start it over.
     FrmKestrumImpl::CMDL_PROGRAM = false;
-    if (FrmKestrumImpl* impl = _root->frmImpl()) impl->shutdown();
-    Main::_shutdown = true;
+    if (!checkFollows) {
+      if (FrmKestrumImpl* impl = _root->frmImpl()) impl->shutdown();
+      Main::_shutdown = true;
+    }
   }
   stopTimer();
 }

@@ -44,6 +44,8 @@ private:
   SettingBin* _settingBin;
   uint8_t _actEntry;
   BTimer* _timer;
+  // The upload ran to its end (the end was sent to the device).
+  bool _completed;
 };
 
 #endif

@@ -1,0 +1,206 @@
+#include "TlctrlReadBack.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "BDiag.h"
+#include "BState.h"
+#include "ExitCode.h"
+#include "FrmKestrumImpl.h"
+#include "Language.h"
+#include "Main.h"
+#include "SettingBin.h"
+#include "TlctrlDldReqEvt.h"
+#include "TlctrlRoot.h"
+#include "UserDialog.h"
+
+namespace {
+char g_none[1] = "";
+const char* const CONFIG_FILE = "config.csv";
+// An alert lists this many differences; the rest are counted.
+const size_t ALERT_LINES = 20;
+
+bool given(const char* s) { return s && s[0] != '\0'; }
+
+// Results of a command-line run go to standard output at once.
+void say(const std::string& line) {
+  printf("%s\n", line.c_str());
+  fflush(stdout);
+  BDiag::print(line);
+}
+}  // namespace
+
+char* TlctrlReadBack::FETCH_FILE = g_none;
+char* TlctrlReadBack::VERIFY_FILE = g_none;
+bool TlctrlReadBack::VERIFY_PROGRAM = false;
+
+TlctrlReadBack::TlctrlReadBack(TlctrlRoot* root)
+    : _root(root), _verifyWindow(false), _started(false), _pending(NONE), _running(NONE) {}
+
+TlctrlReadBack::~TlctrlReadBack() {}
+
+bool TlctrlReadBack::commandLineRead() { return given(FETCH_FILE) || given(VERIFY_FILE); }
+
+bool TlctrlReadBack::commandLineUsable(std::string& why) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (given(VERIFY_FILE)) {
+    FILE* f = fs::is_directory(VERIFY_FILE, ec) ? nullptr : fopen(VERIFY_FILE, "r");
+    if (!f) {
+      why = std::string("cannot read the settings file ") + VERIFY_FILE + ": " +
+            (fs::is_directory(VERIFY_FILE, ec) ? "it is a directory" : strerror(errno));
+      return false;
+    }
+    fclose(f);
+  }
+  if (given(FETCH_FILE)) {
+    fs::path dir = fs::path(FETCH_FILE).parent_path();
+    if (dir.empty()) dir = ".";
+    if (fs::is_directory(FETCH_FILE, ec) || !fs::is_directory(dir, ec)) {
+      why = std::string("cannot write the settings file ") + FETCH_FILE + ": " +
+            (fs::is_directory(FETCH_FILE, ec) ? "it is a directory" : "no such directory");
+      return false;
+    }
+  }
+  return true;
+}
+
+bool TlctrlReadBack::deviceAnswered(BState* idle) {
+  if (!idle || _pending == NONE || Main::shutdownActive()) return false;
+  _running = _pending;
+  _pending = NONE;
+  idle->sendLocal(new TlctrlDldReqEvt());
+  return true;
+}
+
+bool TlctrlReadBack::idleEntered(BState* idle) {
+  if (!idle || Main::shutdownActive()) return false;
+  Purpose what = NONE;
+  if (!_started && commandLineRead()) {
+    _started = true;
+    what = given(VERIFY_FILE) ? VERIFY : FETCH;
+    if (what == VERIFY) {
+      SettingBin file(nullptr);
+      file.file(VERIFY_FILE);
+      if (!file.loadFromFile()) {
+        fprintf(stderr, "kestrum: cannot read the settings file %s\n", VERIFY_FILE);
+        endRun(EXIT_INPUT_UNUSABLE);
+        return false;
+      }
+      _reference.take(file);
+    }
+  }
+  if (what == NONE) return false;
+  _running = what;
+  idle->sendLocal(new TlctrlDldReqEvt());
+  return true;
+}
+
+void TlctrlReadBack::programmingStarts() {
+  SettingBin* sb = _root ? _root->tolSettingBin() : nullptr;
+  bool wanted = FrmKestrumImpl::CMDL_PROGRAM ? VERIFY_PROGRAM : _verifyWindow;
+  // Settings programmed on the way to a firmware upgrade are not checked:
+  // the upgrade follows at once.
+  if (!sb || !wanted || sb->progPreUpgrade()) {
+    _reference = SettingDiff();
+    return;
+  }
+  _reference.take(*sb);
+}
+
+bool TlctrlReadBack::programmingEnded(bool complete) {
+  if (_reference.empty() || !complete || Main::shutdownActive()) return false;
+  _pending = VERIFY;
+  return true;
+}
+
+void TlctrlReadBack::downloadStarts() {
+  SettingBin* sb = _root ? _root->tolSettingBin() : nullptr;
+  if (!sb || _running == NONE) return;
+  for (int nr = SettingDiff::FIRST; nr <= SettingDiff::LAST; ++nr) {
+    SettingBin::SettingEntry* e = sb->getEntry(static_cast<uint8_t>(nr));
+    e->text[0] = '\0';
+    e->tfnr[0] = '\0';
+  }
+}
+
+void TlctrlReadBack::downloadEnded(bool complete) {
+  Purpose what = _running;
+  _running = NONE;
+  if (what == NONE) return;
+  bool commandLine = commandLineRead() || VERIFY_PROGRAM;
+  if (!complete) {
+    if (commandLine) {
+      // A stop asked for meanwhile has already decided how the run ends.
+      if (!Main::shutdownActive()) endRun(EXIT_DEVICE_LOST);
+    } else if (SettingBin* sb = _root ? _root->tolSettingBin() : nullptr) {
+      // The settings being edited come back whole.
+      _reference.restoreInto(*sb);
+      sb->enableEdit();
+    }
+    return;
+  }
+  if (what == FETCH)
+    finishFetch();
+  else
+    finishVerify();
+}
+
+void TlctrlReadBack::finishFetch() {
+  SettingBin* sb = _root->tolSettingBin();
+  // The settings file of the configuration stays what it was.
+  std::string before = sb->file() ? sb->file() : "";
+  sb->file(FETCH_FILE);
+  bool ok = sb->storeToFile();
+  sb->file(before.empty() ? nullptr : before.c_str());
+  if (!ok) {
+    fprintf(stderr, "kestrum: the settings could not be written to %s\n", FETCH_FILE);
+    endRun(EXIT_INPUT_UNUSABLE);
+    return;
+  }
+  say(std::string("Fetch: the settings of the device are in ") + FETCH_FILE);
+  endRun(EXIT_OK);
+}
+
+void TlctrlReadBack::finishVerify() {
+  SettingBin* sb = _root->tolSettingBin();
+  _differences = _reference.compare(*sb, CONFIG_FILE);
+  if (commandLineRead() || VERIFY_PROGRAM) {
+    for (const SettingDiff::Difference& d : _differences) say("Differs: " + SettingDiff::line(d));
+    if (_differences.empty())
+      say("Verify: the device holds the settings of the file");
+    else
+      say("Verify: " + std::to_string(_differences.size()) + " field(s) differ");
+    endRun(_differences.empty() ? EXIT_OK : EXIT_VERIFY_DIFFERS);
+    return;
+  }
+  // The window keeps the settings the user programmed, whatever the device
+  // holds.
+  _reference.restoreInto(*sb);
+  sb->enableEdit();
+  if (_differences.empty()) {
+    _root->frmStatusInfo(gettext("Controle: Tolvan bevat de instellingen", 0), false);
+    return;
+  }
+  _root->frmStatusInfo(gettext("Controle: verschillen gevonden", 0), true);
+  std::string text = std::string(gettext("Attentie!!", 0)) + "\n" +
+                     gettext("Verschillen tussen bestand en Tolvan:", 0) + "\n";
+  for (size_t i = 0; i < _differences.size() && i < ALERT_LINES; ++i) {
+    const SettingDiff::Difference& d = _differences[i];
+    text += std::to_string(d.entry);
+    if (!d.field.empty()) text += " " + d.field;
+    if (!d.tab.empty()) text += " (" + d.tab + ")";
+    text += std::string(": ") + gettext("bestand", 0) + " \"" + d.fileValue + "\", " + gettext("Tolvan", 0) +
+            " \"" + d.deviceValue + "\"\n";
+  }
+  if (_differences.size() > ALERT_LINES)
+    text += "... " + std::to_string(_differences.size() - ALERT_LINES) + " " + gettext("meer", 0) + "\n";
+  UserDialog::alert(text.c_str());
+}
+
+void TlctrlReadBack::endRun(int exitCode) {
+  Main::_exitCode = exitCode;
+  if (FrmKestrumImpl* impl = _root ? _root->frmImpl() : nullptr) impl->shutdown();
+  Main::_shutdown = true;
+}
