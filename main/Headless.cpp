@@ -26,7 +26,7 @@ std::string oneLine(const char* text) {
   return out;
 }
 
-// Nobody can see a dialog: alerts are written, questions go unanswered.
+// Nobody sees a dialog: alerts are written, questions go unanswered.
 class NoDialogs : public UserDialog::Script {
 public:
   void alert(const char* text) override {
@@ -38,8 +38,8 @@ public:
   int choice(const char* text, const char*, const char*, const char*) override {
     std::string line = oneLine(text);
     Headless::progressDone();
-    fprintf(stderr, "kestrum: not answered (no display): %s\n", line.c_str());
-    BDiag::print("Question not answered (no display): " + line);
+    fprintf(stderr, "kestrum: not answered (nobody at the window): %s\n", line.c_str());
+    BDiag::print("Question not answered (nobody at the window): " + line);
     return Headless::NO_ANSWER;
   }
   void beep() override {}
@@ -60,6 +60,10 @@ bool Headless::displayAvailable() {
 
 void Headless::start() {
   _active = true;
+  noDialogs();
+}
+
+void Headless::noDialogs() {
   // A script of the tests, when installed later, takes precedence.
   if (!UserDialog::script()) UserDialog::script(&g_noDialogs);
 }

@@ -17,6 +17,9 @@ public:
 
   // Switches the run to working without a window; from then on active().
   static void start();
+  // No dialog of this run waits for an answer (a run nobody watches, with or
+  // without a display).
+  static void noDialogs();
   static bool active() { return _active; }
 
   // What a status text looks like on standard output.

@@ -294,6 +294,12 @@ int main(int argc, char** argv) {
     }
     Headless::start();
   }
+  if (TlctrlReadBack::commandLine()) {
+    Headless::noDialogs();
+    // Until its result is in, the run has not done its work: a stop
+    // signal meanwhile must not end it as a success.
+    Main::_exitCode = EXIT_INTERRUPTED;
+  }
 
   struct sigaction sa;
   memset(&sa, 0, sizeof sa);

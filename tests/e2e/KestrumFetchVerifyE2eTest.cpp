@@ -108,6 +108,16 @@ TEST(KestrumFetchVerifyE2e, FetchFromADeviceThatFallsSilentWritesNothingAndExits
   EXPECT_FALSE(std::filesystem::exists(run.path("fetched.kvn")));
 }
 
+TEST(KestrumFetchVerifyE2e, FetchStoppedBySignalWritesNothingAndIsNoSuccess) {
+  E2eRun run({"--kvn", "@device.kvn", "--baud", "9600"}, {{"device.kvn", e2eKvn(entry)}});
+  run.noDisplay();
+  run.start({"-fetch", "fetched.kvn"});
+  ASSERT_TRUE(run.proc().waitFor("Status Info: Ophalen #20 gereed.", 20000)) << run.proc().out();
+  run.proc().signal(SIGTERM);
+  EXPECT_EQ(130, run.proc().waitExit(20000)) << run.proc().out() << run.proc().err();
+  EXPECT_FALSE(std::filesystem::exists(run.path("fetched.kvn")));
+}
+
 // Options that cannot be served end at once, before any device is looked
 // for, with one line on standard error.
 TEST(KestrumFetchVerifyE2e, UnusableFetchAndVerifyOptionsExitWithTwo) {

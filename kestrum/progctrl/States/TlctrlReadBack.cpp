@@ -112,6 +112,8 @@ void TlctrlReadBack::programmingStarts() {
 bool TlctrlReadBack::programmingEnded(bool complete) {
   if (_reference.empty() || !complete || Main::shutdownActive()) return false;
   _pending = VERIFY;
+  // Programmed, not yet checked: not a success until the check says so.
+  if (FrmKestrumImpl::CMDL_PROGRAM) Main::_exitCode = EXIT_INTERRUPTED;
   return true;
 }
 
