@@ -127,6 +127,7 @@ FrmKestrum::FrmKestrum(TlctrlRoot* root, SettingBin* settingBin)
       _btOptionsWindow(nullptr),
       _btOptComPort(nullptr),
       _optUpgrade(nullptr),
+      _optVerify(nullptr),
       _btOptOk(nullptr),
       _txtSwDatumTijd(nullptr),
       _txtSwVersie(nullptr),
@@ -293,7 +294,7 @@ void FrmKestrum::makeOptionsWindow() {
   deleteOptionsWindow();
   Fl_Group* current = Fl_Group::current();
   Fl_Group::current(nullptr);
-  _btOptionsWindow = new Fl_Double_Window(293, 162, tr("Opties"));
+  _btOptionsWindow = new Fl_Double_Window(293, 192, tr("Opties"));
   _btOptionsWindow->callback(cbOptClose, this);
   _btOptComPort = new KesInputChoice(140, 10, 150, 25, tr("Com Poort:"));
   _btOptComPort->align(FL_ALIGN_LEFT);
@@ -308,6 +309,11 @@ void FrmKestrum::makeOptionsWindow() {
   _btCrtRevPackWndw = new Fl_Button(10, 70, 125, 25, tr("Create Rev. Pack"));
   _btCrtRevPackWndw->callback(cbCrtRevPack, this);
   _btCrtRevPackWndw->hide();
+  // Below the rest, so that the other widgets keep their places.
+  _optVerify = new Fl_Check_Button(265, 160, 20, 25, tr("Controleren na programmeren"));
+  _optVerify->align(FL_ALIGN_LEFT);
+  _optVerify->tooltip(tr("Na het programmeren de instellingen teruglezen en vergelijken"));
+  _optVerify->callback(cbOptVerify, this);
   _btOptionsWindow->end();
   placeOver(_btOptionsWindow, _window);
   Fl_Group::current(current);
@@ -317,6 +323,7 @@ void FrmKestrum::deleteOptionsWindow() {
   dropWindow(_btOptionsWindow);
   _btOptComPort = nullptr;
   _optUpgrade = nullptr;
+  _optVerify = nullptr;
   _btOptOk = nullptr;
   _txtSwDatumTijd = nullptr;
   _txtSwVersie = nullptr;
@@ -397,6 +404,9 @@ void FrmKestrum::cbOptOk(Fl_Widget*, void* data) {
 }
 void FrmKestrum::cbOptUpgrade(Fl_Widget*, void*) {
   // Read when the dialog is confirmed.
+}
+void FrmKestrum::cbOptVerify(Fl_Widget* w, void* data) {
+  static_cast<FrmKestrum*>(data)->_frmImpl->verifyAfterProgramming(static_cast<Fl_Check_Button*>(w)->value() != 0);
 }
 void FrmKestrum::cbOptClose(Fl_Widget*, void* data) {
   static_cast<FrmKestrum*>(data)->_frmImpl->btOptionsClose();

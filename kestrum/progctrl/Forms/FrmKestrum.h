@@ -85,6 +85,7 @@ public:
   Fl_Double_Window* btOptionsWindow() const { return _btOptionsWindow; }
   KesInputChoice* btOptComPort() const { return _btOptComPort; }
   Fl_Check_Button* optUpgrade() const { return _optUpgrade; }
+  Fl_Check_Button* optVerify() const { return _optVerify; }
   Fl_Button* btOptOk() const { return _btOptOk; }
   Fl_Output* txtSwDatumTijd() const { return _txtSwDatumTijd; }
   Fl_Output* txtSwVersie() const { return _txtSwVersie; }
@@ -111,6 +112,7 @@ private:
   static void cbNewClose(Fl_Widget*, void* data);
   static void cbOptOk(Fl_Widget*, void* data);
   static void cbOptUpgrade(Fl_Widget*, void* data);
+  static void cbOptVerify(Fl_Widget*, void* data);
   static void cbOptClose(Fl_Widget*, void* data);
   static void cbCrtRevPack(Fl_Widget*, void* data);
   static void cbSelectBin(Fl_Widget*, void* data);
@@ -148,6 +150,7 @@ private:
   Fl_Double_Window* _btOptionsWindow;
   KesInputChoice* _btOptComPort;
   Fl_Check_Button* _optUpgrade;
+  Fl_Check_Button* _optVerify;
   Fl_Button* _btOptOk;
   Fl_Output* _txtSwDatumTijd;
   Fl_Output* _txtSwVersie;

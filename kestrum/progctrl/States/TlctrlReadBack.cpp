@@ -36,7 +36,7 @@ char* TlctrlReadBack::VERIFY_FILE = g_none;
 bool TlctrlReadBack::VERIFY_PROGRAM = false;
 
 TlctrlReadBack::TlctrlReadBack(TlctrlRoot* root)
-    : _root(root), _verifyWindow(false), _started(false), _pending(NONE), _running(NONE) {}
+    : _root(root), _verifyWindow(false), _started(false), _pending(NONE), _running(NONE), _finishing(NONE) {}
 
 TlctrlReadBack::~TlctrlReadBack() {}
 
@@ -75,6 +75,15 @@ bool TlctrlReadBack::deviceAnswered(BState* idle) {
 }
 
 bool TlctrlReadBack::idleEntered(BState* idle) {
+  if (_finishing != NONE) {
+    // The result is said once the idle state has said "Verbonden".
+    Purpose what = _finishing;
+    _finishing = NONE;
+    if (what == FETCH)
+      finishFetch();
+    else
+      finishVerify();
+  }
   if (!idle || Main::shutdownActive()) return false;
   Purpose what = NONE;
   if (!_started && commandLineRead()) {
@@ -143,10 +152,7 @@ void TlctrlReadBack::downloadEnded(bool complete) {
     }
     return;
   }
-  if (what == FETCH)
-    finishFetch();
-  else
-    finishVerify();
+  _finishing = what;
 }
 
 void TlctrlReadBack::finishFetch() {
@@ -193,6 +199,8 @@ void TlctrlReadBack::finishVerify() {
     text += std::to_string(d.entry);
     if (!d.field.empty()) text += " " + d.field;
     if (!d.tab.empty()) text += " (" + d.tab + ")";
+    // A field the form does not show: which half of the entry.
+    if (d.field.empty()) text += std::string(" ") + gettext(d.list == 'T' ? "tekst" : "nummer", 0);
     text += std::string(": ") + gettext("bestand", 0) + " \"" + d.fileValue + "\", " + gettext("Tolvan", 0) +
             " \"" + d.deviceValue + "\"\n";
   }

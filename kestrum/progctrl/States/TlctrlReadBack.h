@@ -38,8 +38,9 @@ public:
   bool verifyAfterProgramming() const { return _verifyWindow; }
   void verifyAfterProgramming(bool on) { _verifyWindow = on; }
 
-  // The idle state was entered: asks for the download that is due, the first
-  // of a command-line run. True when asked.
+  // The idle state was entered: gives the result of a read-back that has
+  // just ended, and asks for the download that is due, the first of a
+  // command-line run. True when asked.
   bool idleEntered(BState* idle);
   // The idle state got the device's status: the check after programming is
   // asked for now, once the device has finished with the programming (its
@@ -58,7 +59,8 @@ public:
   // Our download begins: the store is emptied, so that an entry the device
   // does not send reads as empty.
   void downloadStarts();
-  // Our download ended; complete when the device sent its end.
+  // Our download ended; complete when the device sent its end (the result
+  // follows at the next idle entry).
   void downloadEnded(bool complete);
 
   // The differences found by the last check.
@@ -74,6 +76,7 @@ private:
   bool _started;     // the command line's read has been asked for
   Purpose _pending;  // asked for at the next idle entry
   Purpose _running;
+  Purpose _finishing;  // complete; its result is given at the next idle entry
   SettingDiff _reference;
   std::vector<SettingDiff::Difference> _differences;
 };
