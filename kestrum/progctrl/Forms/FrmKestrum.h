@@ -1,6 +1,10 @@
 #ifndef FRMKESTRUM_H
 #define FRMKESTRUM_H
 
+#include <vector>
+
+#include "SettingDiff.h"
+
 class TlctrlRoot;
 class TlctrlBndToProt;
 class SettingBin;
@@ -18,6 +22,7 @@ class Fl_Box;
 class Fl_Output;
 class Fl_Input;
 class Fl_Check_Button;
+class Fl_Browser;
 
 // The main window "Tolvan Programmeer Omgeving" and its three dialogs. It
 // builds the widgets and hands every user action to FrmKestrumImpl; the
@@ -57,6 +62,15 @@ public:
   void makeNewWindow();
   void makeOptionsWindow();
   void makeCrtRevPackWndw();
+  // The fields that differ between the settings file and the device: marked
+  // in the form (which shows the device's values) and listed in the window
+  // "Verschillen" (tab, field, file value, device value).
+  void showDifferences(const std::vector<SettingDiff::Difference>& differences);
+  void deleteDiffWindow();
+  Fl_Double_Window* diffWindow() const { return _diffWindow; }
+  Fl_Browser* diffList() const { return _diffList; }
+  // The colour of a marked field.
+  static const unsigned DIFF_COLOR = 0xFFD88000;  // light orange, as Fl_Color
   void deleteNewWindow();
   void deleteOptionsWindow();
   void deleteCrtRevPackWndw();
@@ -119,6 +133,7 @@ private:
   static void cbCreateRevPack(Fl_Widget*, void* data);
   static void cbEditRestrictions(Fl_Widget*, void* data);
   static void cbCrtRevPackClose(Fl_Widget*, void* data);
+  static void cbDiffClose(Fl_Widget*, void* data);
 
   FrmKestrumImpl* _frmImpl;
   ConfigInit* _configInit;
@@ -160,6 +175,8 @@ private:
   Fl_Output* _txtBinDir;
   Fl_Button* _btCreateRevPack;
   Fl_Button* _btEditRestrictions;
+  Fl_Double_Window* _diffWindow;
+  Fl_Browser* _diffList;
 };
 
 #endif

@@ -28,8 +28,9 @@ void TlctrlDownloading::onEntry(const BEvent*) {
   _root->frmRmSetEdit();
   _root->frmSetCursorBusy(true);
   _root->frmActivateButtons(false);
-  if (SettingBin* sb = _root->tolSettingBin()) sb->editFromDownload(true);
+  // Before the store is marked as the device's: it tells whether a file is open.
   if (_root->readBack()) _root->readBack()->downloadStarts();
+  if (SettingBin* sb = _root->tolSettingBin()) sb->editFromDownload(true);
 }
 
 bool TlctrlDownloading::settingEntry(const TlprotSeeEvt* e) {

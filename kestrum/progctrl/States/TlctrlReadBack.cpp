@@ -6,7 +6,9 @@
 
 #include "BDiag.h"
 #include "BState.h"
+#include <FL/Fl_Output.H>
 #include "ExitCode.h"
+#include "FrmKestrum.h"
 #include "FrmKestrumImpl.h"
 #include "Language.h"
 #include "Main.h"
@@ -36,7 +38,7 @@ char* TlctrlReadBack::VERIFY_FILE = g_none;
 bool TlctrlReadBack::VERIFY_PROGRAM = false;
 
 TlctrlReadBack::TlctrlReadBack(TlctrlRoot* root)
-    : _root(root), _verifyWindow(false), _started(false), _pending(NONE), _running(NONE), _finishing(NONE) {}
+    : _root(root), _verifyWindow(false), _started(false), _pending(NONE), _running(NONE), _finishing(NONE), _compare(false) {}
 
 TlctrlReadBack::~TlctrlReadBack() {}
 
@@ -81,8 +83,10 @@ bool TlctrlReadBack::idleEntered(BState* idle) {
     _finishing = NONE;
     if (what == FETCH)
       finishFetch();
-    else
+    else if (what == VERIFY)
       finishVerify();
+    else
+      finishCompare();
   }
   if (!idle || Main::shutdownActive()) return false;
   Purpose what = NONE;
@@ -128,7 +132,16 @@ bool TlctrlReadBack::programmingEnded(bool complete) {
 
 void TlctrlReadBack::downloadStarts() {
   SettingBin* sb = _root ? _root->tolSettingBin() : nullptr;
-  if (!sb || _running == NONE) return;
+  if (!sb) return;
+  if (_running == NONE) {
+    // A file is open when the window names one and the settings came from
+    // it (not from the device).
+    FrmKestrum* frame = _root->frame();
+    Fl_Output* name = frame ? frame->txtBestName() : nullptr;
+    _compare = name && name->value() && name->value()[0] && sb->file() && !sb->editFromDownload();
+    if (_compare) _fileSettings.take(*sb);
+    return;
+  }
   for (int nr = SettingDiff::FIRST; nr <= SettingDiff::LAST; ++nr) {
     SettingBin::SettingEntry* e = sb->getEntry(static_cast<uint8_t>(nr));
     e->text[0] = '\0';
@@ -139,7 +152,11 @@ void TlctrlReadBack::downloadStarts() {
 void TlctrlReadBack::downloadEnded(bool complete) {
   Purpose what = _running;
   _running = NONE;
-  if (what == NONE) return;
+  if (what == NONE) {
+    if (_compare && complete) _finishing = COMPARE;
+    _compare = false;
+    return;
+  }
   bool commandLine = commandLineRead() || VERIFY_PROGRAM;
   if (!complete) {
     if (commandLine) {
@@ -207,6 +224,14 @@ void TlctrlReadBack::finishVerify() {
   if (_differences.size() > ALERT_LINES)
     text += "... " + std::to_string(_differences.size() - ALERT_LINES) + " " + gettext("meer", 0) + "\n";
   UserDialog::alert(text.c_str());
+}
+
+void TlctrlReadBack::finishCompare() {
+  SettingBin* sb = _root->tolSettingBin();
+  FrmKestrum* frame = _root->frame();
+  if (!sb || !frame) return;
+  _differences = _fileSettings.compare(*sb, CONFIG_FILE);
+  frame->showDifferences(_differences);
 }
 
 void TlctrlReadBack::endRun(int exitCode) {

@@ -15,7 +15,8 @@ class TlctrlRoot;
 // root owns one; the idle, download and upload states tell it what happens.
 class TlctrlReadBack {
 public:
-  enum Purpose { NONE, FETCH, VERIFY };
+  // COMPARE: an "Ophalen" in the window while a settings file is open.
+  enum Purpose { NONE, FETCH, VERIFY, COMPARE };
 
   // Command-line options; empty texts / false when not given.
   static char* FETCH_FILE;
@@ -57,7 +58,8 @@ public:
   // The download under way is ours (NONE: an ordinary "Ophalen").
   Purpose purpose() const { return _running; }
   // Our download begins: the store is emptied, so that an entry the device
-  // does not send reads as empty.
+  // does not send reads as empty. An ordinary "Ophalen" with a settings file
+  // open keeps the file's settings, to show afterwards what differs.
   void downloadStarts();
   // Our download ended; complete when the device sent its end (the result
   // follows at the next idle entry).
@@ -69,6 +71,7 @@ public:
 private:
   void finishFetch();
   void finishVerify();
+  void finishCompare();
   void endRun(int exitCode);
 
   TlctrlRoot* _root;
@@ -78,6 +81,8 @@ private:
   Purpose _running;
   Purpose _finishing;  // complete; its result is given at the next idle entry
   SettingDiff _reference;
+  SettingDiff _fileSettings;  // the open file's settings, before an "Ophalen"
+  bool _compare;             // the "Ophalen" under way is compared with them
   std::vector<SettingDiff::Difference> _differences;
 };
 

@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <FL/Fl_Browser.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>
 
 #include "CtrlHarness.h"
+#include "SBInput.h"
+#include "SBTabs.h"
 #include "SettingDiff.h"
 #include "TlctrlReadBack.h"
 
 // "Controleren na programmeren": after programming from the window the
 // settings are read back and compared; the window keeps what was programmed.
+// "Ophalen" with a settings file open shows what differs from the file.
 
 namespace {
 
@@ -103,4 +107,65 @@ TEST(TlctrlReadBack, DeviceLostDuringTheCheckLeavesTheProgrammedSettingsInTheWin
   ASSERT_TRUE(sys.pump([&] { return sys.topState() == TlctrlRoot::TLCTRLDISCONNECTED; }, 15000));
   expectFileInStore(sys);
   EXPECT_TRUE(sys.dialogs.alerts.empty());
+}
+
+namespace {
+std::string g_chosen;
+const char* chooseFile(const char*, const char*, const char*) { return g_chosen.c_str(); }
+
+// The device's settings: the file's with entry 12's number and entry 31's text changed.
+std::pair<std::string, std::string> deviceEntry(int n) {
+  if (n == 12) return {"Set12", "0699"};
+  if (n == 31) return {"Pomp", fileEntry(31).second};
+  return fileEntry(n);
+}
+
+// The colour of the form's field for entry nr and list ('T' or 'N'); 0 when
+// the form has none.
+Fl_Color fieldColour(FrmKestrum* frame, int nr, char list) {
+  SBTabs* tabs = frame->settingEdit();
+  for (int t = 0; t < tabs->children(); ++t) {
+    Fl_Group* sheet = tabs->child(t)->as_group();
+    for (int i = 0; sheet && i < sheet->children(); ++i) {
+      SBInput* f = dynamic_cast<SBInput*>(sheet->child(i));
+      if (f && f->sbEntry()->entry() == nr && f->sbEntry()->list() == list) return f->color();
+    }
+  }
+  return 0;
+}
+}  // namespace
+
+TEST(TlctrlReadBack, OphalenWithAFileOpenMarksAndListsWhatDiffers) {
+  SKIP_WITHOUT_DISPLAY();
+  for (bool fileOpen : {true, false}) {
+    CtrlSystem sys({"--kvn", "@device.kvn"}, "", {{"device.kvn", kvnText(deviceEntry)}});
+    sys.start();
+    ASSERT_TRUE(sys.waitConnectedIdle());
+    FrmKestrum* frame = sys.root()->frame();
+    if (fileOpen) {
+      writeFile(sys.path("settings.kvn"), kvnText(fileEntry));
+      g_chosen = sys.path("settings.kvn");
+      FrmKestrumImpl::fileChooser(chooseFile);
+      frame->btOpen()->do_callback();
+      FrmKestrumImpl::fileChooser(nullptr);
+    }
+    frame->btOphalen()->do_callback();
+    ASSERT_TRUE(sys.pump([&] { return sys.subState() == TlctrlRoot::TLCTRLDOWNLOADING; }, 3000));
+    ASSERT_TRUE(sys.pump([&] { return sys.subState() == TlctrlRoot::TLCTRLCONNIDLE; }, 30000));
+    if (!fileOpen) {
+      EXPECT_EQ(nullptr, frame->diffWindow());
+      continue;
+    }
+    ASSERT_NE(nullptr, frame->diffWindow());
+    Fl_Browser* list = frame->diffList();
+    ASSERT_EQ(3, list->size());  // the heading and two fields
+    EXPECT_STREQ("@.Telefoonnummers\t@.Telefoon 2\t@.5550012\t@.0699", list->text(2));
+    EXPECT_STREQ("@.Ingangen\t@.Ingang 1 tekst\t@.Set31\t@.Pomp", list->text(3));
+    // The form shows the device's settings, the two fields marked.
+    EXPECT_STREQ("0699", sys.store()->getEntry(12)->tfnr);
+    EXPECT_EQ(static_cast<Fl_Color>(FrmKestrum::DIFF_COLOR), fieldColour(frame, 12, 'N'));
+    EXPECT_EQ(static_cast<Fl_Color>(FrmKestrum::DIFF_COLOR), fieldColour(frame, 31, 'T'));
+    EXPECT_NE(static_cast<Fl_Color>(FrmKestrum::DIFF_COLOR), fieldColour(frame, 12, 'T'));
+    EXPECT_NE(0u, fieldColour(frame, 12, 'T'));
+  }
 }
