@@ -15,13 +15,10 @@
 #include "SettingBin.h"
 #include "TlctrlDldReqEvt.h"
 #include "TlctrlRoot.h"
-#include "UserDialog.h"
 
 namespace {
 char g_none[1] = "";
 const char* const CONFIG_FILE = "config.csv";
-// An alert lists this many differences; the rest are counted.
-const size_t ALERT_LINES = 20;
 
 bool given(const char* s) { return s && s[0] != '\0'; }
 
@@ -209,21 +206,9 @@ void TlctrlReadBack::finishVerify() {
     return;
   }
   _root->frmStatusInfo(gettext("Controle: verschillen gevonden", 0), true);
-  std::string text = std::string(gettext("Attentie!!", 0)) + "\n" +
-                     gettext("Verschillen tussen bestand en Tolvan:", 0) + "\n";
-  for (size_t i = 0; i < _differences.size() && i < ALERT_LINES; ++i) {
-    const SettingDiff::Difference& d = _differences[i];
-    text += std::to_string(d.entry);
-    if (!d.field.empty()) text += " " + d.field;
-    if (!d.tab.empty()) text += " (" + d.tab + ")";
-    // A field the form does not show: which half of the entry.
-    if (d.field.empty()) text += std::string(" ") + gettext(d.list == 'T' ? "tekst" : "nummer", 0);
-    text += std::string(": ") + gettext("bestand", 0) + " \"" + d.fileValue + "\", " + gettext("Tolvan", 0) +
-            " \"" + d.deviceValue + "\"\n";
-  }
-  if (_differences.size() > ALERT_LINES)
-    text += "... " + std::to_string(_differences.size() - ALERT_LINES) + " " + gettext("meer", 0) + "\n";
-  UserDialog::alert(text.c_str());
+  // The form shows what was programmed; the fields the device holds
+  // otherwise are marked and listed.
+  if (FrmKestrum* frame = _root->frame()) frame->showDifferences(_differences);
 }
 
 void TlctrlReadBack::finishCompare() {
