@@ -67,6 +67,13 @@ bool TlctrlReadBack::commandLineUsable(std::string& why) {
 
 bool TlctrlReadBack::deviceAnswered(BState* idle) {
   if (!idle || _pending == NONE || Main::shutdownActive()) return false;
+  SettingBin* sb = _root ? _root->tolSettingBin() : nullptr;
+  // Settings changed in the window since the programming ended are the
+  // user's: the check, which puts back what the window held then, is dropped.
+  if (!sb || (!commandLine() && !_beforeCheck.compare(*sb, nullptr).empty())) {
+    _pending = NONE;
+    return false;
+  }
   _running = _pending;
   _pending = NONE;
   idle->sendLocal(new TlctrlDldReqEvt());
@@ -122,6 +129,7 @@ void TlctrlReadBack::programmingStarts() {
 bool TlctrlReadBack::programmingEnded(bool complete) {
   if (_reference.empty() || !complete || Main::shutdownActive()) return false;
   _pending = VERIFY;
+  if (SettingBin* sb = _root ? _root->tolSettingBin() : nullptr) _beforeCheck.take(*sb);
   // Programmed, not yet checked: not a success until the check says so.
   if (FrmKestrumImpl::CMDL_PROGRAM) Main::_exitCode = EXIT_INTERRUPTED;
   return true;
@@ -161,7 +169,7 @@ void TlctrlReadBack::downloadEnded(bool complete) {
       if (!Main::shutdownActive()) endRun(EXIT_DEVICE_LOST);
     } else if (SettingBin* sb = _root ? _root->tolSettingBin() : nullptr) {
       // The settings being edited come back whole.
-      _reference.restoreInto(*sb);
+      _beforeCheck.restoreInto(*sb);
       sb->enableEdit();
     }
     return;
@@ -199,7 +207,7 @@ void TlctrlReadBack::finishVerify() {
   }
   // The window keeps the settings the user programmed, whatever the device
   // holds.
-  _reference.restoreInto(*sb);
+  _beforeCheck.restoreInto(*sb);
   sb->enableEdit();
   if (_differences.empty()) {
     _root->frmStatusInfo(gettext("Controle: Tolvan bevat de instellingen", 0), false);

@@ -80,7 +80,8 @@ private:
   Purpose _pending;  // asked for at the next idle entry
   Purpose _running;
   Purpose _finishing;  // complete; its result is given at the next idle entry
-  SettingDiff _reference;
+  SettingDiff _reference;    // what the device should hold
+  SettingDiff _beforeCheck;  // the window's settings when programming ended
   SettingDiff _fileSettings;  // the open file's settings, before an "Ophalen"
   bool _compare;             // the "Ophalen" under way is compared with them
   std::vector<SettingDiff::Difference> _differences;
