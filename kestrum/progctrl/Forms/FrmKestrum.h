@@ -70,7 +70,7 @@ public:
   Fl_Double_Window* diffWindow() const { return _diffWindow; }
   Fl_Browser* diffList() const { return _diffList; }
   // The colour of a marked field.
-  static const unsigned DIFF_COLOR = 0xFFD88000;  // light orange, as Fl_Color
+  static const unsigned DIFF_COLOR = 0xFF990000;  // orange (as Fl_Color), paler in the plastic boxes
   void deleteNewWindow();
   void deleteOptionsWindow();
   void deleteCrtRevPackWndw();
