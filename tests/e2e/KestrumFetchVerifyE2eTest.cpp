@@ -34,15 +34,21 @@ std::vector<std::string> linesWith(const std::string& text, const std::string& w
 }  // namespace
 
 TEST(KestrumFetchVerifyE2e, FetchWritesWhatTheDeviceHoldsAndExitsWithZero) {
-  std::string kvn = e2eKvn(entry);
-  E2eRun run({"--kvn", "@device.kvn"}, {{"device.kvn", kvn}});
-  run.noDisplay();
-  run.start({"-fetch", "fetched.kvn"});
-  EXPECT_EQ(0, run.proc().waitExit(30000)) << run.proc().out() << run.proc().err();
-  EXPECT_EQ(kvn, e2eRead(run.path("fetched.kvn")));
-  EXPECT_NE(npos, run.proc().out().find("Status Info: Ophalen #200 gereed.")) << run.proc().out();
-  EXPECT_EQ(1, run.simCount("RX", "download-request"));
-  EXPECT_EQ(0, run.simCount("RX", "upload-request"));
+  // Without a display, and with one (where the window opens meanwhile).
+  for (bool display : {false, true}) {
+    if (display && !E2eRun::haveDisplay()) continue;
+    std::string kvn = e2eKvn(entry);
+    E2eRun run({"--kvn", "@device.kvn"}, {{"device.kvn", kvn}});
+    if (!display) run.noDisplay();
+    run.start({"-fetch", "fetched.kvn"});
+    EXPECT_EQ(0, run.proc().waitExit(30000)) << run.proc().out() << run.proc().err();
+    EXPECT_EQ(kvn, e2eRead(run.path("fetched.kvn"))) << display;
+    EXPECT_NE(npos, run.proc().out().find("Fetch: the settings of the device are in ")) << run.proc().out();
+    EXPECT_NE(npos, run.console.text().find("Status Info: Ophalen #200 gereed.")) << display;
+    EXPECT_EQ(!display, run.proc().out().find("Status Info: Ophalen #200 gereed.") != npos) << display;
+    EXPECT_EQ(1, run.simCount("RX", "download-request"));
+    EXPECT_EQ(0, run.simCount("RX", "upload-request"));
+  }
 }
 
 TEST(KestrumFetchVerifyE2e, VerifyComparesTheDeviceWithTheFile) {
