@@ -142,7 +142,9 @@ void TlctrlConnIdle::onEvent(const BEvent* e) {
       case TlctrlRoot::LOC_UPL_REQUEST:
         // The settings store asks the user when the settings are for another
         // device type.
-        if (_root->sbCheckTolTypes()) {
+        // Then, when the device's settings are known, the user sees what
+        // will change in it.
+        if (_root->sbCheckTolTypes() && (!_root->readBack() || _root->readBack()->confirmProgramming())) {
           result = sendExternal(new TlprotUprEvt(), TOL_PROG, PROT_PARSER, nullptr) > 0;
           transition(new TlctrlUploading(enclosing()));
         } else {

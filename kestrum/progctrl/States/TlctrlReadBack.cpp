@@ -15,6 +15,7 @@
 #include "SettingBin.h"
 #include "TlctrlDldReqEvt.h"
 #include "TlctrlRoot.h"
+#include "UserDialog.h"
 
 namespace {
 char g_none[1] = "";
@@ -126,7 +127,35 @@ void TlctrlReadBack::programmingStarts() {
   _reference.take(*sb);
 }
 
+std::string TlctrlReadBack::identity() const {
+  SettingBin* sb = _root ? _root->tolSettingBin() : nullptr;
+  if (!sb) return "";
+  return std::string(sb->connTolType()) + "|" + sb->connSwVer() + "|" + sb->connSpecial() + "|" + sb->connHwVer();
+}
+
+bool TlctrlReadBack::confirmProgramming() {
+  SettingBin* sb = _root ? _root->tolSettingBin() : nullptr;
+  FrmKestrum* frame = _root ? _root->frame() : nullptr;
+  if (!sb || !frame || FrmKestrumImpl::CMDL_PROGRAM || sb->progPreUpgrade() || _device.empty() ||
+      _deviceId != identity())
+    return true;
+  // What the device holds, in a store of its own, against what goes in.
+  SettingBin device(nullptr);
+  _device.restoreInto(device);
+  std::vector<SettingDiff::Difference> changes = SettingDiff(*sb).compare(device, CONFIG_FILE);
+  if (changes.empty()) return true;
+  frame->showDifferences(changes);
+  std::string question = std::string(gettext("Attentie!!", 0)) + "\n" + std::to_string(changes.size()) + " " +
+                         gettext("velden worden in de Tolvan gewijzigd (zie Verschillen).", 0) + "\n";
+  bool go = UserDialog::choice(question.c_str(), gettext("Programmeren continueren", 0),
+                               gettext("Programmeren stoppen", 0), nullptr) == 0;
+  if (go) frame->deleteDiffWindow();
+  return go;
+}
+
 bool TlctrlReadBack::programmingEnded(bool complete) {
+  // The device now holds other settings than the last "Ophalen" found.
+  if (complete) _device = SettingDiff();
   if (_reference.empty() || !complete || Main::shutdownActive()) return false;
   _pending = VERIFY;
   if (SettingBin* sb = _root ? _root->tolSettingBin() : nullptr) _beforeCheck.take(*sb);
@@ -160,6 +189,11 @@ void TlctrlReadBack::downloadEnded(bool complete) {
   if (what == NONE) {
     if (_compare && complete) _finishing = COMPARE;
     _compare = false;
+    SettingBin* sb = _root ? _root->tolSettingBin() : nullptr;
+    if (complete && sb && _root->frame()) {
+      _device.take(*sb);
+      _deviceId = identity();
+    }
     return;
   }
   bool commandLine = commandLineRead() || VERIFY_PROGRAM;

@@ -65,6 +65,12 @@ public:
   // follows at the next idle entry).
   void downloadEnded(bool complete);
 
+  // "Programmeren" in the window: when the settings of the connected device
+  // are known from an "Ophalen" (the same device identity since), the fields
+  // that programming will change are marked and listed, and the user is asked
+  // whether to go on. True to go on (also when nothing is known or differs).
+  bool confirmProgramming();
+
   // The differences found by the last check.
   const std::vector<SettingDiff::Difference>& differences() const { return _differences; }
 
@@ -73,6 +79,7 @@ private:
   void finishVerify();
   void finishCompare();
   void endRun(int exitCode);
+  std::string identity() const;
 
   TlctrlRoot* _root;
   bool _verifyWindow;
@@ -83,6 +90,8 @@ private:
   SettingDiff _reference;    // what the device should hold
   SettingDiff _beforeCheck;  // the window's settings when programming ended
   SettingDiff _fileSettings;  // the open file's settings, before an "Ophalen"
+  SettingDiff _device;        // the device's settings as the last "Ophalen" found them
+  std::string _deviceId;      // and the identity it reported then
   bool _compare;             // the "Ophalen" under way is compared with them
   std::vector<SettingDiff::Difference> _differences;
 };

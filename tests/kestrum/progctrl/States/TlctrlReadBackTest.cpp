@@ -172,3 +172,39 @@ TEST(TlctrlReadBack, OphalenWithAFileOpenMarksAndListsWhatDiffers) {
     EXPECT_NE(0u, fieldColour(frame, 12, 'T'));
   }
 }
+
+TEST(TlctrlReadBack, ProgrammeerenAfterOphalenShowsWhatWillChangeAndAsks) {
+  SKIP_WITHOUT_DISPLAY();
+  struct Case {
+    bool edit;
+    int answer;  // 0 go on, 1 stop
+    int uploads;
+  } cases[] = {{false, 0, 1}, {true, 0, 1}, {true, 1, 0}};
+  for (const Case& c : cases) {
+    CtrlSystem sys({"--kvn", "@device.kvn"}, "", {{"device.kvn", kvnText(deviceEntry)}});
+    sys.start();
+    ASSERT_TRUE(sys.waitConnectedIdle());
+    FrmKestrum* frame = sys.root()->frame();
+    frame->btOphalen()->do_callback();
+    ASSERT_TRUE(sys.pump([&] { return sys.subState() == TlctrlRoot::TLCTRLDOWNLOADING; }, 3000));
+    ASSERT_TRUE(sys.pump([&] { return sys.subState() == TlctrlRoot::TLCTRLCONNIDLE; }, 30000));
+    if (c.edit) sys.store()->setEntry(12, nullptr, "0612", false, SBEntry::TEL_INPUT_TYPE);
+    sys.dialogs.answers = {c.answer};
+    frame->btProgrammeren()->do_callback();
+    sys.run(300);
+    if (c.uploads) ASSERT_TRUE(sys.waitSim("RX", "upload-end", 1, 30000)) << c.edit;
+    EXPECT_EQ(c.uploads, sys.simCount("RX", "upload-request")) << c.edit << c.answer;
+    if (!c.edit) {
+      EXPECT_TRUE(sys.dialogs.choices.empty());
+      continue;
+    }
+    ASSERT_EQ(1u, sys.dialogs.choices.size());
+    EXPECT_NE(std::string::npos, sys.dialogs.choices[0].find("1 velden worden in de Tolvan gewijzigd"))
+        << sys.dialogs.choices[0];
+    // Stopped: the list stays, naming the field with the file's and the device's value.
+    if (c.answer == 1) {
+      ASSERT_NE(nullptr, frame->diffWindow());
+      EXPECT_STREQ("@.Telefoonnummers\t@.Telefoon 2\t@.0612\t@.0699", frame->diffList()->text(2));
+    }
+  }
+}
