@@ -242,8 +242,10 @@ std::string readBackProblem() {
   const bool fetch = TlctrlReadBack::FETCH_FILE && TlctrlReadBack::FETCH_FILE[0];
   const bool verifyFile = TlctrlReadBack::VERIFY_FILE && TlctrlReadBack::VERIFY_FILE[0];
   if (fetch && (program || g_verifyAsked)) return "-fetch cannot be combined with -program or -verify";
-  if (program && verifyFile) return "-verify takes no file of its own after -program: the programmed file is compared";
-  if (g_verifyAsked && !program && !verifyFile) return "-verify needs a settings file (-verify FILE.kvn) or -program FILE.kvn";
+  if (program && verifyFile)
+    return "-verify takes no file of its own after -program: the programmed file is compared";
+  if (g_verifyAsked && !program && !verifyFile)
+    return "-verify needs a settings file (-verify FILE.kvn) or -program FILE.kvn";
   if ((fetch || verifyFile) && (RevPackDb::CMDL_UPGRADE || RevPackDb::CMDL_CREATE_REVPACK))
     return "-fetch and -verify cannot be combined with -upgrade or -cmdl_crtrpa";
   TlctrlReadBack::VERIFY_PROGRAM = program && g_verifyAsked;

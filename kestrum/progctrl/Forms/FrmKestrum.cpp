@@ -397,7 +397,8 @@ void FrmKestrum::showDifferences(const std::vector<SettingDiff::Difference>& dif
       for (const SettingDiff::Difference& d : differences) {
         if (d.entry != e->entry() || d.list != e->list()) continue;
         w->color(static_cast<Fl_Color>(DIFF_COLOR));
-        if (KesInputChoice* c = dynamic_cast<KesInputChoice*>(w)) c->input()->color(static_cast<Fl_Color>(DIFF_COLOR));
+        if (KesInputChoice* c = dynamic_cast<KesInputChoice*>(w))
+          c->input()->color(static_cast<Fl_Color>(DIFF_COLOR));
         w->redraw();
       }
     }
@@ -476,7 +477,8 @@ void FrmKestrum::cbOptUpgrade(Fl_Widget*, void*) {
   // Read when the dialog is confirmed.
 }
 void FrmKestrum::cbOptVerify(Fl_Widget* w, void* data) {
-  static_cast<FrmKestrum*>(data)->_frmImpl->verifyAfterProgramming(static_cast<Fl_Check_Button*>(w)->value() != 0);
+  bool on = static_cast<Fl_Check_Button*>(w)->value() != 0;
+  static_cast<FrmKestrum*>(data)->_frmImpl->verifyAfterProgramming(on);
 }
 void FrmKestrum::cbOptClose(Fl_Widget*, void* data) {
   static_cast<FrmKestrum*>(data)->_frmImpl->btOptionsClose();
@@ -493,7 +495,9 @@ void FrmKestrum::cbCreateRevPack(Fl_Widget*, void* data) {
 void FrmKestrum::cbEditRestrictions(Fl_Widget*, void* data) {
   static_cast<FrmKestrum*>(data)->_frmImpl->btEditRestrictions();
 }
-void FrmKestrum::cbDiffClose(Fl_Widget*, void* data) { static_cast<FrmKestrum*>(data)->deleteDiffWindow(); }
+void FrmKestrum::cbDiffClose(Fl_Widget*, void* data) {
+  static_cast<FrmKestrum*>(data)->deleteDiffWindow();
+}
 void FrmKestrum::cbCrtRevPackClose(Fl_Widget*, void* data) {
   static_cast<FrmKestrum*>(data)->deleteCrtRevPackWndw();
 }

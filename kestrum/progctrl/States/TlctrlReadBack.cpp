@@ -1,12 +1,14 @@
 #include "TlctrlReadBack.h"
 
+#include <FL/Fl_Output.H>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
 #include "BDiag.h"
 #include "BState.h"
-#include <FL/Fl_Output.H>
 #include "ExitCode.h"
 #include "FrmKestrum.h"
 #include "FrmKestrumImpl.h"
@@ -36,7 +38,13 @@ char* TlctrlReadBack::VERIFY_FILE = g_none;
 bool TlctrlReadBack::VERIFY_PROGRAM = false;
 
 TlctrlReadBack::TlctrlReadBack(TlctrlRoot* root)
-    : _root(root), _verifyWindow(false), _started(false), _pending(NONE), _running(NONE), _finishing(NONE), _compare(false) {}
+    : _root(root),
+      _verifyWindow(false),
+      _started(false),
+      _pending(NONE),
+      _running(NONE),
+      _finishing(NONE),
+      _compare(false) {}
 
 TlctrlReadBack::~TlctrlReadBack() {}
 
