@@ -21,6 +21,7 @@
 #include "BTrace.h"
 #include "ExitCode.h"
 #include "FrmKestrumImpl.h"
+#include "Headless.h"
 #include "LoopWait.h"
 #include "Main.h"
 #include "PortWatch.h"
@@ -29,6 +30,7 @@
 #include "TlcdrvRoot.h"
 #include "TlctrlRoot.h"
 #include "UserDialog.h"
+#include "TlctrlReadBack.h"
 #include "WorkDir.h"
 
 namespace {
@@ -56,6 +58,11 @@ void printUsage(const char* prog) {
   printf("#  %s\n", "-allownobackup, Upgrade also when the settings cannot be backed up first");
   printf("#  %s\n", "-program,       Program settings via command line");
   printf("#  %s\n", (indent + "e.g. \"kestrum -program <\"C:\\xx yy\\file.kvn\">\"").c_str());
+  printf("#  %s\n", "-fetch,         Read the device's settings into a file via command line");
+  printf("#  %s\n", (indent + "e.g. \"kestrum -fetch <file.kvn>\"").c_str());
+  printf("#  %s\n", "-verify,        Compare the device's settings with a file via command line");
+  printf("#  %s\n", (indent + "e.g. \"kestrum -verify <file.kvn>\"").c_str());
+  printf("#  %s\n", (indent + "e.g. \"kestrum -program <file.kvn> -verify\" (program, then compare)").c_str());
   puts(hashes.c_str());
 }
 
@@ -76,6 +83,9 @@ int readPort(const char* text) {
   if (errno || end == text || v <= 0 || v > 65535) return 0;
   return static_cast<int>(v);
 }
+
+// "-verify" was given, with or without a file.
+bool g_verifyAsked = false;
 
 // Where the program works from start-up on, when not where it was started.
 std::string g_changeTo;
@@ -150,6 +160,12 @@ void scanArguments(int argc, char** argv, const std::string& packHome) {
       if (haveValues(argc, i, 1, a)) RevPackDb::CMDL_BINFILE = argv[++i];
     } else if (!strcmp(a, "-program")) {
       if (haveValues(argc, i, 1, a)) FrmKestrumImpl::PROG_FILE_KVN = argv[++i];
+    } else if (!strcmp(a, "-fetch")) {
+      if (haveValues(argc, i, 1, a)) TlctrlReadBack::FETCH_FILE = argv[++i];
+    } else if (!strcmp(a, "-verify")) {
+      // A file of its own, or (after programming) the programmed one.
+      g_verifyAsked = true;
+      if (i + 1 < argc && argv[i + 1][0] != '-') TlctrlReadBack::VERIFY_FILE = argv[++i];
     } else if (!strcmp(a, "-remdbg")) {
       if (haveValues(argc, i, 2, a)) {
         Main::_dbgAddr = argv[i + 1];
@@ -176,8 +192,10 @@ void changeDirectory(const std::string& dir, const std::string& startDir) {
   if (dir.empty()) return;
   std::error_code ec;
   if (!startDir.empty() && std::filesystem::equivalent(dir, startDir, ec)) return;
-  static std::string programFile, binDir;
+  static std::string programFile, binDir, fetchFile, verifyFile;
   FrmKestrumImpl::PROG_FILE_KVN = absoluteFrom(FrmKestrumImpl::PROG_FILE_KVN, startDir, programFile);
+  TlctrlReadBack::FETCH_FILE = absoluteFrom(TlctrlReadBack::FETCH_FILE, startDir, fetchFile);
+  TlctrlReadBack::VERIFY_FILE = absoluteFrom(TlctrlReadBack::VERIFY_FILE, startDir, verifyFile);
   RevPackDb::CMDL_BINDIR = absoluteFrom(RevPackDb::CMDL_BINDIR, startDir, binDir);
   if (chdir(dir.c_str()) != 0) {
     g_startLines.push_back("cannot change to " + dir + ": " + strerror(errno));
@@ -219,6 +237,32 @@ std::string userWorkDir(const char* argv0, const std::string& startDir, std::str
   return dir;
 }
 
+// Fetch and verify: which combinations mean something, and whether their
+// files can serve. An empty text when they can; else what is wrong.
+std::string readBackProblem() {
+  const bool program = FrmKestrumImpl::PROG_FILE_KVN && FrmKestrumImpl::PROG_FILE_KVN[0];
+  const bool fetch = TlctrlReadBack::FETCH_FILE && TlctrlReadBack::FETCH_FILE[0];
+  const bool verifyFile = TlctrlReadBack::VERIFY_FILE && TlctrlReadBack::VERIFY_FILE[0];
+  if (fetch && (program || g_verifyAsked)) return "-fetch cannot be combined with -program or -verify";
+  if (program && verifyFile)
+    return "-verify takes no file of its own after -program: the programmed file is compared";
+  if (g_verifyAsked && !program && !verifyFile)
+    return "-verify needs a settings file (-verify FILE.kvn) or -program FILE.kvn";
+  if ((fetch || verifyFile) && (RevPackDb::CMDL_UPGRADE || RevPackDb::CMDL_CREATE_REVPACK))
+    return "-fetch and -verify cannot be combined with -upgrade or -cmdl_crtrpa";
+  TlctrlReadBack::VERIFY_PROGRAM = program && g_verifyAsked;
+  std::string why;
+  if (!TlctrlReadBack::commandLineUsable(why)) return why;
+  return "";
+}
+
+// The modes that do their work without anybody at the window.
+bool commandLineMode() {
+  bool revPack = RevPackDb::CMDL_CREATE_REVPACK && RevPackDb::CMDL_BINDIR && RevPackDb::CMDL_BINDIR[0];
+  bool program = FrmKestrumImpl::PROG_FILE_KVN && FrmKestrumImpl::PROG_FILE_KVN[0];
+  return revPack || program || TlctrlRoot::cmdlUpgradeNamed() || TlctrlReadBack::commandLineRead();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -238,11 +282,32 @@ int main(int argc, char** argv) {
   std::string userDir = userWorkDir(argv[0], startDir, packHome);
   scanArguments(argc, argv, packHome);
   changeDirectory(g_changeTo.empty() ? userDir : g_changeTo, startDir);
+  std::string readBack = readBackProblem();
+  if (!readBack.empty()) {
+    fprintf(stderr, "kestrum: %s\n", readBack.c_str());
+    return EXIT_INPUT_UNUSABLE;
+  }
+  if (!Headless::displayAvailable()) {
+    if (!commandLineMode()) {
+      const char* d = getenv("DISPLAY");
+      fprintf(stderr,
+              "kestrum: no X display (%s%s): the window cannot be shown; -program, -upgrade, -cmdl_crtrpa, "
+              "-fetch and -verify run without one\n",
+              d && *d ? "cannot open " : "DISPLAY is not set", d && *d ? d : "");
+      return EXIT_INPUT_UNUSABLE;
+    }
+    Headless::start();
+  }
+  if (TlctrlReadBack::commandLine()) {
+    Headless::noDialogs();
+    // Until its result is in, the run has not done its work: a stop
+    // signal meanwhile must not end it as a success.
+    Main::_exitCode = EXIT_INTERRUPTED;
+  }
 
   // Runs that nobody watches: no dialog may wait for an answer.
-  const bool createPack = RevPackDb::CMDL_CREATE_REVPACK && RevPackDb::CMDL_BINDIR && RevPackDb::CMDL_BINDIR[0];
   const char* kvn = FrmKestrumImpl::PROG_FILE_KVN;
-  if ((kvn && kvn[0]) || TlctrlRoot::cmdlUpgradeNamed() || createPack) Main::_unattended = true;
+  if (commandLineMode()) Main::_unattended = true;
   UserDialog::unattended(Main::_unattended);
   // A settings file that cannot be read is refused before any device is
   // waited for: programming whatever else would wipe the device.

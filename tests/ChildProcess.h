@@ -26,7 +26,8 @@ inline void dieWithTest(pid_t test) {
 }
 
 // A program run by a test: its standard output and error are collected, its
-// environment can be extended, and it is killed if the test forgets it.
+// environment can be extended (or, with "-NAME", cut down), and it is killed
+// if the test forgets it.
 class ChildProcess {
 public:
   ChildProcess(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env = {},
@@ -43,7 +44,13 @@ public:
       close(err[0]);
       int devnull = open("/dev/null", O_RDONLY);
       if (devnull >= 0) dup2(devnull, 0);
-      for (const auto& kv : env) setenv(kv.first.c_str(), kv.second.c_str(), 1);
+      // A name starting with "-" is taken out of the environment instead.
+      for (const auto& kv : env) {
+        if (!kv.first.empty() && kv.first[0] == '-')
+          unsetenv(kv.first.c_str() + 1);
+        else
+          setenv(kv.first.c_str(), kv.second.c_str(), 1);
+      }
       if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
       std::vector<char*> argv;
       for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));

@@ -205,6 +205,7 @@ public:
       env.push_back({"KESTRUM_DIALOG_RECORD", path("dialogs.log")});
     }
     if (!_display.empty()) env.push_back({"DISPLAY", _display});
+    if (_noDisplay) env.push_back({"-DISPLAY", ""});
     _proc.reset(new ChildProcess(all, env, _dir.path()));
   }
 
@@ -235,6 +236,9 @@ public:
     }
     return false;
   }
+
+  // The program starts without any X display (DISPLAY not set).
+  void noDisplay() { _noDisplay = true; }
 
   std::string path(const std::string& name) const { return _dir.path() + "/" + name; }
   // Where a port's name goes: short whatever the build tree's depth.
@@ -293,6 +297,7 @@ private:
   // Declared first among the processes, so that it goes last.
   std::unique_ptr<ChildProcess> _xvfb;
   std::string _display;
+  bool _noDisplay = false;
   std::unique_ptr<ChildProcess> _proc;
   std::string _window;
 };

@@ -41,7 +41,13 @@ std::string expectedUsage(const std::string& prog) {
          "#  -binfile,       Binfile containing the desired sofware version\n"
          "#  -allownobackup, Upgrade also when the settings cannot be backed up first\n"
          "#  -program,       Program settings via command line\n"
-         "#  " + in + "e.g. \"kestrum -program <\"C:\\xx yy\\file.kvn\">\"\n" + h + "\n";
+         "#  " + in + "e.g. \"kestrum -program <\"C:\\xx yy\\file.kvn\">\"\n" +
+         // Lines of later options come after the lines above, which stay as they were.
+         "#  -fetch,         Read the device's settings into a file via command line\n"
+         "#  " + in + "e.g. \"kestrum -fetch <file.kvn>\"\n"
+         "#  -verify,        Compare the device's settings with a file via command line\n"
+         "#  " + in + "e.g. \"kestrum -verify <file.kvn>\"\n"
+         "#  " + in + "e.g. \"kestrum -program <file.kvn> -verify\" (program, then compare)\n" + h + "\n";
 }
 
 // A listening socket on 127.0.0.1 with a free port.

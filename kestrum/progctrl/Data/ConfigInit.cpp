@@ -7,6 +7,7 @@
 #include "SafeFileWriter.h"
 #include "SettingBin.h"
 #include "TextLine.h"
+#include "TlctrlReadBack.h"
 #include "UserDialog.h"
 #include "kestrum/progctrl/Forms/FrmKestrum.h"
 #include "kestrum/progctrl/Forms/FrmKestrumImpl.h"
@@ -18,6 +19,7 @@ const char* ConfigInit::_txtComStart = "comport=";
 const char* ConfigInit::_txtTolTypeStart = "tolvantype=";
 const char* ConfigInit::_txtlastRevpackFile = "lastrevpack=";
 const char* ConfigInit::_txtlastBinFile = "lastbin=";
+const char* ConfigInit::_txtVerifyProgram = "verifyprogram=";
 const char* ConfigInit::_file = "config.ini";
 
 namespace {
@@ -40,7 +42,7 @@ std::string keyOf(const char* prefix) {
 ConfigInit::TolType::TolType(const char* text) { copyCut(data, text, MAX_LEN); }
 
 ConfigInit::ConfigInit(SettingBin* settingBin, FrmKestrum* frame, TlctrlRoot* root)
-    : _settingBin(settingBin), _frame(frame), _root(root), _fd(nullptr) {
+    : _settingBin(settingBin), _frame(frame), _root(root), _fd(nullptr), _verifyProgram(false) {
   if (_frame) _frame->configInit(this);
   if (_settingBin) _settingBin->configInit(this);
   _comActive[0] = '\0';
@@ -101,6 +103,8 @@ void ConfigInit::processLine(char* line) {
     lastRevpackFile(value);
   } else if (key == keyOf(_txtlastBinFile)) {
     lastBinFile(value);
+  } else if (key == keyOf(_txtVerifyProgram)) {
+    verifyProgram(strcmp(value, "1") == 0);
   }
 }
 
@@ -139,6 +143,17 @@ const char* ConfigInit::lastRevpackFile() const {
 
 const char* ConfigInit::lastBinFile() const { return _root ? _root->lastBinFile() : _lastBinFile; }
 
+bool ConfigInit::verifyProgram() const {
+  return _root && _root->readBack() ? _root->readBack()->verifyAfterProgramming() : _verifyProgram;
+}
+
+void ConfigInit::verifyProgram(bool on) {
+  if (_root && _root->readBack())
+    _root->readBack()->verifyAfterProgramming(on);
+  else
+    _verifyProgram = on;
+}
+
 bool ConfigInit::save() {
   SafeFileWriter writer(_file);
   _fd = writer.open();
@@ -150,6 +165,8 @@ bool ConfigInit::save() {
       fprintf(_fd, "%s%s;%s\n", _txtTolTypeStart, p.first.data, p.second.data);
     fprintf(_fd, "%s%s\n", _txtlastRevpackFile, lastRevpackFile());
     fprintf(_fd, "%s%s\n", _txtlastBinFile, lastBinFile());
+    // Off is the default: a file of a program without the option stays as it was.
+    if (verifyProgram()) fprintf(_fd, "%s1\n", _txtVerifyProgram);
   }
   _fd = nullptr;
   bool ok = writer.commit();

@@ -61,6 +61,10 @@ public:
   // here while there is no root.
   const char* lastRevpackFile() const;
   const char* lastBinFile() const;
+  // The option "Controleren na programmeren": the controller root's, or kept
+  // here while there is no root. Written only when on.
+  bool verifyProgram() const;
+  void verifyProgram(bool on);
 
   // Directory whose device nodes are probed for serial ports.
   static void devDir(const char* dir);
@@ -71,6 +75,7 @@ public:
   static const char* _txtTolTypeStart;
   static const char* _txtlastRevpackFile;
   static const char* _txtlastBinFile;
+  static const char* _txtVerifyProgram;
   static const char* _file;
 
 private:
@@ -90,6 +95,7 @@ private:
   // The last revision pack and bin file while no controller root keeps them.
   char _lastRevpackFile[MAX_VALUE_LEN + 1];
   char _lastBinFile[MAX_VALUE_LEN + 1];
+  bool _verifyProgram;
 };
 
 #endif

@@ -2,6 +2,7 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
+#include <FL/Fl_Browser.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Double_Window.H>
@@ -18,6 +19,11 @@
 #include "FrmKestrumImpl.h"
 #include "KesInputChoice.h"
 #include "Language.h"
+#include "SBChoice.h"
+#include "SBEntry.h"
+#include "SBInput.h"
+#include "SBInputChoice.h"
+#include "SBMenuButton.h"
 #include "SBTabs.h"
 #include "ToolbarPixmaps.h"
 #include "data/kestrum.xpm"
@@ -127,6 +133,7 @@ FrmKestrum::FrmKestrum(TlctrlRoot* root, SettingBin* settingBin)
       _btOptionsWindow(nullptr),
       _btOptComPort(nullptr),
       _optUpgrade(nullptr),
+      _optVerify(nullptr),
       _btOptOk(nullptr),
       _txtSwDatumTijd(nullptr),
       _txtSwVersie(nullptr),
@@ -135,7 +142,9 @@ FrmKestrum::FrmKestrum(TlctrlRoot* root, SettingBin* settingBin)
       _btSelectBin(nullptr),
       _txtBinDir(nullptr),
       _btCreateRevPack(nullptr),
-      _btEditRestrictions(nullptr) {
+      _btEditRestrictions(nullptr),
+      _diffWindow(nullptr),
+      _diffList(nullptr) {
   _frmImpl = new FrmKestrumImpl(this, root);
   _frmImpl->settingBin(settingBin);
   makeWindow();
@@ -151,6 +160,7 @@ FrmKestrum::~FrmKestrum() {
   delete _btNewWindow;
   delete _btOptionsWindow;
   delete _crtRevPackWndw;
+  delete _diffWindow;
   delete _window;
   delete _frmImpl;
   // Dialogs closed during the last events may still wait for deletion.
@@ -297,7 +307,7 @@ void FrmKestrum::makeOptionsWindow() {
   deleteOptionsWindow();
   Fl_Group* current = Fl_Group::current();
   Fl_Group::current(nullptr);
-  _btOptionsWindow = new Fl_Double_Window(293, 162, tr("Opties"));
+  _btOptionsWindow = new Fl_Double_Window(293, 192, tr("Opties"));
   _btOptionsWindow->callback(cbOptClose, this);
   _btOptComPort = new KesInputChoice(140, 10, 150, 25, tr("Com Poort:"));
   _btOptComPort->align(FL_ALIGN_LEFT);
@@ -312,6 +322,11 @@ void FrmKestrum::makeOptionsWindow() {
   _btCrtRevPackWndw = new Fl_Button(10, 70, 125, 25, tr("Create Rev. Pack"));
   _btCrtRevPackWndw->callback(cbCrtRevPack, this);
   _btCrtRevPackWndw->hide();
+  // Below the rest, so that the other widgets keep their places.
+  _optVerify = new Fl_Check_Button(265, 160, 20, 25, tr("Controleren na programmeren"));
+  _optVerify->align(FL_ALIGN_LEFT);
+  _optVerify->tooltip(tr("Na het programmeren de instellingen teruglezen en vergelijken"));
+  _optVerify->callback(cbOptVerify, this);
   _btOptionsWindow->end();
   placeOver(_btOptionsWindow, _window);
   Fl_Group::current(current);
@@ -321,6 +336,7 @@ void FrmKestrum::deleteOptionsWindow() {
   dropWindow(_btOptionsWindow);
   _btOptComPort = nullptr;
   _optUpgrade = nullptr;
+  _optVerify = nullptr;
   _btOptOk = nullptr;
   _txtSwDatumTijd = nullptr;
   _txtSwVersie = nullptr;
@@ -358,6 +374,68 @@ void FrmKestrum::deleteCrtRevPackWndw() {
   _txtBinDir = nullptr;
   _btCreateRevPack = nullptr;
   _btEditRestrictions = nullptr;
+}
+
+namespace {
+// The description a field of the form edits; null for other widgets.
+const SBEntry* fieldEntry(Fl_Widget* w) {
+  if (SBInput* f = dynamic_cast<SBInput*>(w)) return f->sbEntry();
+  if (SBInputChoice* f = dynamic_cast<SBInputChoice*>(w)) return f->sbEntry();
+  if (SBChoice* f = dynamic_cast<SBChoice*>(w)) return f->sbEntry();
+  if (SBMenuButton* f = dynamic_cast<SBMenuButton*>(w)) return f->sbEntry();
+  return nullptr;
+}
+
+// A browser column shown as it is: no format characters.
+std::string column(const std::string& text) { return "@." + text; }
+}  // namespace
+
+void FrmKestrum::showDifferences(const std::vector<SettingDiff::Difference>& differences) {
+  // Marks in the form; they go when the form is built anew.
+  for (int t = 0; _settingEdit && t < _settingEdit->children(); ++t) {
+    Fl_Group* sheet = _settingEdit->child(t)->as_group();
+    for (int i = 0; sheet && i < sheet->children(); ++i) {
+      Fl_Widget* w = sheet->child(i);
+      const SBEntry* e = fieldEntry(w);
+      if (!e) continue;
+      for (const SettingDiff::Difference& d : differences) {
+        if (d.entry != e->entry() || d.list != e->list()) continue;
+        w->color(static_cast<Fl_Color>(DIFF_COLOR));
+        if (KesInputChoice* c = dynamic_cast<KesInputChoice*>(w))
+          c->input()->color(static_cast<Fl_Color>(DIFF_COLOR));
+        w->redraw();
+      }
+    }
+  }
+  deleteDiffWindow();
+  if (differences.empty()) return;
+  Fl_Group* current = Fl_Group::current();
+  Fl_Group::current(nullptr);
+  _diffWindow = new Fl_Double_Window(620, 300, tr("Verschillen"));
+  _diffWindow->callback(cbDiffClose, this);
+  _diffList = new Fl_Browser(10, 10, 600, 280);
+  static const int widths[] = {130, 170, 150, 150, 0};
+  _diffList->column_widths(widths);
+  _diffList->column_char('\t');
+  _diffList->textsize(FIELD_TEXT_SIZE);
+  _diffList->add((std::string("@b") + tr("Tab") + "\t@b" + tr("Veld") + "\t@b" + tr("Bestand") + "\t@b" +
+                  tr("Tolvan")).c_str());
+  for (const SettingDiff::Difference& d : differences) {
+    std::string field = d.field.empty() ? std::to_string(d.entry) + " " + tr(d.list == 'T' ? "tekst" : "nummer")
+                                        : d.field;
+    _diffList->add((column(d.tab) + "\t" + column(field) + "\t" + column(d.fileValue) + "\t" +
+                    column(d.deviceValue)).c_str());
+  }
+  _diffWindow->end();
+  _diffWindow->resizable(_diffList);
+  placeOver(_diffWindow, _window);
+  Fl_Group::current(current);
+  _diffWindow->show();
+}
+
+void FrmKestrum::deleteDiffWindow() {
+  dropWindow(_diffWindow);
+  _diffList = nullptr;
 }
 
 // The callbacks hand the action to FrmKestrumImpl.
@@ -402,6 +480,10 @@ void FrmKestrum::cbOptOk(Fl_Widget*, void* data) {
 void FrmKestrum::cbOptUpgrade(Fl_Widget*, void*) {
   // Read when the dialog is confirmed.
 }
+void FrmKestrum::cbOptVerify(Fl_Widget* w, void* data) {
+  bool on = static_cast<Fl_Check_Button*>(w)->value() != 0;
+  static_cast<FrmKestrum*>(data)->_frmImpl->verifyAfterProgramming(on);
+}
 void FrmKestrum::cbOptClose(Fl_Widget*, void* data) {
   static_cast<FrmKestrum*>(data)->_frmImpl->btOptionsClose();
 }
@@ -416,6 +498,9 @@ void FrmKestrum::cbCreateRevPack(Fl_Widget*, void* data) {
 }
 void FrmKestrum::cbEditRestrictions(Fl_Widget*, void* data) {
   static_cast<FrmKestrum*>(data)->_frmImpl->btEditRestrictions();
+}
+void FrmKestrum::cbDiffClose(Fl_Widget*, void* data) {
+  static_cast<FrmKestrum*>(data)->deleteDiffWindow();
 }
 void FrmKestrum::cbCrtRevPackClose(Fl_Widget*, void* data) {
   static_cast<FrmKestrum*>(data)->deleteCrtRevPackWndw();

@@ -1,6 +1,10 @@
 #ifndef FRMKESTRUM_H
 #define FRMKESTRUM_H
 
+#include <vector>
+
+#include "SettingDiff.h"
+
 class TlctrlRoot;
 class TlctrlBndToProt;
 class SettingBin;
@@ -18,6 +22,7 @@ class Fl_Box;
 class Fl_Output;
 class Fl_Input;
 class Fl_Check_Button;
+class Fl_Browser;
 
 // The main window "Tolvan Programmeer Omgeving" and its three dialogs. It
 // builds the widgets and hands every user action to FrmKestrumImpl; the
@@ -57,6 +62,15 @@ public:
   void makeNewWindow();
   void makeOptionsWindow();
   void makeCrtRevPackWndw();
+  // The fields that differ between the settings file and the device: marked
+  // in the form (which shows the device's values) and listed in the window
+  // "Verschillen" (tab, field, file value, device value).
+  void showDifferences(const std::vector<SettingDiff::Difference>& differences);
+  void deleteDiffWindow();
+  Fl_Double_Window* diffWindow() const { return _diffWindow; }
+  Fl_Browser* diffList() const { return _diffList; }
+  // The colour of a marked field.
+  static const unsigned DIFF_COLOR = 0xFF990000;  // orange (as Fl_Color), paler in the plastic boxes
   void deleteNewWindow();
   void deleteOptionsWindow();
   void deleteCrtRevPackWndw();
@@ -85,6 +99,7 @@ public:
   Fl_Double_Window* btOptionsWindow() const { return _btOptionsWindow; }
   KesInputChoice* btOptComPort() const { return _btOptComPort; }
   Fl_Check_Button* optUpgrade() const { return _optUpgrade; }
+  Fl_Check_Button* optVerify() const { return _optVerify; }
   Fl_Button* btOptOk() const { return _btOptOk; }
   Fl_Output* txtSwDatumTijd() const { return _txtSwDatumTijd; }
   Fl_Output* txtSwVersie() const { return _txtSwVersie; }
@@ -111,12 +126,14 @@ private:
   static void cbNewClose(Fl_Widget*, void* data);
   static void cbOptOk(Fl_Widget*, void* data);
   static void cbOptUpgrade(Fl_Widget*, void* data);
+  static void cbOptVerify(Fl_Widget*, void* data);
   static void cbOptClose(Fl_Widget*, void* data);
   static void cbCrtRevPack(Fl_Widget*, void* data);
   static void cbSelectBin(Fl_Widget*, void* data);
   static void cbCreateRevPack(Fl_Widget*, void* data);
   static void cbEditRestrictions(Fl_Widget*, void* data);
   static void cbCrtRevPackClose(Fl_Widget*, void* data);
+  static void cbDiffClose(Fl_Widget*, void* data);
 
   FrmKestrumImpl* _frmImpl;
   ConfigInit* _configInit;
@@ -148,6 +165,7 @@ private:
   Fl_Double_Window* _btOptionsWindow;
   KesInputChoice* _btOptComPort;
   Fl_Check_Button* _optUpgrade;
+  Fl_Check_Button* _optVerify;
   Fl_Button* _btOptOk;
   Fl_Output* _txtSwDatumTijd;
   Fl_Output* _txtSwVersie;
@@ -157,6 +175,8 @@ private:
   Fl_Output* _txtBinDir;
   Fl_Button* _btCreateRevPack;
   Fl_Button* _btEditRestrictions;
+  Fl_Double_Window* _diffWindow;
+  Fl_Browser* _diffList;
 };
 
 #endif

@@ -37,6 +37,7 @@
 #include "SwVersion.h"
 #include "TlctrlBndToProt.h"
 #include "TlctrlDldReqEvt.h"
+#include "TlctrlReadBack.h"
 #include "TlctrlRoot.h"
 #include "TlctrlUplReqEvt.h"
 #include "UserDialog.h"
@@ -298,6 +299,8 @@ void FrmKestrumImpl::btOptionsWindow() {
   _frame->txtSwDatumTijd()->value(stamp);
   _frame->txtSwVersie()->value(Sw_VERSION);
   _frame->optUpgrade()->hide();
+  if (_root && _root->readBack() && _frame->optVerify())
+    _frame->optVerify()->value(_root->readBack()->verifyAfterProgramming() ? 1 : 0);
   if (CREATE_REVPACK) _frame->btCrtRevPackWndw()->show();
   // The upgrade option is offered when there are revision packs.
   if (_root) {
@@ -359,6 +362,10 @@ void FrmKestrumImpl::btOptCkSwUpgrade() {
   _btUpgrade->placeOnTabSheet(sheet);
   tabs->value(sheet);
   tabs->redraw();
+}
+
+void FrmKestrumImpl::verifyAfterProgramming(bool on) {
+  if (_root && _root->readBack()) _root->readBack()->verifyAfterProgramming(on);
 }
 
 void FrmKestrumImpl::btCrtRevPackWndw() {

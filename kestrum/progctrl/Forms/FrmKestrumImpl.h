@@ -43,6 +43,9 @@ public:
   void btOptionsOk();
   void btOptionsClose();
   void btOptCkSwUpgrade();
+  // The option "Controleren na programmeren": the settings are read back
+  // after programming and compared with what was programmed.
+  void verifyAfterProgramming(bool on);
   // The revision pack creation dialog and its buttons.
   void btCrtRevPackWndw();
   void btSelectBin();

@@ -17,6 +17,7 @@
 #include "TlctrlConnected.h"
 #include "TlctrlDldReqEvt.h"
 #include "TlctrlDownloading.h"
+#include "TlctrlReadBack.h"
 #include "TlctrlRoot.h"
 #include "TlctrlStiEvt.h"
 #include "TlctrlUplReqEvt.h"
@@ -50,6 +51,8 @@ void TlctrlConnIdle::commandLineStart() {
   // Once the program is shutting down, a finished programming run must not
   // start over.
   if (Main::shutdownActive()) return;
+  // A fetch, a verify, or the check after programming.
+  if (_root->readBack() && _root->readBack()->idleEntered(this)) return;
   if (TlctrlRoot::cmdlUpgradeNamed()) {
     if (!commandLineUpgrade()) {
       // Nothing was sent to the device; the pack or bin named cannot be used.
@@ -65,9 +68,16 @@ void TlctrlConnIdle::commandLineStart() {
   FILE* probe = fopen(file, "r");
   bool readable = probe != nullptr;
   if (probe) fclose(probe);
-  if (impl && readable) impl->btOpenSb();
   SettingBin* sb = _root->tolSettingBin();
-  if (!readable || !impl || !sb || !sb->file() || strcmp(sb->file(), file) != 0) {
+  if (impl && readable) {
+    impl->btOpenSb();
+  } else if (sb && readable) {
+    // No window: the store reads the file itself.
+    sb->editFromDownload(false);
+    sb->file(file);
+    if (!sb->loadFromFile()) sb->file(nullptr);
+  }
+  if (!readable || !sb || !sb->file() || strcmp(sb->file(), file) != 0) {
     // The file could not be read: programming whatever the store holds
     // would wipe the device's settings. The run ends as failed instead.
     B_EXCEPTION("Settings file " << file << " not loaded; nothing programmed");
@@ -225,7 +235,9 @@ void TlctrlConnIdle::onEvent(const BEvent* e) {
           // The pack's settings are the upgrade's first write: the device's
           // own are saved before.
           transition(new TlctrlUpgrBackup(enclosing(), TlctrlUpgrBackup::THEN_UPLOAD));
-        } else if (_root->sbCheckTolTypes()) {
+        } else if (_root->sbCheckTolTypes() && (!_root->readBack() || _root->readBack()->confirmProgramming())) {
+          // Then, when the device's settings are known, the user has seen
+          // what will change in it.
           result = sendExternal(new TlprotUprEvt(), TOL_PROG, PROT_PARSER, nullptr) > 0;
           transition(new TlctrlUploading(enclosing()));
         } else {
@@ -254,6 +266,7 @@ void TlctrlConnIdle::onEvent(const BEvent* e) {
           if (sti && sti->type[0] != '\0') _root->reportUpgradeDone(sti->softw);
         }
         transition(static_cast<BState*>(nullptr));
+        if (_root->readBack()) _root->readBack()->deviceAnswered(this);
         releaseRequest();
         break;
       case TLPROT_REP_NAK:

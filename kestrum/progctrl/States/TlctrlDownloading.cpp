@@ -9,6 +9,7 @@
 #include "Language.h"
 #include "SettingBin.h"
 #include "TlctrlConnIdle.h"
+#include "TlctrlReadBack.h"
 #include "TlctrlRoot.h"
 #include "TlprotAckEvt.h"
 #include "TlprotDlrEvt.h"
@@ -21,7 +22,8 @@ TlctrlDownloading::TlctrlDownloading(BCompositeState* enclosing)
       _root(CHECKCAST(TlctrlRoot, this->enclosing(STATE_ROOT))),
       _lastEntry(0),
       _nrEntries(0),
-      _lastProgress(bTimerTick()) {}
+      _lastProgress(bTimerTick()),
+      _complete(false) {}
 
 void TlctrlDownloading::onEntry(const BEvent*) {
   if (!_root) return;
@@ -33,6 +35,8 @@ void TlctrlDownloading::onEntry(const BEvent*) {
   _root->frmLockSetEdit(true);
   _root->frmSetCursorBusy(true);
   _root->frmActivateButtons(false);
+  // Before the store is marked as the device's: it tells whether a file is open.
+  if (_root->readBack()) _root->readBack()->downloadStarts();
   if (SettingBin* sb = _root->tolSettingBin()) {
     sb->editFromDownload(true);
     sb->fetchStart();
@@ -49,7 +53,8 @@ bool TlctrlDownloading::settingEntry(const TlprotSeeEvt* e) {
   _root->sbEntry(e);
   _lastEntry = e->entryNr();
   ++_nrEntries;
-  _root->frmStatusInfo(status, false);
+  _root->frmProgress(status, gettext("Ophalen", 0), e->entryNr(),
+                     SettingBin::maxTolEntries() > 200 ? 200 : SettingBin::maxTolEntries());
   // The device sends the next entry once it has the acknowledge.
   sendExternal(ack, TOL_PROG, PROT_PARSER, nullptr);
   return true;
@@ -79,6 +84,7 @@ void TlctrlDownloading::onEvent(const BEvent* e) {
       result = waiting();
       break;
     case TLPROT_REP_DLD_END: {
+      _complete = true;
       _root->stopLifeCkTimeout();
       if (SettingBin* sb = _root->tolSettingBin()) sb->fetchEnd(true);
       _root->sbEnableEdit();
@@ -108,4 +114,5 @@ void TlctrlDownloading::onExit(const BEvent*) {
   _root->frmLockSetEdit(false);
   _root->frmSetCursorBusy(false);
   _root->frmActivateButtons(true);
+  if (_root->readBack()) _root->readBack()->downloadEnded(_complete);
 }

@@ -28,6 +28,8 @@ private:
   int _lastEntry;
   int _nrEntries;
   BTickType _lastProgress;  // entry, or the last setting entry received
+  // The device sent the end of the download.
+  bool _complete;
 };
 
 #endif

@@ -18,6 +18,7 @@
 #include "ConfigInit.h"
 #include "FrmKestrum.h"
 #include "FrmKestrumImpl.h"
+#include "Headless.h"
 #include "Language.h"
 #include "UserDialog.h"
 #include "ExitCode.h"
@@ -29,6 +30,7 @@
 #include "TlctrlBootInf.h"
 #include "TlctrlDialogScript.h"
 #include "TlcdrvRoot.h"
+#include "TlctrlReadBack.h"
 #include "TlctrlStiEvt.h"
 #include "TlprotSeeEvt.h"
 #include "TolProgIds.h"
@@ -70,7 +72,8 @@ TlctrlRoot::TlctrlRoot()
       _upgradeActive(false),
       _backupDone(false),
       _upgradeDoneNote(false),
-      _bndToProt(nullptr) {
+      _bndToProt(nullptr),
+      _readBack(new TlctrlReadBack(this)) {
   resetErrors();
   _lastRevpackFile[0] = '\0';
   _lastBinFile[0] = '\0';
@@ -85,6 +88,7 @@ TlctrlRoot::~TlctrlRoot() {
   delete _frame;
   delete _tolSettingBin;
   delete _revPack;
+  delete _readBack;
   TlctrlDialogScript::uninstall();
 }
 
@@ -110,8 +114,13 @@ void TlctrlRoot::onEntry(const BEvent*) {
   TlctrlDialogScript::installFromEnvironment();
   Language::instance();
   _tolSettingBin = new SettingBin(this);
-  _frame = new FrmKestrum(this, _tolSettingBin);
-  _frmImpl = _frame->frmImpl();
+  if (Headless::active()) {
+    // No window: the command line's settings file is programmed all the same.
+    FrmKestrumImpl::CMDL_PROGRAM = FrmKestrumImpl::PROG_FILE_KVN && FrmKestrumImpl::PROG_FILE_KVN[0] != '\0';
+  } else {
+    _frame = new FrmKestrum(this, _tolSettingBin);
+    _frmImpl = _frame->frmImpl();
+  }
   _tolSettingBin->frame(_frame);
   _configInit = new ConfigInit(_tolSettingBin, _frame, this);
   addRegion(new TlctrlBndToProt(this));
@@ -223,9 +232,35 @@ void TlctrlRoot::frmStatusInfo(const char* text, bool alarm) {
   }
   // Unattended runs have nobody looking at the window; otherwise the line
   // comes at trace level HIGH, for remote diagnosis.
+  statusOut(text, false);
+}
+
+void TlctrlRoot::statusOut(const char* text, bool progress) {
   // The run's last word (such as the device lost) counts as well.
-  if (Main::_unattended || RevPackDb::CMDL_UPGRADE || FrmKestrumImpl::CMDL_PROGRAM || (debugLevel() & DBG_HIGH))
-    BDiag::print(std::string("Status Info: ") + text);
+  bool commandLine = Main::_unattended || RevPackDb::CMDL_UPGRADE || FrmKestrumImpl::CMDL_PROGRAM ||
+                     TlctrlReadBack::commandLine();
+  if (commandLine || (debugLevel() & DBG_HIGH)) BDiag::print(std::string("Status Info: ") + text);
+  // Without a window the status goes to standard output.
+  if (Headless::active()) Headless::statusLine(text, progress);
+}
+
+void TlctrlRoot::frmProgress(const char* status, const char* what, int done, int total) {
+  if (!status) status = "";
+  if (_frame) {
+    _frame->txtStatusInfo(status);
+    if (Fl_Output* field = _frame->statusInfo()) {
+      field->color(STATUS_NORMAL);
+      field->redraw();
+      field->show();
+    }
+  }
+  statusOut(status, true);
+  char line[128];
+  if (total == 100)
+    snprintf(line, sizeof line, "%s %d%%", what ? what : "", done);
+  else
+    snprintf(line, sizeof line, "%s %d/%d", what ? what : "", done, total);
+  Headless::progress(line);
 }
 
 void TlctrlRoot::frmStatusNote(const char* text, bool alarm, int ticks) {
@@ -329,7 +364,7 @@ void TlctrlRoot::errorStatusByte(uint8_t status) {
     _tlPrErrors[e] = set;
     any = any || set;
   }
-  if (!any || !_showErrorAlert || FrmKestrumImpl::CMDL_PROGRAM) return;
+  if (!any || !_showErrorAlert || FrmKestrumImpl::CMDL_PROGRAM || TlctrlReadBack::commandLine()) return;
   char buf[ALERT_SIZE];
   int len = snprintf(buf, sizeof buf, "%s\n", gettext("Attentie!! Volgende Fouten gedetecteerd:", 0));
   for (int e = 0; e < CTRL_ERR_SIZE; ++e) {

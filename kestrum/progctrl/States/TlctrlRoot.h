@@ -16,6 +16,7 @@ class TlctrlBndToProt;
 class TlctrlStiEvt;
 class TlctrlBootInf;
 class TlprotSeeEvt;
+class TlctrlReadBack;
 
 // The programming controller's root (component 11 of module 10). It owns the
 // application objects (settings store, configuration, main form, revision
@@ -133,6 +134,9 @@ public:
   void frmStatusTick(const char* text, bool alarm);
   // The settings form takes no edits while a fetch fills the settings.
   void frmLockSetEdit(bool locked);
+  // The status text of a transfer under way: what is done of total (100:
+  // a percentage); without a window also an updating line on a terminal.
+  void frmProgress(const char* status, const char* what, int done, int total);
   void frmRmSetEdit();
   void frmCtrlBndSt(TlctrlBndToProt* bnd);
   void frmSetCursorBusy(bool busy);
@@ -178,6 +182,8 @@ public:
   SettingBin* tolSettingBin() const { return _tolSettingBin; }
   ConfigInit* configInit() const { return _configInit; }
   TlctrlBndToProt* bndToProt() const { return _bndToProt; }
+  // Fetch and verify: reading the device back (made with the root).
+  TlctrlReadBack* readBack() const { return _readBack; }
   uint8_t prclVersion() const { return _prclVersion; }
 
   bool binFileSet() const { return _binFileSet; }
@@ -217,6 +223,7 @@ public:
 
 private:
   static void copyPath(char* dst, const char* src);
+  void statusOut(const char* text, bool progress);
   void traceMed(const char* operation);
 
   BTimer* _lifeCkTmr;
@@ -244,6 +251,7 @@ private:
   bool _upgradeDoneNote;
   std::string _lastBackup;
   TlctrlBndToProt* _bndToProt;
+  TlctrlReadBack* _readBack;
   char _lastRevpackFile[PATH_SIZE];
   char _lastBinFile[PATH_SIZE];
 };

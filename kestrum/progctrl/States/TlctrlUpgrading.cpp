@@ -179,7 +179,7 @@ bool TlctrlUpgrading::sendPacket() {
     char status[128];
     int percent = _nrBytes > 0 ? static_cast<int>(static_cast<long>(_bytePtr) * 100 / _nrBytes) : 100;
     snprintf(status, sizeof status, "%s %d%c %s", gettext("Upgrading", 0), percent, '%', gettext("ready", 0));
-    _root->frmStatusInfo(status, false);
+    _root->frmProgress(status, gettext("Upgrading", 0), percent, 100);
   }
   startTimer();
   return _bytePtr >= _nrBytes;

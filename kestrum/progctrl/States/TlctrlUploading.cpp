@@ -16,6 +16,7 @@
 #include "RevPackDb.h"
 #include "SettingBin.h"
 #include "TlctrlConnIdle.h"
+#include "TlctrlReadBack.h"
 #include "TlctrlRoot.h"
 #include "TlctrlUplEndEvt.h"
 #include "TlprotSeeEvt.h"
@@ -35,7 +36,8 @@ TlctrlUploading::TlctrlUploading(BCompositeState* enclosing)
       _endNote(nullptr),
       _lastProgress(bTimerTick()),
       _failed(false),
-      _refused(false) {}
+      _refused(false),
+      _completed(false) {}
 
 TlctrlUploading::~TlctrlUploading() {
   delete _timer;
@@ -73,6 +75,7 @@ void TlctrlUploading::onEntry(const BEvent*) {
     _settingBin->doProgramming(true);
   }
   _lastProgress = bTimerTick();
+  if (_root->readBack()) _root->readBack()->programmingStarts();
   startTimer();
 }
 
@@ -152,7 +155,8 @@ bool TlctrlUploading::handleAck() {
       char status[256];
       snprintf(status, sizeof status, "%s #%d %s.", gettext("Programmeren", 0), _actEntry,
                gettext("gereed", 0));
-      _root->frmStatusInfo(status, false);
+      uint8_t total = SettingBin::maxTolEntries() > 200 ? 200 : SettingBin::maxTolEntries();
+      _root->frmProgress(status, gettext("Programmeren", 0), _actEntry, total);
     }
     if (go) ++_actEntry;
   }
@@ -266,6 +270,7 @@ void TlctrlUploading::onEvent(const BEvent* e) {
       result = waiting(e->signalId() == TLPROT_REP_WAIT);
       break;
     case TlctrlRoot::LOC_UPL_END: {
+      _completed = !_failed;
       // Refused entries and questions nobody answered are no success, though
       // the device was told the upload ended.
       if (!_failed)
@@ -297,12 +302,16 @@ void TlctrlUploading::onExit(const BEvent*) {
   _root->frmSetCursorBusy(false);
   _root->frmActivateButtons(true);
   if (_settingBin) _settingBin->doProgramming(false);
+  // A check of what went in follows when asked for.
+  bool checkFollows = _root->readBack() && _root->readBack()->programmingEnded(_completed);
   if (FrmKestrumImpl::CMDL_PROGRAM) {
-    // A command-line run ends here, however the upload ended; the idle
-    // state that follows must not start it over.
+    // A command-line run ends here, however the upload ended, unless the
+    // check follows; the idle state that follows must not start it over.
     FrmKestrumImpl::CMDL_PROGRAM = false;
-    if (FrmKestrumImpl* impl = _root->frmImpl()) impl->shutdown();
-    Main::_shutdown = true;
+    if (!checkFollows) {
+      if (FrmKestrumImpl* impl = _root->frmImpl()) impl->shutdown();
+      Main::_shutdown = true;
+    }
   }
   stopTimer();
 }

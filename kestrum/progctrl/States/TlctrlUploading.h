@@ -76,6 +76,8 @@ private:
   bool _refused;
   // Why the device's refusals ended the upload; told once it has ended.
   std::string _refusedMsg;
+  // The upload ran to its end (the end was sent to the device).
+  bool _completed;
 };
 
 #endif

@@ -9,6 +9,7 @@
 #include "DataTestSupport.h"
 #include "SettingBin.h"
 #include "kestrum/progctrl/Forms/FrmKestrum.h"
+#include "kestrum/progctrl/States/TlctrlReadBack.h"
 #include "kestrum/progctrl/States/TlctrlRoot.h"
 
 namespace {
@@ -309,3 +310,25 @@ TEST_F(ConfigInitTest, PortNamesLongerThanAValueAreNotListed) {
 }
 
 }  // namespace
+
+// "Controleren na programmeren" is kept across runs; off, the file is as before.
+TEST_F(ConfigInitTest, VerifyAfterProgrammingIsKeptOnlyWhenOn) {
+  struct Case {
+    const char* line;
+    bool on;
+    const char* written;
+  } cases[] = {
+      {"verifyprogram=1\n", true, "settingfile=\ncomport=\nlastrevpack=\nlastbin=\nverifyprogram=1\n"},
+      {"verifyprogram=0\n", false, "settingfile=\ncomport=\nlastrevpack=\nlastbin=\n"},
+      {"verifyprogram=yes\n", false, "settingfile=\ncomport=\nlastrevpack=\nlastbin=\n"},
+  };
+  for (const Case& c : cases) {
+    TlctrlRoot root;
+    writeFile("config.ini", c.line);
+    {
+      ConfigInit cfg(&sb, nullptr, &root);
+      EXPECT_EQ(c.on, root.readBack()->verifyAfterProgramming()) << c.line;
+    }
+    EXPECT_EQ(c.written, readFile("config.ini")) << c.line;
+  }
+}

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "DataTestSupport.h"
+#include "SettingBin.h"
+#include "SettingDiff.h"
+
+// The comparison behind "-verify" and the check after programming: what
+// differs, under which field name, and that the reference survives.
+
+namespace {
+
+// Entry 5's number is a field for GSM types only; entry 7 has two lines, the
+// first for types with the special PRJ; entry 9 has none.
+const char* const CONFIG =
+    "Entry;Lijst;Naam;Tab;Soort;Help;Tab help;TL;Dig. in;U in;I in;Uitg.;Netwerk;Functie;Voeding;Montage;Special;\n"
+    "3;T;Locatie;Algemeen;ascii;h.html;t.html;;;;;;;;;;;\n"
+    "5;N;SMS centrale;Telefoon;tel;h.html;t.html;;;;;;G;;;;;\n"
+    "7;T;Projectcode;Algemeen;ascii;h.html;t.html;;;;;;;;;;PRJ;\n"
+    "7;T;Omschrijving;Algemeen;ascii;h.html;t.html;;;;;;;;;;;\n";
+
+void set(SettingBin& sb, int nr, const char* text, const char* number) {
+  SettingBin::SettingEntry* e = sb.getEntry(static_cast<uint8_t>(nr));
+  snprintf(e->text, sizeof e->text, "%s", text);
+  snprintf(e->tfnr, sizeof e->tfnr, "%s", number);
+}
+
+struct SettingDiffTest : ::testing::Test {
+  TempDir dir;
+  SettingBin file{nullptr}, device{nullptr};
+  void SetUp() override {
+    std::ofstream("config.csv") << CONFIG;
+    for (SettingBin* sb : {&file, &device}) {
+      set(*sb, 10, "TL8888PM-ED", "");
+      set(*sb, 3, "Kelder", "");
+      set(*sb, 5, "", "0612345678");
+      set(*sb, 7, "abc", "");
+      set(*sb, 9, "x", "1");
+    }
+  }
+};
+
+}  // namespace
+
+TEST_F(SettingDiffTest, EqualSettingsGiveNoDifference) {
+  EXPECT_TRUE(SettingDiff(file).compare(device, "config.csv").empty());
+}
+
+TEST_F(SettingDiffTest, EachDifferingFieldIsNamedWithBothValues) {
+  struct Case {
+    int entry;
+    const char* text;
+    const char* number;
+    char list;
+    const char* field;
+    const char* tab;
+    const char* fileValue;
+    const char* deviceValue;
+  } cases[] = {
+      {3, "Zolder", "", 'T', "Locatie", "Algemeen", "Kelder", "Zolder"},
+      // Hidden for this type (not GSM), still named.
+      {5, "", "0698765432", 'N', "SMS centrale", "Telefoon", "0612345678", "0698765432"},
+      // The line that applies to the variant names it.
+      {7, "abd", "", 'T', "Omschrijving", "Algemeen", "abc", "abd"},
+      // No line at all: no name.
+      {9, "x", "2", 'N', "", "", "1", "2"},
+      // An entry the device does not hold reads as empty.
+      {9, "", "1", 'T', "", "", "x", ""},
+  };
+  for (const Case& c : cases) {
+    SettingBin dev(nullptr);
+    SettingDiff(device).restoreInto(dev);
+    set(dev, c.entry, c.text, c.number);
+    std::vector<SettingDiff::Difference> d = SettingDiff(file).compare(dev, "config.csv");
+    ASSERT_EQ(1u, d.size()) << c.entry;
+    EXPECT_EQ(c.entry, d[0].entry);
+    EXPECT_EQ(c.list, d[0].list) << c.entry;
+    EXPECT_EQ(c.field, d[0].field) << c.entry;
+    EXPECT_EQ(c.tab, d[0].tab) << c.entry;
+    EXPECT_EQ(c.fileValue, d[0].fileValue) << c.entry;
+    EXPECT_EQ(c.deviceValue, d[0].deviceValue) << c.entry;
+  }
+}
+
+TEST_F(SettingDiffTest, LinesNameEntryFieldAndBothValues) {
+  EXPECT_EQ("entry 12 \"Telefoon 2\" (Telefoonnummers): file \"061\" device \"\"",
+            SettingDiff::line({12, 'N', "Telefoon 2", "Telefoonnummers", "061", ""}));
+  EXPECT_EQ("entry 9 number: file \"1\" device \"2\"", SettingDiff::line({9, 'N', "", "", "1", "2"}));
+}
+
+TEST_F(SettingDiffTest, EntriesBeyondTwoHundredAndEntryZeroAreNotCompared) {
+  set(device, 0, "zero", "0");
+  EXPECT_TRUE(SettingDiff(file).compare(device, "config.csv").empty());
+  set(device, 200, "", "5");
+  ASSERT_EQ(1u, SettingDiff(file).compare(device, "config.csv").size());
+}
+
+TEST_F(SettingDiffTest, ReferenceComesBackWholeAfterTheStoreWasOverwritten) {
+  SettingDiff ref(file);
+  for (int nr = 1; nr <= 200; ++nr) set(file, nr, "", "");
+  ref.restoreInto(file);
+  EXPECT_TRUE(ref.compare(file, "config.csv").empty());
+  EXPECT_STREQ("Kelder", file.getEntry(3)->text);
+  EXPECT_STREQ("0612345678", file.getEntry(5)->tfnr);
+}
+
+TEST_F(SettingDiffTest, MissingConfigurationStillFindsTheDifferences) {
+  set(device, 3, "Zolder", "");
+  std::vector<SettingDiff::Difference> d = SettingDiff(file).compare(device, "absent.csv");
+  ASSERT_EQ(1u, d.size());
+  EXPECT_EQ("", d[0].field);
+}

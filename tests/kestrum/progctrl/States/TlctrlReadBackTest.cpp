@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+
+#include <FL/Fl_Browser.H>
+
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Check_Button.H>
+
+#include "CtrlHarness.h"
+#include "SBInput.h"
+#include "SBTabs.h"
+#include "SettingDiff.h"
+#include "TlctrlReadBack.h"
+
+// "Controleren na programmeren": after programming from the window the
+// settings are read back and compared; the window keeps what was programmed.
+// "Ophalen" with a settings file open shows what differs from the file.
+
+namespace {
+
+std::pair<std::string, std::string> fileEntry(int n) {
+  if (n == SettingBin::TOLTYPE_POS) return {"TL8888GM-ED", ""};
+  if (n == SettingBin::TOLSPECIAL_POS) return {"STD", ""};
+  return {"Set" + std::to_string(n), std::to_string(5550000 + n)};
+}
+
+// Connects, switches the option on through the options dialog, loads the
+// file and presses "Programmeren".
+void programChecked(CtrlSystem& sys, bool check) {
+  sys.start();
+  ASSERT_TRUE(sys.waitConnectedIdle());
+  FrmKestrum* frame = sys.root()->frame();
+  frame->frmImpl()->btOptionsWindow();
+  ASSERT_NE(nullptr, frame->optVerify());
+  frame->optVerify()->value(check ? 1 : 0);
+  frame->optVerify()->do_callback();
+  frame->frmImpl()->btOptionsClose();
+  writeFile(sys.path("settings.kvn"), kvnText(fileEntry));
+  sys.store()->editFromDownload(false);
+  sys.store()->file(sys.path("settings.kvn").c_str());
+  ASSERT_TRUE(sys.store()->loadFromFile());
+  frame->btProgrammeren()->do_callback();
+  ASSERT_TRUE(sys.waitSim("RX", "upload-end", 1, 30000));
+}
+
+// The store holds the file's settings.
+void expectFileInStore(CtrlSystem& sys) {
+  for (int n = 1; n <= 200; ++n) {
+    SettingBin::SettingEntry* e = sys.store()->getEntry(static_cast<uint8_t>(n));
+    ASSERT_EQ(fileEntry(n).first, e->text) << n;
+    ASSERT_EQ(fileEntry(n).second, e->tfnr) << n;
+  }
+}
+
+}  // namespace
+
+TEST(TlctrlReadBack, CheckAfterProgrammingReportsWhatTheDeviceDoesNotHold) {
+  SKIP_WITHOUT_DISPLAY();
+  struct Case {
+    std::vector<std::string> simArgs;
+    const char* status;
+    bool red;
+    size_t differences;
+  } cases[] = {
+      {{}, "Controle: Tolvan bevat de instellingen", false, 0},
+      // Entries 151..200, text and number each.
+      {{"--entries", "150"}, "Controle: verschillen gevonden", true, 100},
+  };
+  for (const Case& c : cases) {
+    CtrlSystem sys(c.simArgs);
+    programChecked(sys, true);
+    ASSERT_TRUE(sys.waitStatus(c.status, 30000)) << sys.status();
+    EXPECT_EQ(c.red, sys.statusRed());
+    EXPECT_EQ(1, sys.simCount("RX", "download-request"));
+    EXPECT_EQ(c.differences, sys.root()->readBack()->differences().size());
+    EXPECT_TRUE(sys.dialogs.alerts.empty());
+    FrmKestrum* frame = sys.root()->frame();
+    if (c.differences == 0) {
+      EXPECT_EQ(nullptr, frame->diffWindow());
+    } else {
+      // Listed under the heading, the first one first: a field config.csv
+      // does not describe is named by its entry and half.
+      ASSERT_NE(nullptr, frame->diffWindow());
+      ASSERT_EQ(static_cast<int>(c.differences) + 1, frame->diffList()->size());
+      EXPECT_STREQ("@.\t@.151 tekst\t@.Set151\t@.", frame->diffList()->text(2));
+      EXPECT_STREQ("@.\t@.151 nummer\t@.5550151\t@.", frame->diffList()->text(3));
+    }
+    // What was programmed stays in the window, whatever the device holds.
+    expectFileInStore(sys);
+  }
+}
+
+TEST(TlctrlReadBack, WithoutTheOptionNothingIsReadBack) {
+  SKIP_WITHOUT_DISPLAY();
+  CtrlSystem sys({"--out", "@out.kvn"});
+  programChecked(sys, false);
+  // Two status requests answered after the programming: time enough for
+  // any read-back to have been asked for.
+  int after = sys.simCount("RX", "status-request");
+  ASSERT_TRUE(sys.waitSim("RX", "status-request", after + 2, 5000));
+  EXPECT_EQ(0, sys.simCount("RX", "download-request"));
+  EXPECT_FALSE(sys.root()->readBack()->verifyAfterProgramming());
+}
+
+TEST(TlctrlReadBack, DeviceLostDuringTheCheckLeavesTheProgrammedSettingsInTheWindow) {
+  SKIP_WITHOUT_DISPLAY();
+  CtrlSystem sys({"--baud", "9600"});
+  programChecked(sys, true);
+  ASSERT_TRUE(sys.pump([&] { return sys.status() == "Ophalen #20 gereed."; }, 30000)) << sys.status();
+  sys.sim().command("silent on");
+  ASSERT_TRUE(sys.pump([&] { return sys.topState() == TlctrlRoot::TLCTRLDISCONNECTED; }, 15000));
+  expectFileInStore(sys);
+  EXPECT_TRUE(sys.dialogs.alerts.empty());
+}
+
+namespace {
+std::string g_chosen;
+const char* chooseFile(const char*, const char*, const char*) { return g_chosen.c_str(); }
+
+// The device's settings: the file's with entry 12's number and entry 31's text changed.
+std::pair<std::string, std::string> deviceEntry(int n) {
+  if (n == 12) return {"Set12", "0699"};
+  if (n == 31) return {"Pomp", fileEntry(31).second};
+  return fileEntry(n);
+}
+
+// The colour of the form's field for entry nr and list ('T' or 'N'); 0 when
+// the form has none.
+Fl_Color fieldColour(FrmKestrum* frame, int nr, char list) {
+  SBTabs* tabs = frame->settingEdit();
+  for (int t = 0; t < tabs->children(); ++t) {
+    Fl_Group* sheet = tabs->child(t)->as_group();
+    for (int i = 0; sheet && i < sheet->children(); ++i) {
+      SBInput* f = dynamic_cast<SBInput*>(sheet->child(i));
+      if (f && f->sbEntry()->entry() == nr && f->sbEntry()->list() == list) return f->color();
+    }
+  }
+  return 0;
+}
+}  // namespace
+
+TEST(TlctrlReadBack, OphalenWithAFileOpenMarksAndListsWhatDiffers) {
+  SKIP_WITHOUT_DISPLAY();
+  for (bool fileOpen : {true, false}) {
+    CtrlSystem sys({"--kvn", "@device.kvn"}, "", {{"device.kvn", kvnText(deviceEntry)}});
+    sys.start();
+    ASSERT_TRUE(sys.waitConnectedIdle());
+    FrmKestrum* frame = sys.root()->frame();
+    if (fileOpen) {
+      writeFile(sys.path("settings.kvn"), kvnText(fileEntry));
+      g_chosen = sys.path("settings.kvn");
+      FrmKestrumImpl::fileChooser(chooseFile);
+      frame->btOpen()->do_callback();
+      FrmKestrumImpl::fileChooser(nullptr);
+    }
+    frame->btOphalen()->do_callback();
+    ASSERT_TRUE(sys.pump([&] { return sys.subState() == TlctrlRoot::TLCTRLDOWNLOADING; }, 3000));
+    ASSERT_TRUE(sys.pump([&] { return sys.subState() == TlctrlRoot::TLCTRLCONNIDLE; }, 30000));
+    if (!fileOpen) {
+      EXPECT_EQ(nullptr, frame->diffWindow());
+      continue;
+    }
+    ASSERT_NE(nullptr, frame->diffWindow());
+    Fl_Browser* list = frame->diffList();
+    ASSERT_EQ(3, list->size());  // the heading and two fields
+    EXPECT_STREQ("@.Telefoonnummers\t@.Telefoon 2\t@.5550012\t@.0699", list->text(2));
+    EXPECT_STREQ("@.Ingangen\t@.Ingang 1 tekst\t@.Set31\t@.Pomp", list->text(3));
+    // The form shows the device's settings, the two fields marked.
+    EXPECT_STREQ("0699", sys.store()->getEntry(12)->tfnr);
+    EXPECT_EQ(static_cast<Fl_Color>(FrmKestrum::DIFF_COLOR), fieldColour(frame, 12, 'N'));
+    EXPECT_EQ(static_cast<Fl_Color>(FrmKestrum::DIFF_COLOR), fieldColour(frame, 31, 'T'));
+    EXPECT_NE(static_cast<Fl_Color>(FrmKestrum::DIFF_COLOR), fieldColour(frame, 12, 'T'));
+    EXPECT_NE(0u, fieldColour(frame, 12, 'T'));
+  }
+}
+
+TEST(TlctrlReadBack, ProgrammeerenAfterOphalenShowsWhatWillChangeAndAsks) {
+  SKIP_WITHOUT_DISPLAY();
+  struct Case {
+    bool edit;
+    int answer;  // 0 go on, 1 stop
+    int uploads;
+  } cases[] = {{false, 0, 1}, {true, 0, 1}, {true, 1, 0}};
+  for (const Case& c : cases) {
+    CtrlSystem sys({"--kvn", "@device.kvn"}, "", {{"device.kvn", kvnText(deviceEntry)}});
+    sys.start();
+    ASSERT_TRUE(sys.waitConnectedIdle());
+    FrmKestrum* frame = sys.root()->frame();
+    frame->btOphalen()->do_callback();
+    ASSERT_TRUE(sys.pump([&] { return sys.subState() == TlctrlRoot::TLCTRLDOWNLOADING; }, 3000));
+    ASSERT_TRUE(sys.pump([&] { return sys.subState() == TlctrlRoot::TLCTRLCONNIDLE; }, 30000));
+    if (c.edit) sys.store()->setEntry(12, nullptr, "0612", false, SBEntry::TEL_INPUT_TYPE);
+    sys.dialogs.answers = {c.answer};
+    frame->btProgrammeren()->do_callback();
+    sys.run(300);
+    if (c.uploads) ASSERT_TRUE(sys.waitSim("RX", "upload-end", 1, 30000)) << c.edit;
+    EXPECT_EQ(c.uploads, sys.simCount("RX", "upload-request")) << c.edit << c.answer;
+    if (!c.edit) {
+      EXPECT_TRUE(sys.dialogs.choices.empty());
+      continue;
+    }
+    ASSERT_EQ(1u, sys.dialogs.choices.size());
+    EXPECT_NE(std::string::npos, sys.dialogs.choices[0].find("1 velden worden in de Tolvan gewijzigd"))
+        << sys.dialogs.choices[0];
+    // Stopped: the list stays, naming the field with the file's and the device's value.
+    if (c.answer == 1) {
+      ASSERT_NE(nullptr, frame->diffWindow());
+      EXPECT_STREQ("@.Telefoonnummers\t@.Telefoon 2\t@.0612\t@.0699", frame->diffList()->text(2));
+    }
+  }
+}
