@@ -127,7 +127,7 @@ TEST(KestrumUpgradeE2e, UpgradeOptionServesADeviceWaitingInItsBootLoaderWithoutA
 
 // A signal ends an upgrade without asking, and the run does not count as a
 // success.
-TEST(KestrumUpgradeE2e, SignalDuringTheUpgradeEndsTheRunWithOne) {
+TEST(KestrumUpgradeE2e, SignalDuringTheTransferEndsTheRunAsInterrupted) {
   E2E_SKIP_WITHOUT_DISPLAY();
   E2eRun run({"--baud", "9600"});
   std::string pack = buildPack(run, application(60000));
@@ -135,7 +135,7 @@ TEST(KestrumUpgradeE2e, SignalDuringTheUpgradeEndsTheRunWithOne) {
   run.start({"-upgrade", "-revpack", pack, "-binfile", BIN_GROUP});
   ASSERT_TRUE(run.waitSim("RX", "packet", 1, 60000)) << run.console.text();
   run.proc().signal(SIGTERM);
-  EXPECT_EQ(1, run.proc().waitExit(30000)) << run.console.text() << run.proc().err();
+  EXPECT_EQ(EXIT_INTERRUPTED, run.proc().waitExit(30000)) << run.console.text() << run.proc().err();
   EXPECT_TRUE(run.dialogs().empty());
 }
 

@@ -6,6 +6,7 @@
 #include "BDiag.h"
 #include "BEvent.h"
 #include "BTimer.h"
+#include "FrmKestrumImpl.h"
 #include "Language.h"
 #include "SettingBin.h"
 #include "TlctrlConnIdle.h"
@@ -28,6 +29,9 @@ TlctrlDownloading::TlctrlDownloading(BCompositeState* enclosing)
 void TlctrlDownloading::onEntry(const BEvent*) {
   if (!_root) return;
   _lastProgress = bTimerTick();
+  // The upgrade sheet gives way: it switched off the life check that a fetch
+  // needs to notice a device gone.
+  if (_root->frmImpl() && _root->frmImpl()->btUpgrade()) _root->frmRmSetEdit();
   _root->startLifeCkTimeout();
   _root->frmStatusInfo(gettext("Ophalen", 0), false);
   // The settings and their form stay as they are until every entry is in;

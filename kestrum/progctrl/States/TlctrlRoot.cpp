@@ -56,6 +56,7 @@ TlctrlRoot::TlctrlRoot()
       _replyTmr(new BTimer()),
       _repliesDue(0),
       _timeoutWaits(0),
+      _lifeCkTimeoutOn(false),
       _frame(nullptr),
       _frmImpl(nullptr),
       _tolSettingBin(nullptr),
@@ -165,11 +166,13 @@ void TlctrlRoot::restartLifeCkTimeout() {
   traceMed("restartLifeCkTimeout");
   if (!_actLifeCk) return;
   _timeoutWaits = 0;
+  _lifeCkTimeoutOn = true;
   _lifeCkTimeout->fireIn(queue(), BTimer::nSecs(LIFECHECK_TIMEOUT_INTV), LOC_LIFECHECK_TIMEOUT);
 }
 
 void TlctrlRoot::stopLifeCkTimeout() {
   traceMed("stopLifeCkTimeout");
+  _lifeCkTimeoutOn = false;
   _lifeCkTimeout->disarm();
 }
 
@@ -193,6 +196,7 @@ bool TlctrlRoot::lifeCkTimeoutStands() {
     return false;
   }
   _timeoutWaits = 0;
+  _lifeCkTimeoutOn = false;
   return true;
 }
 
@@ -310,7 +314,7 @@ void TlctrlRoot::upgradeSheetLeft() {
   _actLifeCk = true;
   // The upgrade states and the wait for a bin file run without the life
   // check; everywhere else a device that goes away must be noticed.
-  if (_connected && !_upgradeActive && !_upgrInitByTol && !isArmedLifeCkTimeout()) startLifeCkTimeout();
+  if (_connected && !_upgradeActive && !_upgrInitByTol && !lifeCkTimeoutRunning()) startLifeCkTimeout();
 }
 
 void TlctrlRoot::frmRmSetEdit() {

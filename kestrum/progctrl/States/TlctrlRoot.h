@@ -103,6 +103,9 @@ public:
   void restartLifeCkTimeout();
   void stopLifeCkTimeout();
   bool isArmedLifeCkTimeout() const;
+  // Armed, or fired and not yet decided: a time-out whose event waits in the
+  // queue behind another timer's must not be put off by arming it again.
+  bool lifeCkTimeoutRunning() const { return _lifeCkTimeoutOn; }
   // The life-check time-out fired: true when it stands. What the device
   // sent meanwhile is read first; while it is still on its way through the
   // parser the time-out waits a tick (a process that was stopped finds the
@@ -231,6 +234,7 @@ private:
   BTimer* _replyTmr;
   int _repliesDue;
   int _timeoutWaits;
+  bool _lifeCkTimeoutOn;
   FrmKestrum* _frame;
   FrmKestrumImpl* _frmImpl;
   SettingBin* _tolSettingBin;

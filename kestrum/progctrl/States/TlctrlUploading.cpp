@@ -182,7 +182,7 @@ void TlctrlUploading::keepWaiting() {
   if (bTimerTick() - _lastProgress <
       BTimer::nSecs(STALL_LIMIT_SECS - TlctrlRoot::LIFECHECK_TIMEOUT_INTV))
     _root->restartLifeCkTimeout();
-  else if (!_root->isArmedLifeCkTimeout())
+  else if (!_root->lifeCkTimeoutRunning())
     _root->startLifeCkTimeout();
 }
 
@@ -242,7 +242,7 @@ bool TlctrlUploading::waiting(bool busy) {
   // time-out keeps running, so a device that never answers is given up.
   if (busy)
     keepWaiting();
-  else if (!_root->isArmedLifeCkTimeout())
+  else if (!_root->lifeCkTimeoutRunning())
     _root->startLifeCkTimeout();
   startTimer();
   return result;
