@@ -6,47 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "BDiag.h"
 #include "UserDialog.h"
 
 bool Headless::_active = false;
 bool Headless::_progressShown = false;
-
-namespace {
-std::string oneLine(const char* text) {
-  std::string out;
-  for (const char* p = text ? text : ""; *p; ++p) {
-    if (*p == '\n') {
-      if (!out.empty() && out.back() != ' ') out += ' ';
-    } else if (*p != '\r') {
-      out += *p;
-    }
-  }
-  while (!out.empty() && out.back() == ' ') out.pop_back();
-  return out;
-}
-
-// Nobody sees a dialog: alerts are written, questions go unanswered.
-class NoDialogs : public UserDialog::Script {
-public:
-  void alert(const char* text) override {
-    std::string line = oneLine(text);
-    Headless::progressDone();
-    fprintf(stderr, "kestrum: %s\n", line.c_str());
-    BDiag::print("Alert: " + line);
-  }
-  int choice(const char* text, const char*, const char*, const char*) override {
-    std::string line = oneLine(text);
-    Headless::progressDone();
-    fprintf(stderr, "kestrum: not answered (nobody at the window): %s\n", line.c_str());
-    BDiag::print("Question not answered (nobody at the window): " + line);
-    return Headless::NO_ANSWER;
-  }
-  void beep() override {}
-};
-
-NoDialogs g_noDialogs;
-}  // namespace
 
 bool Headless::displayAvailable() {
   const char* name = getenv("DISPLAY");
@@ -64,8 +27,8 @@ void Headless::start() {
 }
 
 void Headless::noDialogs() {
-  // A script of the tests, when installed later, takes precedence.
-  if (!UserDialog::script()) UserDialog::script(&g_noDialogs);
+  // Nobody sees a dialog: alerts are written, questions go unanswered.
+  UserDialog::unattended(true);
 }
 
 void Headless::statusLine(const std::string& text, bool progress) {

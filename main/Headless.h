@@ -30,9 +30,6 @@ public:
   // Ends the progress line, if one is shown.
   static void progressDone();
 
-  // The answer to a question nobody can see.
-  static const int NO_ANSWER = -1;
-
 private:
   static bool _active;
   static bool _progressShown;

@@ -33,7 +33,7 @@ if [ "$load" != none ]; then
   load_pid=$!
 fi
 
-pattern='^(KestrumE2e|KestrumFaultE2e|KestrumTimingE2e|KestrumUpgradeE2e|KestrumUpgradeFaultE2e|TlctrlConnection|TlctrlDownloading|TlctrlUploading|TlctrlRootTest|TlctrlUpgradingTest)\.'
+pattern='^(Kestrum[A-Za-z]*E2e|Tlctrl[A-Za-z]*)\.'
 logs=build-test/soak
 mkdir -p "$logs"
 for r in $(seq 1 "$rounds"); do
