@@ -1117,7 +1117,7 @@ void RevPackDb::printData() {
   trace("\n --- connected tolvan ---");
   trace(format("type: %s:", _actTolType));
   trace(format("sw  : %s:", _actSwVersion));
-  trace(format("spec: %s:", _actSpecial));
+  trace(format("special: %s:", _actSpecial));
   trace(format("hw  : %s:", _actHwVersion));
 }
 

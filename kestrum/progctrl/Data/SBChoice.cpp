@@ -9,7 +9,7 @@ SBChoice::SBChoice(SBEntry* sbEntry, SettingBin* settingBin)
     : Fl_Choice(0, 0, SBField::INIT_W, SBField::INIT_H), _sbEntry(sbEntry), _settingBin(settingBin) {
   SBField::prepare(this, _sbEntry);
   textsize(SBField::TEXT_SIZE);
-  down_box(static_cast<Fl_Boxtype>(FL_PLASTIC_UP_BOX + 1));
+  down_box(FL_PLASTIC_DOWN_BOX);
   for (int i = 0; i < _sbEntry->nrMenuItems(); i++)
     add(SBField::menuText(_sbEntry->menuItem(i, false)).c_str(), 0, nullptr, nullptr, 0);
   if (_settingBin) {

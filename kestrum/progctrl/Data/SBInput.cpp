@@ -14,7 +14,7 @@ SBInput::SBInput(SBEntry* sbEntry, SettingBin* settingBin)
     : Fl_Input(0, 0, SBField::INIT_W, SBField::INIT_H), _sbEntry(sbEntry), _settingBin(settingBin) {
   SBField::prepare(this, _sbEntry);
   textsize(SBField::TEXT_SIZE);
-  box(static_cast<Fl_Boxtype>(FL_PLASTIC_UP_BOX + 1));
+  box(FL_PLASTIC_DOWN_BOX);
   if (_sbEntry->entryType() == SBEntry::NUM_INPUT_TYPE) type(FL_INT_INPUT);
   if (_settingBin) {
     SettingBin::SettingEntry* e = _settingBin->getEntry(static_cast<uint8_t>(_sbEntry->entry()));

@@ -11,7 +11,7 @@ SBInputChoice::SBInputChoice(SBEntry* sbEntry, SettingBin* settingBin)
       _settingBin(settingBin) {
   SBField::prepare(this, _sbEntry);
   textsize(SBField::TEXT_SIZE);
-  box(static_cast<Fl_Boxtype>(FL_PLASTIC_UP_BOX + 1));
+  box(FL_PLASTIC_DOWN_BOX);
   for (int i = 0; i < _sbEntry->nrMenuItems(); i++) add(_sbEntry->menuItem(i, false));
   if (_settingBin) {
     SettingBin::SettingEntry* e = _settingBin->getEntry(static_cast<uint8_t>(_sbEntry->entry()));

@@ -30,7 +30,6 @@
 #include "lib/Flu/Flu_Combo_List.h"
 
 namespace {
-const Fl_Boxtype PLASTIC_DOWN = static_cast<Fl_Boxtype>(FL_PLASTIC_UP_BOX + 1);
 const char* const CONFIG_FILE = "config.csv";
 const char* const STARTUP_PAGE = "Startup.html";
 const char* const LOGO_FILE = "tolvan.gif";
@@ -82,7 +81,7 @@ Fl_Button* toolbarButton(int x, int y, int w, int h, const char* label, const ch
 Fl_Output* output(int x, int y, int w, int h, const char* label) {
   Fl_Output* o = new Fl_Output(x, y, w, h, tr(label));
   o->textsize(FIELD_TEXT_SIZE);
-  o->box(PLASTIC_DOWN);
+  o->box(FL_PLASTIC_DOWN_BOX);
   return o;
 }
 
@@ -212,7 +211,7 @@ void FrmKestrum::makeWindow() {
   _txtBestName->deactivate();
   _txtInTolTypeInstBest = new Fl_Input(85, 125, 150, 20, tr("Tol. Type:"));
   _txtInTolTypeInstBest->textsize(FIELD_TEXT_SIZE);
-  _txtInTolTypeInstBest->box(PLASTIC_DOWN);
+  _txtInTolTypeInstBest->box(FL_PLASTIC_DOWN_BOX);
   _txtInTolTypeInstBest->when(FL_WHEN_CHANGED);
   _txtInTolTypeInstBest->callback(cbTolType, this);
   best->end();

@@ -46,7 +46,7 @@ const char* const ERROR_TEXT[TlctrlRoot::CTRL_ERR_SIZE] = {
     "Communicatie fout",
 };
 // Background colour of the status field when there is no alarm.
-const Fl_Color STATUS_NORMAL = 49;
+const Fl_Color STATUS_NORMAL = FL_BACKGROUND_COLOR;
 }  // namespace
 
 TlctrlRoot::TlctrlRoot()
