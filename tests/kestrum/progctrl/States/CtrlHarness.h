@@ -10,6 +10,7 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Output.H>
+#include <X11/Xlib.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -138,7 +139,22 @@ public:
     return d && d[0];
   }
 
+  // The shared X server may refuse a connection for a moment while many
+  // tests connect at once; the toolkit would end the process instead of
+  // trying again.
+  static void awaitDisplay() {
+    if (!haveDisplay()) return;
+    for (int i = 0; i < 50; ++i) {
+      if (Display* d = XOpenDisplay(nullptr)) {
+        XCloseDisplay(d);
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  }
+
   void start() {
+    awaitDisplay();
     BMainState::mutexId(("Kestrum_ctrl_test_" + std::to_string(getpid())).c_str());
     _main = new CtrlTestMain();
     _main->startup();
