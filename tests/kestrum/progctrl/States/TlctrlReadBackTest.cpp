@@ -192,7 +192,9 @@ TEST(TlctrlReadBack, ProgrammeerenAfterOphalenShowsWhatWillChangeAndAsks) {
     sys.dialogs.answers = {c.answer};
     frame->btProgrammeren()->do_callback();
     sys.run(300);
-    if (c.uploads) ASSERT_TRUE(sys.waitSim("RX", "upload-end", 1, 30000)) << c.edit;
+    if (c.uploads) {
+      ASSERT_TRUE(sys.waitSim("RX", "upload-end", 1, 30000)) << c.edit;
+    }
     EXPECT_EQ(c.uploads, sys.simCount("RX", "upload-request")) << c.edit << c.answer;
     if (!c.edit) {
       EXPECT_TRUE(sys.dialogs.choices.empty());
