@@ -26,13 +26,18 @@ std::pair<std::string, std::string> fileEntry(int n) {
 }
 
 // Connects, loads the settings file into the store and asks for programming.
-void programFile(CtrlSystem& sys, const std::string& kvn) {
+// Connected, with the settings file kvn opened in the store.
+void openFile(CtrlSystem& sys, const std::string& kvn) {
   sys.start();
   ASSERT_TRUE(sys.waitConnectedIdle());
   writeFile(sys.path("settings.kvn"), kvn);
   sys.store()->editFromDownload(false);
   sys.store()->file(sys.path("settings.kvn").c_str());
   ASSERT_TRUE(sys.store()->loadFromFile());
+}
+
+void programFile(CtrlSystem& sys, const std::string& kvn) {
+  openFile(sys, kvn);
   sys.root()->frame()->btProgrammeren()->do_callback();
   ASSERT_TRUE(sys.pump([&] { return sys.subState() == TlctrlRoot::TLCTRLUPLOADING; }, 2000));
 }
@@ -168,11 +173,7 @@ TEST(TlctrlUploading, NumberUnsupportedByOldHardwareIsReportedAndProgrammedAnywa
 TEST(TlctrlUploading, AnEntryTheDeviceKeepsRefusingEndsTheUploadNamingIt) {
   SKIP_WITHOUT_DISPLAY();
   CtrlSystem sys;
-  sys.start();
-  ASSERT_TRUE(sys.waitConnectedIdle());
-  writeFile(sys.path("settings.kvn"), kvnText(fileEntry));
-  sys.store()->file(sys.path("settings.kvn").c_str());
-  ASSERT_TRUE(sys.store()->loadFromFile());
+  ASSERT_NO_FATAL_FAILURE(openFile(sys, kvnText(fileEntry)));
   // The device refuses an entry whose field holds a quote; the store never
   // holds one, so it is put there behind its back.
   strcpy(sys.store()->getEntry(LONG_ENTRY)->text, "Lo\"c");
@@ -234,11 +235,7 @@ TEST(TlctrlUploading, NothingToProgramSaysWhy) {
 TEST(TlctrlUploading, ADeviceThatNeverAnswersTheUploadRequestIsGivenUp) {
   SKIP_WITHOUT_DISPLAY();
   CtrlSystem sys;
-  sys.start();
-  ASSERT_TRUE(sys.waitConnectedIdle());
-  writeFile(sys.path("settings.kvn"), kvnText(fileEntry));
-  sys.store()->file(sys.path("settings.kvn").c_str());
-  ASSERT_TRUE(sys.store()->loadFromFile());
+  ASSERT_NO_FATAL_FAILURE(openFile(sys, kvnText(fileEntry)));
   sys.sim().command("silent on");
   sys.post(new TlctrlUplReqEvt());
   ASSERT_TRUE(sys.pump([&] { return sys.subState() == TlctrlRoot::TLCTRLUPLOADING; }, 2000));
