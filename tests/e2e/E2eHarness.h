@@ -6,6 +6,8 @@
 // remote debug console (a listening socket here), the simulator's files and
 // the dialog record.
 
+#include <gtest/gtest.h>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -27,26 +29,10 @@
 #include <vector>
 
 #include "ChildProcess.h"
-#include "tools/tolvan-sim/SimProcess.h"
-
-inline void e2eWrite(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-inline std::string e2eRead(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
-
-inline std::vector<std::string> e2eLines(const std::string& text) {
-  std::vector<std::string> out;
-  std::stringstream ss(text);
-  std::string l;
-  while (std::getline(ss, l)) out.push_back(l);
-  return out;
-}
+#include "DebugConsole.h"
+#include "TempDir.h"
+#include "SimProcess.h"
+#include "TestFiles.h"
 
 // Settings file text: make(n) gives "text|number" of entry n.
 inline std::string e2eKvn(const std::function<std::string(int)>& make) {
@@ -54,94 +40,6 @@ inline std::string e2eKvn(const std::function<std::string(int)>& make) {
   for (int n = 1; n <= 200; ++n) s += make(n) + "\n";
   return s;
 }
-
-// The remote debug console: accepts the program's connection and collects
-// what it sends.
-class DebugConsole {
-public:
-  DebugConsole() {
-    _listen = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = 0;
-    socklen_t len = sizeof a;
-    if (bind(_listen, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(_listen, 1) != 0 ||
-        getsockname(_listen, reinterpret_cast<sockaddr*>(&a), &len) != 0)
-      return;
-    _port = ntohs(a.sin_port);
-    _thread = std::thread([this] { run(); });
-  }
-  ~DebugConsole() {
-    _stop = true;
-    if (_thread.joinable()) _thread.join();
-    if (_conn >= 0) close(_conn);
-    if (_listen >= 0) close(_listen);
-  }
-  int port() const { return _port; }
-  std::string text() {
-    std::lock_guard<std::mutex> l(_mutex);
-    return _text;
-  }
-  // Waits until the text (after position from) holds what; its position or
-  // npos.
-  size_t waitFor(const std::string& what, int ms, size_t from = 0) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    for (;;) {
-      {
-        std::lock_guard<std::mutex> l(_mutex);
-        size_t p = from < _text.size() ? _text.find(what, from) : std::string::npos;
-        if (p != std::string::npos) return p;
-      }
-      if (std::chrono::steady_clock::now() > end) return std::string::npos;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-  }
-  size_t count(const std::string& what) {
-    std::string t = text();
-    size_t n = 0;
-    for (size_t p = t.find(what); p != std::string::npos; p = t.find(what, p + 1)) ++n;
-    return n;
-  }
-  // Sends a trace command once the program is connected.
-  bool command(const std::string& line) {
-    for (int i = 0; i < 500 && _conn < 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    if (_conn < 0) return false;
-    std::string s = line + "\r\n";
-    return ::send(_conn, s.data(), s.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(s.size());
-  }
-
-private:
-  void run() {
-    while (!_stop) {
-      int conn = _conn;
-      int fd = conn >= 0 ? conn : _listen;
-      struct pollfd p = {fd, POLLIN, 0};
-      if (poll(&p, 1, 50) <= 0) continue;
-      if (_conn < 0) {
-        _conn = accept(_listen, nullptr, nullptr);
-        continue;
-      }
-      char buf[4096];
-      ssize_t n = recv(_conn, buf, sizeof buf, 0);
-      if (n <= 0) {
-        // The program has gone; keep what it said.
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        if (n == 0) break;
-        continue;
-      }
-      std::lock_guard<std::mutex> l(_mutex);
-      _text.append(buf, n);
-    }
-  }
-  int _listen = -1;
-  std::atomic<int> _conn{-1};
-  int _port = 0;
-  std::atomic<bool> _stop{false};
-  std::thread _thread;
-  std::mutex _mutex;
-  std::string _text;
-};
 
 class E2eRun {
 public:
@@ -162,7 +60,7 @@ public:
     fs::copy(fs::path(KESTRUM_SOURCE_DIR) / "data", _dir.path(), fs::copy_options::recursive, ec);
     fs::create_directory(path("xdg"), ec);
     chmod(path("xdg").c_str(), 0700);
-    for (const auto& f : files) e2eWrite(path(f.first), f.second);
+    for (const auto& f : files) writeFile(path(f.first), f.second);
     for (std::string& a : simArgs)
       if (!a.empty() && a[0] == '@') a = path(a.substr(1));
     std::string comport = port;
@@ -174,11 +72,11 @@ public:
       _sim.reset(new SimProcess(simArgs));
       comport = portPath("tty");
     }
-    std::string ini = e2eRead(path("config.ini"));
+    std::string ini = readFile(path("config.ini"));
     std::string out;
-    for (const std::string& l : e2eLines(ini)) out += (l.rfind("comport=", 0) == 0 ? "comport=" + comport : l) + "\n";
-    e2eWrite(path("config.ini"), out);
-    e2eWrite(path("dialogs.txt"), "");
+    for (const std::string& l : textLines(ini)) out += (l.rfind("comport=", 0) == 0 ? "comport=" + comport : l) + "\n";
+    writeFile(path("config.ini"), out);
+    writeFile(path("dialogs.txt"), "");
   }
 
   ~E2eRun() {
@@ -197,6 +95,8 @@ public:
   // Starts kestrum with the extra arguments; dialogs are answered from
   // "dialogs.txt" and recorded in "dialogs.log".
   void start(const std::vector<std::string>& args = {}) {
+    // Without this the program would only say that the port is missing.
+    if (_sim && _sim->port().empty()) ADD_FAILURE() << "the simulator did not start";
     std::vector<std::string> all{kestrum(), "-remdbg", "127.0.0.1", std::to_string(console.port())};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<std::pair<std::string, std::string>> env{{"XDG_RUNTIME_DIR", path("xdg")}};
@@ -247,7 +147,7 @@ public:
   ChildProcess& proc() { return *_proc; }
   int simCount(const std::string& dir, const std::string& what) {
     int n = 0;
-    for (const std::string& l : e2eLines(e2eRead(path("sim.log")))) {
+    for (const std::string& l : textLines(readFile(path("sim.log")))) {
       size_t d = l.find(" " + dir + " ");
       if (d != std::string::npos && l.find(" " + what, d + 3) != std::string::npos) ++n;
     }
@@ -261,7 +161,7 @@ public:
                            std::to_string(_proc->pid()), "--name", "Tolvan Programmeer Omgeving"},
                           displayEnv());
       if (search.waitExit(15000) != 0) return false;
-      std::vector<std::string> ids = e2eLines(search.out());
+      std::vector<std::string> ids = textLines(search.out());
       if (ids.empty()) return false;
       _window = ids[0];
     }
@@ -286,7 +186,7 @@ public:
     }
     return true;
   }
-  std::vector<std::string> dialogs() { return e2eLines(e2eRead(path("dialogs.log"))); }
+  std::vector<std::string> dialogs() { return textLines(readFile(path("dialogs.log"))); }
 
   DebugConsole console;
 

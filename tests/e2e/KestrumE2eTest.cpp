@@ -40,7 +40,7 @@ TEST(KestrumE2e, ProgramOptionProgramsTheDeviceAndExitsWithZero) {
   run.start({"-program", "file.kvn"});
   // Standard error too: a sanitizer report there says why a run died.
   EXPECT_EQ(0, run.proc().waitExit(30000)) << run.console.text() << run.proc().err();
-  EXPECT_EQ(kvn, e2eRead(run.path("out.kvn")));
+  EXPECT_EQ(kvn, readFile(run.path("out.kvn")));
   EXPECT_NE(npos, run.console.text().find("Status Info: Programmeren #200 gereed."));
   EXPECT_EQ(1, run.simCount("RX", "upload-request"));
   EXPECT_EQ(1, run.simCount("RX", "upload-end"));
@@ -146,9 +146,9 @@ TEST(KestrumE2e, FetchAndProgramThroughTheWindowButtons) {
   EXPECT_NE(npos, run.console.text().find("Status Info: Programmeren #200 gereed."));
   // What was fetched went back unchanged (the simulator writes its file
   // just after it logged the end).
-  for (int i = 0; i < 100 && e2eRead(run.path("out.kvn")).empty(); ++i)
+  for (int i = 0; i < 100 && readFile(run.path("out.kvn")).empty(); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-  EXPECT_EQ(kvn, e2eRead(run.path("out.kvn")));
+  EXPECT_EQ(kvn, readFile(run.path("out.kvn")));
   EXPECT_TRUE(run.dialogs().empty());
 }
 

@@ -107,7 +107,7 @@ TEST(KestrumExitCodeE2e, SignalEndsTheProgramWhileADialogIsOpen) {
     ChildProcess search({"/usr/bin/xdotool", "search", "--onlyvisible", "--pid", std::to_string(run.proc().pid())},
                         run.displayEnv());
     search.waitExit(10000);
-    windows = e2eLines(search.out()).size();
+    windows = textLines(search.out()).size();
     if (windows < 2) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   ASSERT_EQ(2u, windows) << run.console.text();

@@ -26,9 +26,9 @@ std::string entry(int n) {
 // program's status lines and port notices.
 std::string story(E2eRun& run) {
   std::string out;
-  for (auto& l : e2eLines(e2eRead(run.path("sim.log"))))
+  for (auto& l : textLines(readFile(run.path("sim.log"))))
     if (l.find(" -- ") != npos || (l.find("request") != npos && l.find("status-request") == npos)) out += "SIM " + l + "\n";
-  for (auto& l : e2eLines(run.console.text()))
+  for (auto& l : textLines(run.console.text()))
     if (l.find("TlcdrvRoot:") != npos || (l.find("Status Info") != npos && l.find("gereed") == npos))
       out += "PRG " + l + "\n";
   return out;
@@ -122,9 +122,9 @@ TEST(KestrumFaultE2e, DeviceUnpluggedDuringFetchAndProgrammingIsFoundAgainOnTheS
       << story(run);
   ASSERT_TRUE(run.waitSim("RX", "upload-end", 1, 30000)) << story(run);
   // The simulator writes its file just after it logged the end.
-  for (int i = 0; i < 100 && e2eRead(run.path("out.kvn")).empty(); ++i)
+  for (int i = 0; i < 100 && readFile(run.path("out.kvn")).empty(); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-  EXPECT_EQ(kvn, e2eRead(run.path("out.kvn")));
+  EXPECT_EQ(kvn, readFile(run.path("out.kvn")));
   expectResponsiveAndEnds(run, 0);
   // Each loss is told once on standard error, not at every retry.
   EXPECT_EQ(2u, count(run.proc().err(), "lost: the device hung up the line")) << run.proc().err();
@@ -207,9 +207,9 @@ TEST(KestrumFaultE2e, NoiseDamagedAndCutFramesAreRecoveredAndTheSettingsStayExac
   ASSERT_TRUE(run.waitSim("RX", "upload-end", 1, 30000)) << story(run);
   EXPECT_EQ(run.simCount("RX", "garbled"), 3);
   // The simulator writes its file just after it logged the end.
-  for (int i = 0; i < 100 && e2eRead(run.path("out.kvn")).empty(); ++i)
+  for (int i = 0; i < 100 && readFile(run.path("out.kvn")).empty(); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-  EXPECT_EQ(kvn, e2eRead(run.path("out.kvn")));
+  EXPECT_EQ(kvn, readFile(run.path("out.kvn")));
   expectResponsiveAndEnds(run, 0);
 }
 
@@ -219,11 +219,11 @@ TEST(KestrumFaultE2e, PortThatExistsButCannotBeUsedIsExplainedOnce) {
   E2E_SKIP_WITHOUT_DISPLAY();
   E2eRun run({}, {}, "");
   std::string port = run.portPath("notaport");
-  e2eWrite(port, "");
-  std::string ini = e2eRead(run.path("config.ini"));
+  writeFile(port, "");
+  std::string ini = readFile(run.path("config.ini"));
   std::string out;
-  for (const std::string& l : e2eLines(ini)) out += (l.rfind("comport=", 0) == 0 ? "comport=" + port : l) + "\n";
-  e2eWrite(run.path("config.ini"), out);
+  for (const std::string& l : textLines(ini)) out += (l.rfind("comport=", 0) == 0 ? "comport=" + port : l) + "\n";
+  writeFile(run.path("config.ini"), out);
   run.start();
   ASSERT_TRUE(run.console.command("Tlctrl lvl all"));
   size_t shown = run.console.waitFor("Status Info: COM poort niet beschikbaar", 5000);

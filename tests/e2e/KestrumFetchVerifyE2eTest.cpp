@@ -26,7 +26,7 @@ std::string changed(int n) {
 
 std::vector<std::string> linesWith(const std::string& text, const std::string& what) {
   std::vector<std::string> out;
-  for (const std::string& l : e2eLines(text))
+  for (const std::string& l : textLines(text))
     if (l.find(what) != npos) out.push_back(l);
   return out;
 }
@@ -42,7 +42,7 @@ TEST(KestrumFetchVerifyE2e, FetchWritesWhatTheDeviceHoldsAndExitsWithZero) {
     if (!display) run.noDisplay();
     run.start({"-fetch", "fetched.kvn"});
     EXPECT_EQ(0, run.proc().waitExit(30000)) << run.proc().out() << run.proc().err();
-    EXPECT_EQ(kvn, e2eRead(run.path("fetched.kvn"))) << display;
+    EXPECT_EQ(kvn, readFile(run.path("fetched.kvn"))) << display;
     EXPECT_NE(npos, run.proc().out().find("Fetch: the settings of the device are in ")) << run.proc().out();
     EXPECT_NE(npos, run.console.text().find("Status Info: Ophalen #200 gereed.")) << display;
     EXPECT_EQ(!display, run.proc().out().find("Status Info: Ophalen #200 gereed.") != npos) << display;
@@ -99,7 +99,7 @@ TEST(KestrumFetchVerifyE2e, ProgramThenVerifyReadsBackWhatWasWritten) {
     EXPECT_EQ(1, run.simCount("RX", "upload-end")) << c.name;
     EXPECT_EQ(1, run.simCount("RX", "download-request")) << c.name;
     // The read-back came after the programming, not before.
-    std::string log = e2eRead(run.path("sim.log"));
+    std::string log = readFile(run.path("sim.log"));
     EXPECT_LT(log.find("upload-end"), log.find("download-request")) << c.name;
   }
 }

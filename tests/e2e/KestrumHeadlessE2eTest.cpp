@@ -90,7 +90,7 @@ TEST(KestrumHeadlessE2e, ProgramOptionProgramsTheDeviceWithoutADisplay) {
   run.noDisplay();
   run.start({"-program", "file.kvn"});
   EXPECT_EQ(0, run.proc().waitExit(30000)) << run.proc().out() << run.proc().err();
-  EXPECT_EQ(kvn, e2eRead(run.path("out.kvn")));
+  EXPECT_EQ(kvn, readFile(run.path("out.kvn")));
   const std::string& out = run.proc().out();
   size_t connected = out.find("Status Info: Verbonden\n");
   EXPECT_NE(npos, connected) << out;
@@ -103,8 +103,8 @@ TEST(KestrumHeadlessE2e, UpgradeAndRevisionPackOptionsWorkWithoutADisplay) {
   E2eRun run({"--image-out", "@image.bin"});
   std::string app = application(3000);
   std::filesystem::create_directory(run.path("bins"));
-  e2eWrite(run.path("bins/TL8888GM-ED_620.bin"), std::string(0x100, '\xEE') + app);
-  e2eWrite(run.path("bins/BOOT_LOAD_H49.bin"), std::string(1800, '\x5A'));
+  writeFile(run.path("bins/TL8888GM-ED_620.bin"), std::string(0x100, '\xEE') + app);
+  writeFile(run.path("bins/BOOT_LOAD_H49.bin"), std::string(1800, '\x5A'));
   ChildProcess make({E2eRun::kestrum(), "-cmdl_crtrpa", "-bindir", "bins"},
                     {{"XDG_RUNTIME_DIR", run.path("xdg")}, {"KESTRUM_DIALOG_SCRIPT", "/dev/null"}, {"-DISPLAY", ""}},
                     run.path(""));
@@ -117,7 +117,7 @@ TEST(KestrumHeadlessE2e, UpgradeAndRevisionPackOptionsWorkWithoutADisplay) {
   run.noDisplay();
   run.start({"-upgrade", "-revpack", pack, "-binfile", BIN_GROUP});
   EXPECT_EQ(0, run.proc().waitExit(60000)) << run.proc().out() << run.proc().err();
-  EXPECT_EQ(padded(app), e2eRead(run.path("image.bin")));
+  EXPECT_EQ(padded(app), readFile(run.path("image.bin")));
   const std::string& out = run.proc().out();
   size_t full = out.find("Status Info: Upgrading 100% ready\n");
   EXPECT_NE(npos, full) << out;
@@ -129,7 +129,7 @@ TEST(KestrumHeadlessE2e, InteractiveProgramWithoutADisplaySaysSoAndExits) {
   run.noDisplay();
   run.start({});
   EXPECT_EQ(2, run.proc().waitExit(10000)) << run.proc().err();
-  std::vector<std::string> lines = e2eLines(run.proc().err());
+  std::vector<std::string> lines = textLines(run.proc().err());
   ASSERT_EQ(1u, lines.size()) << run.proc().err();
   EXPECT_NE(npos, lines[0].find("no X display")) << lines[0];
   // It never went looking for the device.

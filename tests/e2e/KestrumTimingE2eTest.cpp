@@ -25,9 +25,9 @@ std::string entry(int n) {
 
 std::string story(E2eRun& run) {
   std::string out;
-  for (auto& l : e2eLines(e2eRead(run.path("sim.log"))))
+  for (auto& l : textLines(readFile(run.path("sim.log"))))
     if (l.find(" -- ") != npos || (l.find("request") != npos && l.find("status-request") == npos)) out += "SIM " + l + "\n";
-  for (auto& l : e2eLines(run.console.text()))
+  for (auto& l : textLines(run.console.text()))
     if (l.find("holdRequest") != npos || l.find("releaseRequest") != npos ||
         (l.find("Status Info") != npos && l.find("gereed") == npos))
       out += "PRG " + l + "\n";
@@ -96,10 +96,10 @@ TEST(KestrumTimingE2e, FetchAndProgrammingPressedWhileAStatusInfoIsHalfSentCompl
   EXPECT_NE(npos, run.console.text().find("Status Info: Ophalen #200 gereed."));
   EXPECT_EQ(npos, run.console.text().find("Status Info: Tolvan niet aangesloten")) << story(run);
   EXPECT_EQ(200, run.simCount("RX", "ack"));
-  for (int i = 0; i < 100 && e2eRead(run.path("out.kvn")).empty(); ++i)
+  for (int i = 0; i < 100 && readFile(run.path("out.kvn")).empty(); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
   // What was fetched went back unchanged: both dialogues were exact.
-  EXPECT_EQ(kvn, e2eRead(run.path("out.kvn")));
+  EXPECT_EQ(kvn, readFile(run.path("out.kvn")));
   run.proc().signal(SIGTERM);
   EXPECT_EQ(0, run.proc().waitExit(15000)) << run.proc().err();
 }
@@ -110,7 +110,7 @@ TEST(KestrumTimingE2e, ProgramOptionStartedWhileAStatusInfoIsHalfSentProgramsExa
   E2eRun run({"--out", "@out.kvn", "--baud", "9600"}, {{"file.kvn", kvn}});
   startCrossed(run, {"-program", "file.kvn"});
   EXPECT_EQ(0, run.proc().waitExit(60000)) << story(run) << run.proc().err();
-  EXPECT_EQ(kvn, e2eRead(run.path("out.kvn")));
+  EXPECT_EQ(kvn, readFile(run.path("out.kvn")));
   EXPECT_EQ(1, run.simCount("RX", "upload-request"));
   EXPECT_EQ(npos, run.console.text().find("Status Info: Tolvan niet aangesloten")) << story(run);
 }
@@ -124,7 +124,7 @@ TEST(KestrumTimingE2e, UpgradeStartedWhileAStatusInfoIsHalfSentLoadsTheImageExac
   ASSERT_FALSE(pack.empty());
   startCrossed(run, {"-upgrade", "-revpack", pack, "-binfile", BIN_GROUP});
   EXPECT_EQ(0, run.proc().waitExit(90000)) << story(run) << run.proc().err();
-  EXPECT_EQ(padded(app), e2eRead(run.path("image.bin")));
+  EXPECT_EQ(padded(app), readFile(run.path("image.bin")));
   EXPECT_EQ(1, run.simCount("RX", "upgrade-request"));
 }
 

@@ -46,7 +46,7 @@ TEST(KestrumUpgradeE2e, UpgradeOptionLoadsTheBinIntoTheDeviceAndExitsWithZero) {
   run.start({"-upgrade", "-revpack", pack, "-binfile", BIN_GROUP});
   // Standard error too: a sanitizer report there says why a run died.
   EXPECT_EQ(0, run.proc().waitExit(60000)) << run.console.text() << run.proc().err();
-  EXPECT_EQ(padded(app), e2eRead(run.path("image.bin")));
+  EXPECT_EQ(padded(app), readFile(run.path("image.bin")));
   std::string trace = run.console.text();
   size_t full = trace.find("Status Info: Upgrading 100% ready");
   EXPECT_NE(npos, full) << trace;
@@ -57,10 +57,10 @@ TEST(KestrumUpgradeE2e, UpgradeOptionLoadsTheBinIntoTheDeviceAndExitsWithZero) {
   // The settings were saved before the upgrade wrote anything.
   std::vector<std::string> saved = backups(run);
   ASSERT_EQ(1u, saved.size());
-  EXPECT_EQ(deviceSettings(), e2eRead(run.path(saved[0])));
+  EXPECT_EQ(deviceSettings(), readFile(run.path(saved[0])));
   EXPECT_NE(npos, trace.find("Backup saved: " + saved[0])) << trace;
   EXPECT_NE(npos, trace.find("Status Info: Backup van de instellingen: " + saved[0])) << trace;
-  std::string simLog = e2eRead(run.path("sim.log"));
+  std::string simLog = readFile(run.path("sim.log"));
   EXPECT_LT(simLog.find("download-request"), simLog.find("upgrade-request"));
 }
 
@@ -86,7 +86,7 @@ TEST(KestrumUpgradeE2e, UpgradeWithoutABackupNeedsItsOption) {
     EXPECT_NE(npos, trace.find("Geen backup van de instellingen: de Tolvan geeft zijn instellingen niet")) << trace;
     EXPECT_EQ(c.allow ? 1 : 0, run.simCount("RX", "upgrade-request"));
     if (c.allow)
-      EXPECT_EQ(padded(app), e2eRead(run.path("image.bin")));
+      EXPECT_EQ(padded(app), readFile(run.path("image.bin")));
     else
       EXPECT_NE(npos, trace.find("Status Info: Upgrade niet gestart: geen backup van de instellingen")) << trace;
     EXPECT_TRUE(backups(run).empty());
@@ -109,7 +109,7 @@ TEST(KestrumUpgradeE2e, UpgradeOptionServesADeviceWaitingInItsBootLoaderWithoutA
     ASSERT_FALSE(pack.empty());
     run.start({"-upgrade", "-revpack", pack, "-binfile", BIN_GROUP});
     EXPECT_EQ(0, run.proc().waitExit(60000)) << run.console.text() << run.proc().err();
-    EXPECT_EQ(padded(app), e2eRead(run.path("image.bin")));
+    EXPECT_EQ(padded(app), readFile(run.path("image.bin")));
     // The device asked; not knowing its hardware, a loader of the pack went
     // first (the old one when there is one), then the one its boot
     // information called for.

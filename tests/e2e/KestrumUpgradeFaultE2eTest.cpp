@@ -28,7 +28,7 @@ TEST(KestrumUpgradeFaultE2e, DeviceUnpluggedDuringTheTransferEndsTheUpgradeWithO
   EXPECT_EQ(1, run.proc().waitExit(50000)) << run.console.text() << run.proc().err();
   EXPECT_NE(npos, run.proc().err().find("lost: the device hung up the line")) << run.proc().err();
   EXPECT_EQ(0, run.simCount("RX", "eot"));
-  EXPECT_EQ("", e2eRead(run.path("image.bin")));
+  EXPECT_EQ("", readFile(run.path("image.bin")));
   EXPECT_NE(npos, run.console.text().find("Status Info: Upgrading Ready"));
 }
 
@@ -49,7 +49,7 @@ TEST(KestrumUpgradeFaultE2e, NoiseAndDamageDuringTheUpgradeAreRecoveredAndTheIma
   ASSERT_TRUE(run.waitSim("TX", "boot-load-request", 1, 5000)) << run.console.text();
   run.sim().command("noise 7");
   EXPECT_EQ(0, run.proc().waitExit(60000)) << run.console.text() << run.proc().err();
-  EXPECT_EQ(padded(app), e2eRead(run.path("image.bin")));
+  EXPECT_EQ(padded(app), readFile(run.path("image.bin")));
   EXPECT_EQ(1, run.simCount("RX", "garbled"));
   EXPECT_EQ(1, run.simCount("RX", "refused"));
   EXPECT_GE(run.simCount("TX", "noise"), 2);

@@ -33,8 +33,8 @@ inline std::string application(size_t size) {
 inline std::string buildPack(E2eRun& run, const std::string& app,
                              const std::vector<std::string>& boots = {"BOOT_LOAD_H49.bin"}) {
   std::filesystem::create_directory(run.path("bins"));
-  e2eWrite(run.path("bins/TL8888GM-ED_620.bin"), std::string(0x100, '\xEE') + app);
-  for (const std::string& boot : boots) e2eWrite(run.path("bins/" + boot), std::string(1800, '\x5A'));
+  writeFile(run.path("bins/TL8888GM-ED_620.bin"), std::string(0x100, '\xEE') + app);
+  for (const std::string& boot : boots) writeFile(run.path("bins/" + boot), std::string(1800, '\x5A'));
   ChildProcess make({E2eRun::kestrum(), "-cmdl_crtrpa", "-bindir", "bins"},
                     {{"XDG_RUNTIME_DIR", run.path("xdg")}, {"KESTRUM_DIALOG_SCRIPT", "/dev/null"}}, run.path(""));
   if (make.waitExit(30000) != 0) return "";

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ChildProcess.h"
+#include "TempDir.h"
 #include "SwVersion.h"
 
 // The Debian package: made by cpack from this build, it holds exactly what

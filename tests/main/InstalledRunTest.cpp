@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "ChildProcess.h"
+#include "TempDir.h"
 #include "ExitCode.h"
 
 namespace fs = std::filesystem;

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "ChildProcess.h"
+#include "TempDir.h"
 #include "ExitCode.h"
 #include "Main.h"
 

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "ChildProcess.h"
+#include "TempDir.h"
 #include "WorkDir.h"
 
 namespace fs = std::filesystem;

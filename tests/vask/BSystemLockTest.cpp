@@ -10,6 +10,7 @@
 
 #include "BSystem.h"
 #include "ChildProcess.h"
+#include "TempDir.h"
 
 // The single-instance lock file may only ever be a file of this user in a
 // directory of this user that nobody else can reach: another local user must

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "ChildProcess.h"
+#include "TempDir.h"
 #include "PortDiagnosis.h"
 #include "PtyPair.h"
 #include "Serial.h"

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ChildProcess.h"
+#include "TempDir.h"
 #include "DiagCapture.h"
 #include "PtyPair.h"
 #include "Serial.h"

@@ -16,14 +16,14 @@ namespace {
 
 class ConfigInitTest : public ::testing::Test {
 protected:
-  TempDir dir;
+  TempDir dir{TempDir::Entered};
   DialogScript dialogs;
   SettingBin sb{nullptr};
   std::string devs;
 
   void SetUp() override {
     // An empty device directory unless a test fills it.
-    devs = dir.path + "/dev";
+    devs = dir.path() + "/dev";
     std::filesystem::create_directory(devs);
     ConfigInit::devDir(devs.c_str());
   }
@@ -214,7 +214,7 @@ TEST_F(ConfigInitTest, RegistersWithFormAndSettings) {
 TEST_F(ConfigInitTest, SaveIntoReadOnlyDirectoryKeepsOldFileAndReports) {
   std::filesystem::create_directory("ro");
   writeFile("ro/config.ini", "comport=COM1\n");
-  chmod(dir.path.c_str(), 0755);
+  chmod(dir.path().c_str(), 0755);
   chmod("ro/config.ini", 0644);
   chmod("ro", 0555);
   ASSERT_EQ(chdir("ro"), 0);
@@ -231,7 +231,7 @@ TEST_F(ConfigInitTest, SaveIntoReadOnlyDirectoryKeepsOldFileAndReports) {
   });
   EXPECT_EQ(rc, 0);
   EXPECT_EQ(readFile("config.ini"), "comport=COM1\n");
-  ASSERT_EQ(chdir(dir.path.c_str()), 0);
+  ASSERT_EQ(chdir(dir.path().c_str()), 0);
   chmod("ro", 0755);
   cfg.reset();
 }

@@ -18,47 +18,9 @@
 #include <vector>
 
 #include "Language.h"
+#include "TempDir.h"
+#include "TestFiles.h"
 #include "UserDialog.h"
-
-// A fresh directory that is the working directory while the object lives.
-struct TempDir {
-  std::string path;
-  std::string oldCwd;
-  TempDir() {
-    char tmpl[] = "/tmp/kestrum-data-XXXXXX";
-    char* p = mkdtemp(tmpl);
-    path = p ? p : "";
-    char buf[4096];
-    oldCwd = getcwd(buf, sizeof buf) ? buf : "/";
-    if (!path.empty() && chdir(path.c_str()) != 0) path.clear();
-  }
-  ~TempDir() {
-    if (chdir(oldCwd.c_str()) != 0) return;
-    std::error_code ec;
-    // Read-only subdirectories made by a test must not keep their contents.
-    for (auto it = std::filesystem::recursive_directory_iterator(path, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-      chmod(it->path().c_str(), 0700);
-    std::filesystem::remove_all(path, ec);
-  }
-};
-
-inline void writeFile(const std::string& name, const std::string& content) {
-  std::ofstream f(name, std::ios::binary);
-  f << content;
-}
-
-inline std::string readFile(const std::string& name) {
-  std::ifstream f(name, std::ios::binary);
-  std::ostringstream os;
-  os << f.rdbuf();
-  return os.str();
-}
-
-inline bool fileExists(const std::string& name) {
-  std::error_code ec;
-  return std::filesystem::exists(name, ec);
-}
 
 // Records what reaches the user and answers questions from a script.
 struct DialogScript : UserDialog::Script {

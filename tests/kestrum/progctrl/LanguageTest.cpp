@@ -14,7 +14,7 @@ const char* ERROR_TAIL = " \nNo Language Support. Default is NL";
 
 class LanguageTest : public ::testing::Test {
 protected:
-  TempDir dir;
+  TempDir dir{TempDir::Entered};
   DialogScript dialogs;
   void TearDown() override { Language::destroy(); }
 

@@ -11,7 +11,7 @@ namespace {
 
 class SBEntryTest : public ::testing::Test {
 protected:
-  TempDir dir;
+  TempDir dir{TempDir::Entered};
   DialogScript dialogs;
   SettingBin sb{nullptr};
 

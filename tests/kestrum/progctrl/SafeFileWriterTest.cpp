@@ -74,7 +74,7 @@ KillResult killDuringSaves(const std::string& file, const std::function<void(int
 
 class SafeFileWriterTest : public ::testing::Test {
 protected:
-  TempDir dir;
+  TempDir dir{TempDir::Entered};
   DialogScript dialogs;
   void TearDown() override { Language::destroy(); }
 };

@@ -18,7 +18,7 @@ namespace {
 
 class SettingBinTest : public ::testing::Test {
 protected:
-  TempDir dir;
+  TempDir dir{TempDir::Entered};
   DialogScript dialogs;
   std::unique_ptr<SettingBin> sb{new SettingBin(nullptr)};
 
@@ -546,7 +546,7 @@ TEST_F(SettingBinTest, SameTypeUpgradeOrCommandLineNeedNoQuestion) {
 
 TEST_F(SettingBinTest, NewSettingsTakeTheDeviceTypeOfTheCustomerName) {
   writeFile("config.ini", "tolvantype=TL8888GM-ED;Meter A\ntolvantype=TL4444PS-BA;Meter B\n");
-  ConfigInit::devDir(dir.path.c_str());
+  ConfigInit::devDir(dir.path().c_str());
   {
     ConfigInit cfg(sb.get(), nullptr, nullptr);
     put(5, "five", "5");
@@ -599,14 +599,14 @@ TEST_F(SettingBinTest, SaveReplacesFileWithLinuxLineEnds) {
   EXPECT_EQ(content.size(), 6u + 199u * 2u);
   // No scratch file stays behind.
   int files = 0;
-  for (auto& e : std::filesystem::directory_iterator(dir.path)) files += e.is_regular_file();
+  for (auto& e : std::filesystem::directory_iterator(dir.path())) files += e.is_regular_file();
   EXPECT_EQ(files, 1);
 }
 
 TEST_F(SettingBinTest, SaveIntoReadOnlyDirectoryKeepsOldFileAndReports) {
   std::filesystem::create_directory("ro");
   writeFile("ro/set.kvn", "old|1\n");
-  chmod(dir.path.c_str(), 0755);
+  chmod(dir.path().c_str(), 0755);
   chmod("ro/set.kvn", 0644);
   chmod("ro", 0555);
   put(1, "new", "2");
@@ -635,7 +635,7 @@ TEST_F(SettingBinTest, WriteFailingHalfWayKeepsOldFile) {
   EXPECT_EQ(rc, 0);
   EXPECT_EQ(readFile("set.kvn"), "old|1\n");
   int files = 0;
-  for (auto& e : std::filesystem::directory_iterator(dir.path)) files += e.is_regular_file();
+  for (auto& e : std::filesystem::directory_iterator(dir.path())) files += e.is_regular_file();
   EXPECT_EQ(files, 1);
 }
 

@@ -27,7 +27,7 @@ void set(SettingBin& sb, int nr, const char* text, const char* number) {
 }
 
 struct SettingDiffTest : ::testing::Test {
-  TempDir dir;
+  TempDir dir{TempDir::Entered};
   SettingBin file{nullptr}, device{nullptr};
   void SetUp() override {
     std::ofstream("config.csv") << CONFIG;

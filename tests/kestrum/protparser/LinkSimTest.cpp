@@ -12,7 +12,7 @@
 #include "TlprotDlrEvt.h"
 #include "TlprotSignals.h"
 #include "TlprotSrqEvt.h"
-#include "tools/tolvan-sim/SimProcess.h"
+#include "SimProcess.h"
 
 namespace {
 

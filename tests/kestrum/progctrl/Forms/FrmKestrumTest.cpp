@@ -75,9 +75,9 @@ class FrmKestrumTest : public ::testing::Test {
 protected:
   void SetUp() override {
     FLU_NEED_DISPLAY();
-    _dir = new TempDir();
+    _dir = new TempDir(TempDir::Entered);
     std::filesystem::create_directory("dev");
-    ConfigInit::devDir((_dir->path + "/dev").c_str());
+    ConfigInit::devDir((_dir->path() + "/dev").c_str());
     writeFile("config.ini", kConfigIni);
     formstest::writeConfigCsv(kConfigCsv);
     writeFile("Startup.html", "<html><body>Welkom</body></html>");
@@ -386,7 +386,7 @@ TEST_F(FrmKestrumTest, OpenLoadsTheChosenFileAndBuildsTheForm) {
   for (int i = 1; i <= 200; i++)
     kvn += i == 1 ? "abc|112\n" : i == 10 ? "TL4400GS-EA|\n" : "|\n";
   writeFile("klant.kvn", kvn);
-  ChooserScript::answers() = {_dir->path + "/klant.kvn"};
+  ChooserScript::answers() = {_dir->path() + "/klant.kvn"};
   _impl->btOpenSb();
   ASSERT_EQ(1u, ChooserScript::calls().size());
   EXPECT_EQ("Selecteer Bestand", ChooserScript::calls()[0].title);
@@ -469,7 +469,7 @@ TEST_F(FrmKestrumTest, OptiesListsPortInUseFirstThenThePortsFound) {
   writeFile("dev/ttyS0", "");
   writeFile("dev/ttyS7", "");
   _cfg->initComPorts();
-  _cfg->comActive((_dir->path + "/dev/ttyS7").c_str());
+  _cfg->comActive((_dir->path() + "/dev/ttyS7").c_str());
   _impl->btOptionsWindow();
   KesInputChoice* port = _frm->btOptComPort();
   ASSERT_NE(nullptr, port);
@@ -481,10 +481,10 @@ TEST_F(FrmKestrumTest, OptiesListsPortInUseFirstThenThePortsFound) {
   EXPECT_EQ(160, _frm->optVerify()->y());
   EXPECT_EQ(_frm->window()->x() + (1057 - 293) / 2, _frm->btOptionsWindow()->x());
   ASSERT_EQ(3, port->size());
-  EXPECT_STREQ((_dir->path + "/dev/ttyS7").c_str(), port->value());
+  EXPECT_STREQ((_dir->path() + "/dev/ttyS7").c_str(), port->value());
   EXPECT_EQ(0, port->menuValue());
-  EXPECT_STREQ((_dir->path + "/dev/ttyS0").c_str(), port->menubutton()->text(1));
-  EXPECT_STREQ((_dir->path + "/dev/ttyS7").c_str(), port->menubutton()->text(2));
+  EXPECT_STREQ((_dir->path() + "/dev/ttyS0").c_str(), port->menubutton()->text(1));
+  EXPECT_STREQ((_dir->path() + "/dev/ttyS7").c_str(), port->menubutton()->text(2));
   EXPECT_STREQ("KR-2.18", _frm->txtSwVersie()->value());
   std::string stamp = _frm->txtSwDatumTijd()->value();
   EXPECT_EQ(std::string(__DATE__).size() + 2 + 8, stamp.size());
@@ -510,7 +510,7 @@ TEST_F(FrmKestrumTest, OptiesOkTakesTheChosenPortAndClosesTheForm) {
   Fl_Menu_Button* m = port->menubutton();
   m->picked(m->menu() + 1);
   _frm->btOptOk()->do_callback();
-  EXPECT_EQ(_dir->path + "/dev/ttyUSB0", std::string(_cfg->comActive()));
+  EXPECT_EQ(_dir->path() + "/dev/ttyUSB0", std::string(_cfg->comActive()));
   EXPECT_EQ(nullptr, _frm->btOptionsWindow());
   // Without the upgrade the settings form stays as it was.
   EXPECT_GT(sheets(), 0);

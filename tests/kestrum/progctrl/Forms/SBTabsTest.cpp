@@ -29,7 +29,7 @@ class SBTabsTest : public ::testing::Test {
 protected:
   void SetUp() override {
     FLU_NEED_DISPLAY();
-    _dir = new TempDir();
+    _dir = new TempDir(TempDir::Entered);
     _dialogs = new DialogScript();
     _sb = new SettingBin(nullptr);
     _win = new Fl_Double_Window(1057, 609, "form");

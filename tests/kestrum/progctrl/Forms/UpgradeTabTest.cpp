@@ -28,9 +28,9 @@ class UpgradeTabTest : public ::testing::Test {
 protected:
   void SetUp() override {
     FLU_NEED_DISPLAY();
-    _dir = new TempDir();
+    _dir = new TempDir(TempDir::Entered);
     std::filesystem::create_directory("dev");
-    ConfigInit::devDir((_dir->path + "/dev").c_str());
+    ConfigInit::devDir((_dir->path() + "/dev").c_str());
     writeFile("config.ini",
               "comport=\ntolvantype=TL8888GM-ED;Meter A\ntolvantype=TL4400GS-EA;Meter B\n");
     formstest::writeConfigCsv("1;T;Locatie;Algemeen;ascii;;;;;;;;;;;;;\n");

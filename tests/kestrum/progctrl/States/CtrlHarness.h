@@ -27,6 +27,7 @@
 #include "BMainState.h"
 #include "BScheduler.h"
 #include "ChildProcess.h"
+#include "TempDir.h"
 #include "FrmKestrum.h"
 #include "FrmKestrumImpl.h"
 #include "Main.h"
@@ -35,7 +36,7 @@
 #include "TlctrlBndToProt.h"
 #include "TlctrlRoot.h"
 #include "UserDialog.h"
-#include "tools/tolvan-sim/SimProcess.h"
+#include "SimProcess.h"
 
 // Answers dialogs from a list and remembers what they said.
 class RecordingDialogs : public UserDialog::Script {

@@ -109,7 +109,7 @@ protected:
     return packs.size() == 1 ? packs[0] : "";
   }
 
-  TempDir dir;
+  TempDir dir{TempDir::Entered};
   DialogScript dialogs;
   std::unique_ptr<RevPackDb> db;
 };

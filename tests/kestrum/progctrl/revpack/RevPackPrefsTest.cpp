@@ -9,7 +9,7 @@ const char* kHeader = "; FLTK preferences file format 1.0\n; vendor: V\n; applic
 }
 
 TEST(RevPackPrefsTest, GroupLinesTheToolkitCannotReadAreRefused) {
-  TempDir dir;
+  TempDir dir{TempDir::Entered};
   std::string why;
   writeFile("good.rst", std::string(kHeader) + "\n[.]\n\n[./g h;'\"]\n\nk:v\n+more\n");
   EXPECT_TRUE(RevPackPrefs::checkFile("good.rst", why)) << why;
@@ -25,7 +25,7 @@ TEST(RevPackPrefsTest, GroupLinesTheToolkitCannotReadAreRefused) {
 }
 
 TEST(RevPackPrefsTest, GroupPathsLongerThanTheToolkitsBufferAreRefused) {
-  TempDir dir;
+  TempDir dir{TempDir::Entered};
   std::string why;
   // Found by fuzzing: a group path of 128 characters or more made the
   // toolkit lose the group while reading and crash on the next entry.
@@ -61,7 +61,7 @@ TEST(RevPackPrefsTest, GroupPathsLongerThanTheToolkitsBufferAreRefused) {
 }
 
 TEST(RevPackPrefsTest, LongLinesAreCheckedAsTheToolkitSplitsThem) {
-  TempDir dir;
+  TempDir dir{TempDir::Entered};
   std::string why;
   // The toolkit reads 1023 bytes at a time: the rest starts a line of its own.
   writeFile("long.rst", std::string(kHeader) + "[.]\nk:" + std::string(1021, 'x') + "[bad]\nq:1\n");
@@ -69,7 +69,7 @@ TEST(RevPackPrefsTest, LongLinesAreCheckedAsTheToolkitSplitsThem) {
 }
 
 TEST(RevPackPrefsTest, ReadingWorksOnACopyAndLeavesTheFileAlone) {
-  TempDir dir;
+  TempDir dir{TempDir::Entered};
   std::string content = std::string(kHeader) + "\n[.]\n\n[./g]\n\nk:ab\n+cd\n";
   writeFile("mine.rpa", content);
   {
@@ -85,7 +85,7 @@ TEST(RevPackPrefsTest, ReadingWorksOnACopyAndLeavesTheFileAlone) {
 }
 
 TEST(RevPackPrefsTest, CommitPutsTheToolkitsBytesUnderOurName) {
-  TempDir dir;
+  TempDir dir{TempDir::Entered};
   RevPackPrefs p;
   ASSERT_TRUE(p.create(".", "V", "made"));
   std::string work = p.workFile();
@@ -102,7 +102,7 @@ TEST(RevPackPrefsTest, CommitPutsTheToolkitsBytesUnderOurName) {
 }
 
 TEST(RevPackPrefsTest, MaliciousApplicationNameStaysInThePrivateDirectory) {
-  TempDir dir;
+  TempDir dir{TempDir::Entered};
   RevPackPrefs p;
   ASSERT_TRUE(p.create(".", "V", "../../escape"));
   EXPECT_EQ(std::string::npos, p.workFile().find("/../"));

@@ -24,6 +24,13 @@ long long nowMs() {
 std::string SimProcess::binary() { return KESTRUM_BINARY_DIR "/tools/tolvan-sim/tolvan-sim"; }
 
 SimProcess::SimProcess(const std::vector<std::string>& args) {
+  // Made before the fork: only async-signal-safe calls between fork and exec.
+  std::vector<std::string> all{binary()};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : all)
+    argv.push_back(&a[0]);
+  argv.push_back(nullptr);
   int in[2], out[2];
   if (pipe(in) != 0 || pipe(out) != 0)
     return;
@@ -37,12 +44,6 @@ SimProcess::SimProcess(const std::vector<std::string>& args) {
     close(in[1]);
     close(out[0]);
     close(out[1]);
-    std::vector<std::string> all{binary()};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : all)
-      argv.push_back(&a[0]);
-    argv.push_back(nullptr);
     execv(argv[0], argv.data());
     _exit(127);
   }
@@ -51,7 +52,9 @@ SimProcess::SimProcess(const std::vector<std::string>& args) {
   _in = in[1];
   _out = out[0];
   fcntl(_out, F_SETFL, O_NONBLOCK);
-  std::string first = readLine(5000);
+  // Generous: on a loaded machine a sanitized program can take seconds to
+  // start, and the line comes as soon as the port is there.
+  std::string first = readLine(30000);
   if (first.rfind("PORT ", 0) == 0)
     _port = first.substr(5);
 }

@@ -32,6 +32,27 @@ class ChildProcess {
 public:
   ChildProcess(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env = {},
                const std::string& cwd = "") {
+    // Everything the child needs is made before the fork: between fork and
+    // exec only async-signal-safe calls, as another thread of the test may
+    // hold the allocator's lock at the moment of the fork.
+    std::vector<std::string> envStrings;
+    for (char** e = environ; *e; ++e) {
+      std::string kv = *e;
+      std::string name = kv.substr(0, kv.find('='));
+      bool replaced = false;
+      for (const auto& m : env)
+        replaced = replaced || m.first == name || m.first == "-" + name;
+      if (!replaced) envStrings.push_back(kv);
+    }
+    // A name starting with "-" is taken out of the environment instead.
+    for (const auto& m : env)
+      if (m.first.empty() || m.first[0] != '-') envStrings.push_back(m.first + "=" + m.second);
+    std::vector<char*> envp;
+    for (std::string& kv : envStrings) envp.push_back(&kv[0]);
+    envp.push_back(nullptr);
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
     int out[2], err[2];
     if (pipe(out) != 0 || pipe(err) != 0) return;
     pid_t test = getpid();
@@ -44,18 +65,8 @@ public:
       close(err[0]);
       int devnull = open("/dev/null", O_RDONLY);
       if (devnull >= 0) dup2(devnull, 0);
-      // A name starting with "-" is taken out of the environment instead.
-      for (const auto& kv : env) {
-        if (!kv.first.empty() && kv.first[0] == '-')
-          unsetenv(kv.first.c_str() + 1);
-        else
-          setenv(kv.first.c_str(), kv.second.c_str(), 1);
-      }
       if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
-      std::vector<char*> argv;
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(argv[0], argv.data());
+      execve(argv[0], argv.data(), envp.data());
       _exit(127);
     }
     close(out[1]);
@@ -131,42 +142,5 @@ private:
   int _code = -1;
   std::string _stdout, _stderr;
 };
-
-// A fresh directory under the test's working directory, removed afterwards.
-// Port names are limited in length, so a directory that will hold a port's
-// link is made in the system's temporary directory instead: the build tree
-// may lie anywhere, however deep.
-class TempDir {
-public:
-  enum Where { UnderWorkDir, ShortPath };
-  explicit TempDir(Where where = UnderWorkDir) {
-    if (where == ShortPath) {
-      char tmpl[] = "/tmp/kestrum-test-XXXXXX";
-      if (char* d = mkdtemp(tmpl)) _path = d;
-      return;
-    }
-    char tmpl[] = "kestrum-test-XXXXXX";
-    char* d = mkdtemp(tmpl);
-    _path = d ? std::string(getcwd(_cwd, sizeof _cwd)) + "/" + d : std::string();
-  }
-  ~TempDir() {
-    if (!_path.empty()) {
-      std::string cmd = _path;
-      removeTree(cmd);
-    }
-  }
-  const std::string& path() const { return _path; }
-
-private:
-  static void removeTree(const std::string& p);
-  char _cwd[4096];
-  std::string _path;
-};
-
-#include <filesystem>
-inline void TempDir::removeTree(const std::string& p) {
-  std::error_code ec;
-  std::filesystem::remove_all(p, ec);
-}
 
 #endif
