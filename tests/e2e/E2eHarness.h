@@ -13,7 +13,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -99,29 +98,15 @@ public:
   }
 
   // Gives the program an X server of its own, so that clicks cannot reach
-  // other tests' windows. Tests starting at the same moment may pick the
-  // same number: the server the lock file names has it, the other gives up.
+  // other tests' windows; the server picks a free display itself.
   bool privateDisplay() {
     if (access("/usr/bin/Xvfb", X_OK) != 0 || access("/usr/bin/xdotool", X_OK) != 0) return false;
-    for (int k = 0; k < 60; ++k) {
-      int n = 200 + (getpid() + k) % 60;
-      std::string sock = "/tmp/.X11-unix/X" + std::to_string(n), lock = "/tmp/.X" + std::to_string(n) + "-lock";
-      if (access(sock.c_str(), F_OK) == 0 || access(lock.c_str(), F_OK) == 0) continue;
-      _xvfb.reset(new ChildProcess({"/usr/bin/Xvfb", ":" + std::to_string(n), "-screen", "0", "1280x1024x24",
-                                    "-nolisten", "tcp"}));
-      bool mine = waitUntil([&] {
-        if (_xvfb->waitExit(0) != -1) return true;  // lost the number
-        std::ifstream f(lock);
-        long holder = 0;
-        return f >> holder && holder == _xvfb->pid() && access(sock.c_str(), F_OK) == 0;
-      }, 10000, 50);
-      if (mine && _xvfb->waitExit(0) == -1) {
-        _display = ":" + std::to_string(n);
-        return true;
-      }
-      _xvfb.reset();
-    }
-    return false;
+    _xvfb.reset(new ChildProcess({"/bin/sh", "-c",
+                                  "exec /usr/bin/Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp "
+                                  "3>&1 >/dev/null 2>&1"}));
+    if (!_xvfb->waitFor("\n", 30000)) return false;
+    _display = ":" + textLines(_xvfb->out())[0];
+    return true;
   }
 
   std::string path(const std::string& name) const { return _dir.path() + "/" + name; }
@@ -237,22 +222,20 @@ inline std::string application(size_t size) {
   return b;
 }
 
-// The pack's file name, empty when none was made.
-inline std::string buildPack(E2eRun& run, const std::string& app,
-                             const std::vector<std::string>& boots = {"BOOT_LOAD_H49.bin"}) {
+// The options of an upgrade run with the bin app in a pack made from it.
+inline std::vector<std::string> upgradeFrom(E2eRun& run, const std::string& app,
+                                            const std::vector<std::string>& boots = {"BOOT_LOAD_H49.bin"}) {
   std::filesystem::create_directory(run.path("bins"));
   writeFile(run.path("bins/TL8888GM-ED_620.bin"), std::string(0x100, '\xEE') + app);
   for (const std::string& boot : boots) writeFile(run.path("bins/" + boot), std::string(1800, '\x5A'));
   ChildProcess make({E2eRun::kestrum(), "-cmdl_crtrpa", "-bindir", "bins"},
                     {{"XDG_RUNTIME_DIR", run.path("xdg")}, {"KESTRUM_DIALOG_SCRIPT", "/dev/null"}}, run.path(""));
-  if (make.waitExit(30000) != 0) return "";
+  make.waitExit(30000);
+  std::string pack;
   std::error_code ec;
   for (auto& e : std::filesystem::directory_iterator(run.path("RevPacks"), ec))
-    if (e.path().extension() == ".rpa") return e.path().filename().string();
-  return "";
-}
-
-inline std::vector<std::string> upgradeArgs(const std::string& pack) {
+    if (e.path().extension() == ".rpa") pack = e.path().filename().string();
+  if (pack.empty()) ADD_FAILURE() << "no revision pack made: " << make.err();
   return {"-upgrade", "-revpack", pack, "-binfile", BIN_GROUP};
 }
 

@@ -1,10 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <sys/wait.h>
-
 #include <csignal>
 
 #include "E2eHarness.h"
@@ -24,49 +19,13 @@ std::vector<std::string> linesWith(const std::string& text, const std::string& w
   return out;
 }
 
-// Runs kestrum without a display in the run's directory, standard error on
-// a terminal and standard output into "stdout.txt"; what the terminal
-// showed, and the exit code.
-std::pair<std::string, int> runOnTerminal(E2eRun& run, const std::vector<std::string>& args) {
-  int master = -1, slave = -1;
-  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return {"", -1};
-  std::vector<std::string> all{E2eRun::kestrum()};
-  all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (const std::string& a : all) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  std::string out = run.path("stdout.txt"), xdg = run.path("xdg"), dir = run.path("");
-  pid_t test = getpid();
-  pid_t pid = fork();
-  if (pid == 0) {
-    dieWithTest(test);
-    dup2(open("/dev/null", O_RDONLY), 0);
-    dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-    dup2(slave, 2);
-    close(master);
-    unsetenv("DISPLAY");
-    setenv("XDG_RUNTIME_DIR", xdg.c_str(), 1);
-    setenv("KESTRUM_DIALOG_SCRIPT", "/dev/null", 1);
-    if (chdir(dir.c_str()) != 0) _exit(126);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  close(slave);
-  std::string seen;
-  int status = 0;
-  bool ended = waitUntil([&] {
-    pollfd p{master, POLLIN, 0};
-    char buf[4096];
-    ssize_t n;
-    while (poll(&p, 1, 0) > 0 && (n = read(master, buf, sizeof buf)) > 0) seen.append(buf, n);
-    return waitpid(pid, &status, WNOHANG) == pid;
-  }, 60000, 50);
-  if (!ended) {
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-  }
-  close(master);
-  return {seen, WIFEXITED(status) ? WEXITSTATUS(status) : -2};
+// Runs kestrum without a display, under script(1) so that its standard
+// error is a terminal; standard output goes into "stdout.txt".
+ChildProcess* onTerminal(E2eRun& run, const std::string& args) {
+  return new ChildProcess({"/usr/bin/script", "-qec", "exec " + E2eRun::kestrum() + " " + args + " >stdout.txt",
+                           "/dev/null"},
+                          {{"-DISPLAY", ""}, {"XDG_RUNTIME_DIR", run.path("xdg")}, {"KESTRUM_DIALOG_SCRIPT", "/dev/null"}},
+                          run.path(""));
 }
 
 // The device's settings with entry 12's number and entry 31's text changed.
@@ -85,12 +44,13 @@ std::string tooLong(int n) { return n == 5 ? "ABCDEFGHIJKLMNOPQRST|5" : entry(n)
 // standard output.
 TEST(KestrumCommandLineE2e, ProgrammingWithoutADisplayShowsProgressOnTheTerminal) {
   E2eRun run({"--out", "@out.kvn", "--entries", "150"}, {{"file.kvn", e2eKvn()}});
-  auto shown = runOnTerminal(run, {"-program", "file.kvn"});
-  EXPECT_EQ(EXIT_OK, shown.second) << shown.first;
-  EXPECT_NE(npos, shown.first.find("\rProgrammeren 1/150")) << shown.first;
-  EXPECT_NE(npos, shown.first.find("\rProgrammeren 150/150")) << shown.first;
-  EXPECT_EQ(npos, shown.first.find("151")) << shown.first;
-  EXPECT_EQ(npos, shown.first.find("Status Info")) << shown.first;
+  std::unique_ptr<ChildProcess> p(onTerminal(run, "-program file.kvn"));
+  EXPECT_EQ(EXIT_OK, p->waitExit(60000)) << p->out();
+  const std::string& shown = p->out();
+  EXPECT_NE(npos, shown.find("\rProgrammeren 1/150")) << shown;
+  EXPECT_NE(npos, shown.find("\rProgrammeren 150/150")) << shown;
+  EXPECT_EQ(npos, shown.find("151")) << shown;
+  EXPECT_EQ(npos, shown.find("Status Info")) << shown;
   std::string out = readFile(run.path("stdout.txt"));
   size_t connected = out.find("Status Info: Verbonden\n");
   EXPECT_NE(npos, connected) << out;
@@ -100,57 +60,46 @@ TEST(KestrumCommandLineE2e, ProgrammingWithoutADisplayShowsProgressOnTheTerminal
 // -fetch, -verify and -program ... -verify read the device back, without a
 // display.
 TEST(KestrumCommandLineE2e, FetchAndVerifyReadTheDeviceBack) {
+  const std::vector<std::string> twoDiffer{
+      "Differs: entry 12 \"Telefoon 2\" (Telefoonnummers): file \"0699\" device \"0620000012\"",
+      "Differs: entry 31 \"Ingang 1 tekst\" (Ingangen): file \"Pomp\" device \"Naam31\""};
   struct Case {
-    const char* name;
-    std::vector<std::string> sim, args;
+    std::vector<std::string> args;
+    const char* entries;  // the device holds
     int exitCode;
-    std::vector<std::string> differs;  // the "Differs:" lines, or only their number
-    size_t nrDiffers;
-    bool uploads;
+    size_t differs;  // "Differs:" lines
   } cases[] = {
-      {"fetch", {}, {"-fetch", "fetched.kvn"}, EXIT_OK, {}, 0, false},
-      {"verify, two fields differ",
-       {},
-       {"-verify", "changed.kvn"},
-       EXIT_VERIFY_DIFFERS,
-       {"Differs: entry 12 \"Telefoon 2\" (Telefoonnummers): file \"0699\" device \"0620000012\"",
-        "Differs: entry 31 \"Ingang 1 tekst\" (Ingangen): file \"Pomp\" device \"Naam31\""},
-       2,
-       false},
-      {"program, then verify", {}, {"-program", "file.kvn", "-verify"}, EXIT_OK, {}, 0, true},
+      {{"-fetch", "fetched.kvn"}, "200", EXIT_OK, 0},
+      {{"-verify", "changed.kvn"}, "200", EXIT_VERIFY_DIFFERS, 2},
+      {{"-program", "file.kvn", "-verify"}, "200", EXIT_OK, 0},
       // Entries 151..200 (text and number each) cannot be held.
-      {"program, then verify on a smaller device", {"--entries", "150"}, {"-program", "file.kvn", "-verify"},
-       EXIT_VERIFY_DIFFERS, {}, 100, true},
+      {{"-program", "file.kvn", "-verify"}, "150", EXIT_VERIFY_DIFFERS, 100},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    std::vector<std::string> sim{"--kvn", "@device.kvn", "--out", "@out.kvn"};
-    sim.insert(sim.end(), c.sim.begin(), c.sim.end());
-    E2eRun run(sim, {{"device.kvn", e2eKvn()}, {"file.kvn", e2eKvn()}, {"changed.kvn", e2eKvn(changed)}});
+    SCOPED_TRACE(c.args[0] + " " + c.entries);
+    E2eRun run({"--kvn", "@device.kvn", "--out", "@out.kvn", "--entries", c.entries},
+               {{"device.kvn", e2eKvn()}, {"file.kvn", e2eKvn()}, {"changed.kvn", e2eKvn(changed)}});
     run.noDisplay = true;
     run.start(c.args);
     EXPECT_EQ(c.exitCode, run.proc().waitExit(60000)) << run.proc().out() << run.proc().err();
     const std::string& out = run.proc().out();
-    if (!c.differs.empty()) {
-      EXPECT_EQ(c.differs, linesWith(out, "Differs:"));
+    EXPECT_EQ(c.differs, linesWith(out, "Differs:").size()) << out;
+    if (c.differs == 2) {
+      EXPECT_EQ(twoDiffer, linesWith(out, "Differs:"));
     }
-    EXPECT_EQ(c.nrDiffers, linesWith(out, "Differs:").size()) << out;
     EXPECT_EQ(c.args[0] == "-fetch" ? 0u : 1u, linesWith(out, "Verify: ").size()) << out;
     // Standard error is no terminal here: no progress line.
     EXPECT_EQ(npos, run.proc().err().find('\r')) << run.proc().err();
     EXPECT_EQ(1, run.simCount("RX", "download-request"));
-    EXPECT_EQ(c.uploads ? 1 : 0, run.simCount("RX", "upload-end"));
-    if (c.uploads) {
-      // The read-back came after the programming, not before.
-      std::string log = readFile(run.path("sim.log"));
-      EXPECT_LT(log.find("upload-end"), log.find("download-request"));
-    }
+    // The read-back comes after the programming, not before.
+    std::string log = readFile(run.path("sim.log"));
+    EXPECT_EQ(c.args[0] == "-program", log.find("upload-end") < log.find("download-request"));
     if (c.args[0] == "-fetch") {
       EXPECT_EQ(e2eKvn(), readFile(run.path("fetched.kvn")));
       EXPECT_NE(npos, out.find("Fetch: the settings of the device are in ")) << out;
       EXPECT_NE(npos, out.find("Status Info: Ophalen #200 gereed.\n")) << out;
     }
-    if (c.exitCode == EXIT_OK && c.uploads) {
+    if (c.args[0] == "-program" && c.exitCode == EXIT_OK) {
       EXPECT_EQ(e2eKvn(), run.uploaded());
     }
   }
@@ -202,14 +151,8 @@ TEST(KestrumCommandLineE2e, ProgramAndUpgradeRunsWithTheWindowNeverWaitForAPerso
       {"errors in the status byte", {"--status-byte", "5"}, entry, {"-program", "file.kvn"}, EXIT_OK, {}, 200, 1},
       // "Text is te lang": the entries before it and the end of the upload
       // reach the device.
-      {"a question",
-       {},
-       tooLong,
-       {"-program", "file.kvn"},
-       EXIT_INPUT_UNUSABLE,
-       {"kestrum: entry 5 \"", "text of 20 characters, the field holds 12; programming stopped"},
-       4,
-       1},
+      {"a question", {}, tooLong, {"-program", "file.kvn"}, EXIT_INPUT_UNUSABLE,
+       {"kestrum: entry 5 \"", "text of 20 characters, the field holds 12; programming stopped"}, 4, 1},
       // Nobody is there to choose a bin file.
       {"a device asking for firmware", {"--boot"}, entry, {"-program", "file.kvn"}, EXIT_INPUT_UNUSABLE,
        {"asks for firmware"}, 0, 0},
@@ -239,56 +182,42 @@ TEST(KestrumCommandLineE2e, ProgramAndUpgradeRunsWithTheWindowNeverWaitForAPerso
 }
 
 // A signal before the work is done never ends a command-line run as a
-// success, however far it got.
-TEST(KestrumCommandLineE2e, SignalBeforeTheRunEndedGivesTheInterruptedCode) {
+// success, however far it got; a device pulled out ends it as not connected,
+// said once. No fetch leaves a file then.
+TEST(KestrumCommandLineE2e, RunsEndedBeforeTheirWorkWasDoneAreNoSuccess) {
   E2E_SKIP_WITHOUT_DISPLAY();
   struct Case {
     const char* name;
     std::vector<std::string> sim, args;
-    int signal;
-    const char* waitFor;   // in the trace, or else
-    size_t image;          // an upgrade of this size, stopped at its first packet
+    int signal;           // 0: the device is unplugged
+    const char* waitFor;  // in the trace; none: an upgrade, stopped at its first packet
+    int exitCode;
   } cases[] = {
       {"a device that never answers", {"--silent"}, {"-program", "file.kvn"}, SIGTERM, "Status Info: Initializeren ...",
-       0},
-      {"half-way through programming", {}, {"-program", "file.kvn"}, SIGINT, "Status Info: Programmeren #20 gereed.", 0},
-      {"half-way through a fetch", {}, {"-fetch", "fetched.kvn"}, SIGTERM, "Status Info: Ophalen #20 gereed.", 0},
-      {"in the upgrade's transfer", {"--entries", "5"}, {}, SIGTERM, nullptr, 60000},
+       EXIT_INTERRUPTED},
+      {"half-way through programming", {}, {"-program", "file.kvn"}, SIGINT, "Programmeren #20 gereed.", EXIT_INTERRUPTED},
+      {"half-way through a fetch", {}, {"-fetch", "fetched.kvn"}, SIGTERM, "Ophalen #20 gereed.", EXIT_INTERRUPTED},
+      {"in the upgrade's transfer", {"--entries", "5"}, {}, SIGTERM, nullptr, EXIT_INTERRUPTED},
+      {"unplugged in a fetch", {}, {"-fetch", "fetched.kvn"}, 0, "Ophalen #20 gereed.", EXIT_DEVICE_LOST},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::vector<std::string> sim{"--baud", "9600", "--kvn", "@file.kvn"};
     sim.insert(sim.end(), c.sim.begin(), c.sim.end());
     E2eRun run(sim, {{"file.kvn", e2eKvn()}});
-    std::vector<std::string> args = c.args;
-    if (c.image) {
-      std::string pack = buildPack(run, application(c.image));
-      ASSERT_FALSE(pack.empty());
-      args = upgradeArgs(pack);
-    }
-    run.start(args);
+    run.start(c.waitFor ? c.args : upgradeFrom(run, application(60000)));
     if (c.waitFor)
       ASSERT_NE(npos, run.waitTrace(c.waitFor)) << run.story();
     else
       ASSERT_TRUE(run.waitSim("RX", "packet", 1, 60000)) << run.story();
-    run.proc().signal(c.signal);
-    EXPECT_EQ(EXIT_INTERRUPTED, run.proc().waitExit(30000)) << run.story();
-    EXPECT_EQ(0, run.simCount("RX", "upload-end"));
-    EXPECT_EQ(0, run.simCount("RX", "eot"));
+    if (c.signal)
+      run.proc().signal(c.signal);
+    else
+      ASSERT_EQ("OK unplug", run.sim().command("unplug"));
+    EXPECT_EQ(c.exitCode, run.proc().waitExit(30000)) << run.story();
+    EXPECT_EQ(c.signal ? 0u : 1u, linesWith(run.proc().err(), "lost: the device hung up the line").size());
+    EXPECT_EQ(0, run.simCount("RX", "upload-end") + run.simCount("RX", "eot"));
     EXPECT_FALSE(fileExists(run.path("fetched.kvn")));
     EXPECT_TRUE(run.dialogs().empty());
   }
-}
-
-// Pulled out in the middle of a fetch: the run says so once, writes no
-// file and fails as not connected.
-TEST(KestrumCommandLineE2e, DeviceUnpluggedDuringAFetchEndsTheRunWithOne) {
-  E2eRun run({"--kvn", "@device.kvn", "--baud", "9600"}, {{"device.kvn", e2eKvn()}});
-  run.noDisplay = true;
-  run.start({"-fetch", "fetched.kvn"});
-  ASSERT_TRUE(run.proc().waitFor("Status Info: Ophalen #20 gereed.", 30000)) << run.proc().out();
-  ASSERT_EQ("OK unplug", run.sim().command("unplug"));
-  EXPECT_EQ(EXIT_DEVICE_LOST, run.proc().waitExit(30000)) << run.proc().out() << run.proc().err();
-  EXPECT_EQ(1u, linesWith(run.proc().err(), "lost: the device hung up the line").size()) << run.proc().err();
-  EXPECT_FALSE(fileExists(run.path("fetched.kvn")));
 }

@@ -31,66 +31,44 @@ class Port {
 public:
   explicit Port(const std::string& path) : _fd(open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK)) {
     termios tio;
-    if (_fd >= 0 && tcgetattr(_fd, &tio) == 0) {
-      cfmakeraw(&tio);
-      tcsetattr(_fd, TCSANOW, &tio);
-    }
+    if (tcgetattr(_fd, &tio) == 0) cfmakeraw(&tio), tcsetattr(_fd, TCSANOW, &tio);
   }
-  ~Port() {
-    if (_fd >= 0) close(_fd);
-  }
-  bool isOpen() const { return _fd >= 0; }
+  ~Port() { close(_fd); }
   void send(const Bytes& b) {
-    for (size_t done = 0; done < b.size();) {
-      ssize_t w = write(_fd, b.data() + done, b.size() - done);
-      pollfd p{_fd, POLLOUT, 0};
-      if (w > 0)
-        done += static_cast<size_t>(w);
-      else if (poll(&p, 1, 1000) <= 0)
-        return;
-    }
+    pollfd p{_fd, POLLOUT, 0};
+    for (ssize_t done = 0, w; done < ssize_t(b.size()) && poll(&p, 1, T) > 0; done += std::max<ssize_t>(w, 0))
+      w = write(_fd, b.data() + done, b.size() - done);
   }
-  // Up to n bytes; fewer when the line stayed quiet for ms, or hung up.
+  // Up to n bytes; fewer when the line stayed quiet for ms or hung up.
   Bytes read(size_t n, int ms = T) {
     Bytes out;
-    while (out.size() < n) {
-      pollfd p{_fd, POLLIN, 0};
-      if (poll(&p, 1, ms) <= 0) break;
-      uint8_t buf[4096];
+    uint8_t buf[4096];
+    pollfd p{_fd, POLLIN, 0};
+    while (out.size() < n && poll(&p, 1, ms) > 0) {
       ssize_t r = ::read(_fd, buf, std::min(sizeof buf, n - out.size()));
-      if (r <= 0) {
-        _hungUp = true;
-        break;
-      }
+      if ((hungUp = r <= 0)) break;
       out.insert(out.end(), buf, buf + r);
     }
     return out;
   }
   // One frame by its length byte, after whatever comes before its SOH.
-  Bytes frame(int ms = T) {
+  Bytes frame() {
     Bytes f;
-    while (f.empty() || f[0] != 0x01) {
-      f = read(1, ms);
-      if (f.empty()) return f;
+    while (f.empty() || f[0] != 0x01)
+      if ((f = read(1)).empty()) return f;
+    for (size_t want : {3, 2}) {
+      Bytes more = read(want + (f.size() > 3 ? f[2] : 0));
+      f.insert(f.end(), more.begin(), more.end());
     }
-    Bytes head = read(3, ms);
-    f.insert(f.end(), head.begin(), head.end());
-    if (f.size() < 4) return f;
-    Bytes rest = read(f[2] + 2u, ms);
-    f.insert(f.end(), rest.begin(), rest.end());
     return f;
   }
-  bool hungUp() {
-    read(4096, T);
-    return _hungUp;
-  }
+  bool hungUp = false;
 
 private:
   int _fd;
-  bool _hungUp = false;
 };
 
-Bytes frameOf(uint8_t type, const Bytes& data) {
+Bytes frameOf(uint8_t type, const std::string& data) {
   Bytes f{0x01, type, static_cast<uint8_t>(data.size()), 0x02};
   f.insert(f.end(), data.begin(), data.end());
   f.push_back(0x03);
@@ -99,51 +77,34 @@ Bytes frameOf(uint8_t type, const Bytes& data) {
   f.push_back(static_cast<uint8_t>(sum));
   return f;
 }
-Bytes bytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
-Bytes entryFrame(uint8_t nr, const std::string& text, const std::string& number) {
-  Bytes d{nr};
-  Bytes t = bytes("\"" + text + "\",\"" + number + "\"");
-  d.insert(d.end(), t.begin(), t.end());
-  return frameOf(4, d);
+Bytes entryFrame(char nr, const std::string& text, const std::string& number) {
+  return frameOf(4, nr + ("\"" + text + "\",\"" + number + "\""));
+}
+Bytes bootInfo(const std::string& hw) { return frameOf(13, std::string(1, '\0') + hw + "TL8888GM-EDSTD" + std::string(3, '\0')); }
+// A second-stage boot loader: too long for the length byte, which says 0.
+Bytes loaderFrame(const std::string& code) {
+  Bytes f = frameOf(12, code);
+  f[2] = 0;
+  f.back() = static_cast<uint8_t>(f.back() - code.size());
+  return f;
 }
 // A firmware packet: number, its complement, 128 bytes (0xFF after data), sum.
 Bytes packetOf(uint8_t nr, const std::string& data) {
   Bytes p{0x01, nr, static_cast<uint8_t>(255 - nr)};
   unsigned s = 0;
   for (size_t i = 0; i < 128; ++i) {
-    uint8_t b = i < data.size() ? static_cast<uint8_t>(data[i]) : 0xFF;
-    p.push_back(b);
-    s += b;
+    p.push_back(i < data.size() ? static_cast<uint8_t>(data[i]) : 0xFF);
+    s += p.back();
   }
   p.push_back(static_cast<uint8_t>(s));
   return p;
 }
-std::string hex(const Bytes& b) {
-  std::string s;
-  char buf[4];
-  for (uint8_t v : b) {
-    snprintf(buf, sizeof buf, " %02X", v);
-    s += buf;
-  }
-  return s;
-}
 
-// Requests as the PC sends them, written out byte by byte.
-const Bytes STATUS_REQUEST{0x01, 0x00, 0x00, 0x02, 0x03, 0x06};
-const Bytes LIFE_CHECK{0x01, 0x08, 0x00, 0x02, 0x03, 0x0E};
-const Bytes UPLOAD_REQUEST{0x01, 0x02, 0x00, 0x02, 0x03, 0x08};
-const Bytes DOWNLOAD_REQUEST{0x01, 0x03, 0x00, 0x02, 0x03, 0x09};
-const Bytes UPLOAD_END{0x01, 0x05, 0x00, 0x02, 0x03, 0x0B};
-const Bytes DOWNLOAD_END = UPLOAD_END;
-const Bytes UPGRADE_REQUEST{0x01, 0x0A, 0x00, 0x02, 0x03, 0x10};
-const Bytes WAITING{0x01, 0x09, 0x00, 0x02, 0x03, 0x0F};
-const Bytes BOOT_LOAD_REQUEST{0x01, 0x0B, 0x00, 0x02, 0x03, 0x11};
-const Bytes SMALL_LOADER{0x01, 0x0C, 0x00, 0x02, 0x55, 0x03, 0x67};
+// Requests and answers of the wire protocol by their frame types.
+const Bytes STATUS_REQUEST = frameOf(0, ""), UPLOAD_REQUEST = frameOf(2, ""), DOWNLOAD_REQUEST = frameOf(3, ""),
+            UPLOAD_END = frameOf(5, ""), LIFE_CHECK = frameOf(8, ""), WAITING = frameOf(9, ""),
+            UPGRADE_REQUEST = frameOf(10, ""), BOOT_LOAD_REQUEST = frameOf(11, ""), SMALL_LOADER = loaderFrame("U");
 const Bytes ACK{0x06}, NAK{0x15}, EOT{0x04};
-
-Bytes bootInfo(const std::string& hw) {
-  return frameOf(13, bytes(std::string("\0", 1) + hw + "TL8888GM-EDSTD" + std::string(3, '\0')));
-}
 
 }  // namespace
 
@@ -151,18 +112,15 @@ TEST(TolvanSim, StatusAndLifeCheckAreAnsweredWithTheIdentity) {
   SimProcess sim({"--type", "TL4422GM-AD", "--sw", "TOLVAN SW7.01.02", "--special", "SP1", "--hw", "H.51",
                   "--status-byte", "7", "--entries", "150"});
   Port port(sim.port());
-  ASSERT_TRUE(port.isOpen());
   // Noise, then a request split over two writes.
   port.send({0x55, 0xAA, 0x01, 0x00});
   port.send({0x00, 0x02, 0x03, 0x06});
-  Bytes data{1, 7, 150};
-  Bytes texts = bytes("\"TL4422GM-AD\",\"TOLVAN SW7.01.02\",\"SP1\",\"H.51\"");
-  data.insert(data.end(), texts.begin(), texts.end());
-  EXPECT_EQ(hex(frameOf(1, data)), hex(port.frame()));
+  std::string data = "\x01\x07\x96\"TL4422GM-AD\",\"TOLVAN SW7.01.02\",\"SP1\",\"H.51\"";
+  EXPECT_EQ(frameOf(1, data), port.frame());
   ASSERT_EQ("OK status-byte 3", sim.command("status-byte 3"));
   data[1] = 3;
   port.send(LIFE_CHECK);
-  EXPECT_EQ(hex(frameOf(1, data)), hex(port.frame()));
+  EXPECT_EQ(frameOf(1, data), port.frame());
 }
 
 TEST(TolvanSim, DownloadSendsEachEntryAfterTheAckOfTheLast) {
@@ -171,22 +129,22 @@ TEST(TolvanSim, DownloadSendsEachEntryAfterTheAckOfTheLast) {
   SimProcess sim({"--kvn", dir.file("dl.kvn"), "--entries", "4", "--wait", "1"});
   Port port(sim.port());
   port.send(DOWNLOAD_REQUEST);
-  EXPECT_EQ(hex(WAITING), hex(port.frame()));
+  EXPECT_EQ(WAITING, port.frame());
   port.send(DOWNLOAD_REQUEST);
-  EXPECT_EQ(hex(entryFrame(1, "Alarm", "0612345678")), hex(port.frame()));
+  EXPECT_EQ(entryFrame(1, "Alarm", "0612345678"), port.frame());
   EXPECT_TRUE(port.read(1, 250).empty());  // nothing before the ACK
   port.send(NAK);
-  EXPECT_EQ(hex(entryFrame(1, "Alarm", "0612345678")), hex(port.frame()));
+  EXPECT_EQ(entryFrame(1, "Alarm", "0612345678"), port.frame());
   port.send(ACK);
   // The backslash of the settings travels as a slash.
-  EXPECT_EQ(hex(entryFrame(2, "C:/dir/x", "12")), hex(port.frame()));
+  EXPECT_EQ(entryFrame(2, "C:/dir/x", "12"), port.frame());
   port.send(ACK);
   // An empty entry is sent all the same, so the PC keeps no stale data.
-  EXPECT_EQ(hex(entryFrame(3, "", "")), hex(port.frame()));
+  EXPECT_EQ(entryFrame(3, "", ""), port.frame());
   port.send(ACK);
-  EXPECT_EQ(hex(entryFrame(4, "text only", "")), hex(port.frame()));
+  EXPECT_EQ(entryFrame(4, "text only", ""), port.frame());
   port.send(ACK);
-  EXPECT_EQ(hex(DOWNLOAD_END), hex(port.frame()));
+  EXPECT_EQ(UPLOAD_END, port.frame());
   EXPECT_TRUE(port.read(1, 150).empty());
 }
 
@@ -196,12 +154,12 @@ TEST(TolvanSim, UploadTakesGoodEntriesOnlyAndKeepsThem) {
   Port port(sim.port());
   ASSERT_EQ("OK wait 1", sim.command("wait 1"));
   port.send(UPLOAD_REQUEST);
-  EXPECT_EQ(hex(WAITING), hex(port.frame()));
+  EXPECT_EQ(WAITING, port.frame());
   port.send(UPLOAD_REQUEST);
-  EXPECT_EQ(hex(ACK), hex(port.read(1)));
+  EXPECT_EQ(ACK, port.read(1));
   Bytes damaged = entryFrame(2, "C:/a/b", "9");
   damaged.back() ^= 0x40;
-  Bytes noSeparator = frameOf(4, bytes("\x05\"no separator\""));
+  Bytes noSeparator = frameOf(4, "\x05\"no separator\"");
   struct Step {
     Bytes sent, answer;
   } steps[] = {
@@ -215,19 +173,15 @@ TEST(TolvanSim, UploadTakesGoodEntriesOnlyAndKeepsThem) {
   };
   for (const Step& s : steps) {
     port.send(s.sent);
-    EXPECT_EQ(hex(s.answer), hex(port.read(1))) << hex(s.sent);
+    EXPECT_EQ(s.answer, port.read(1)) << testing::PrintToString(s.sent);
   }
-  std::vector<std::string> lines(200, "|");
-  lines[0] = "Home|+31201234567";
-  lines[1] = "C:\\a\\b|9";
-  lines[9] = "TL1111GM-ED|";  // not uploaded: what the device held
-  lines[19] = "STD|";
   std::string expected;
-  for (const std::string& l : lines) expected += l + "\n";
+  for (int n = 1; n <= 200; ++n)  // 10 and 20 not uploaded: what the device held
+    expected += n == 1 ? "Home|+31201234567\n" : n == 2 ? "C:\\a\\b|9\n" : n == 10 ? "TL1111GM-ED|\n" : n == 20 ? "STD|\n" : "|\n";
   EXPECT_EQ(expected, readFile(dir.file("ul.kvn")));
   // And the device serves what it took.
   port.send(DOWNLOAD_REQUEST);
-  EXPECT_EQ(hex(entryFrame(1, "Home", "+31201234567")), hex(port.frame()));
+  EXPECT_EQ(entryFrame(1, "Home", "+31201234567"), port.frame());
 }
 
 // The faults the tests order disturb exactly the next frame, and the line
@@ -244,37 +198,37 @@ TEST(TolvanSim, OrderedFaultsDisturbTheNextFrameOnly) {
   Bytes bad = port.frame();
   ASSERT_EQ(whole.size(), bad.size());
   EXPECT_NE(whole.back(), bad.back());
-  EXPECT_EQ(hex(Bytes(whole.begin(), whole.end() - 1)), hex(Bytes(bad.begin(), bad.end() - 1)));
+  EXPECT_EQ(Bytes(whole.begin(), whole.end() - 1), Bytes(bad.begin(), bad.end() - 1));
   port.send(NAK);
-  EXPECT_EQ(hex(whole), hex(port.frame()));
+  EXPECT_EQ(whole, port.frame());
 
   ASSERT_EQ("OK cut 1", sim.command("cut 1"));
   port.send(STATUS_REQUEST);
-  EXPECT_EQ(hex(Bytes(whole.begin(), whole.begin() + whole.size() / 2)), hex(port.read(whole.size(), 300)));
+  EXPECT_EQ(Bytes(whole.begin(), whole.begin() + whole.size() / 2), port.read(whole.size(), 300));
   port.send(NAK);
-  EXPECT_EQ(hex(whole), hex(port.frame()));
+  EXPECT_EQ(whole, port.frame());
 
   ASSERT_EQ("OK garble 1", sim.command("garble 1"));
   port.send(STATUS_REQUEST);
-  EXPECT_EQ(hex(NAK), hex(port.read(1)));
+  EXPECT_EQ(NAK, port.read(1));
   port.send(STATUS_REQUEST);
-  EXPECT_EQ(hex(whole), hex(port.frame()));
+  EXPECT_EQ(whole, port.frame());
 
   ASSERT_EQ("OK noise 5", sim.command("noise 5"));
   port.send(STATUS_REQUEST);
   Bytes noise = port.read(5);
   ASSERT_EQ(5u, noise.size());
-  for (uint8_t b : noise) EXPECT_TRUE(b != 0x01 && b != 0x06 && b != 0x15) << hex(noise);
-  EXPECT_EQ(hex(whole), hex(port.frame()));
+  for (uint8_t b : noise) EXPECT_TRUE(b != 0x01 && b != 0x06 && b != 0x15) << testing::PrintToString(noise);
+  EXPECT_EQ(whole, port.frame());
   port.send(STATUS_REQUEST);
-  EXPECT_EQ(hex(whole), hex(port.read(whole.size())));
+  EXPECT_EQ(whole, port.read(whole.size()));
 
   ASSERT_EQ("OK silent on", sim.command("silent on"));
   port.send(STATUS_REQUEST);
   EXPECT_TRUE(port.read(1, 300).empty());
   ASSERT_EQ("OK silent off", sim.command("silent off"));
   port.send(STATUS_REQUEST);
-  EXPECT_EQ(hex(whole), hex(port.frame()));
+  EXPECT_EQ(whole, port.frame());
   EXPECT_EQ(0u, sim.command("fly away").rfind("ERR", 0));
 }
 
@@ -284,9 +238,9 @@ TEST(TolvanSim, UnplugHangsUpAndReplugRelinksOnTheSamePath) {
   SimProcess sim({"--link", link});
   {
     Port port(link);
-    ASSERT_TRUE(port.isOpen());
     ASSERT_EQ("OK unplug", sim.command("unplug"));
-    EXPECT_TRUE(port.hungUp());
+    port.read(1);
+    EXPECT_TRUE(port.hungUp);
   }
   // Gone with the device, as a device node is.
   std::error_code ec;
@@ -309,17 +263,12 @@ TEST(TolvanSim, FirmwareUpgradeKeepsTheImageAndRunsIt) {
   Port port(sim.port());
   port.send(UPGRADE_REQUEST);
   // The device restarts into its boot loader and asks for it.
-  EXPECT_EQ(hex(BOOT_LOAD_REQUEST), hex(port.frame()));
-  Bytes loader;
-  for (int i = 0; i < 300; ++i) loader.push_back(static_cast<uint8_t>(i * 7));  // holds ETX bytes too
-  Bytes f = frameOf(12, {});
-  f.insert(f.begin() + 4, loader.begin(), loader.end());
-  unsigned sum = 0;
-  for (size_t i = 0; i + 1 < f.size(); ++i) sum += f[i];
-  f.back() = static_cast<uint8_t>(sum);
-  port.send(f);
-  EXPECT_EQ(hex(bootInfo("H.49")), hex(port.frame()));
-  EXPECT_EQ(hex(NAK), hex(port.read(1)));  // opens the transfer
+  EXPECT_EQ(BOOT_LOAD_REQUEST, port.frame());
+  std::string loader;
+  for (int i = 0; i < 300; ++i) loader.push_back(static_cast<char>(i * 7));  // holds ETX bytes too
+  port.send(loaderFrame(loader));
+  EXPECT_EQ(bootInfo("H.49"), port.frame());
+  EXPECT_EQ(NAK, port.read(1));  // opens the transfer
   Bytes p1 = packetOf(1, "xxxxVERSION: TL-7.01SPEC01"), p2 = packetOf(2, "two"), p3 = packetOf(3, "three");
   Bytes broken = p3;
   broken.back() ^= 1;
@@ -328,7 +277,7 @@ TEST(TolvanSim, FirmwareUpgradeKeepsTheImageAndRunsIt) {
   } steps[] = {{p1, ACK}, {p2, NAK}, {p1, ACK}, {p2, ACK}, {broken, NAK}, {p3, ACK}, {EOT, ACK}};
   for (const Step& s : steps) {
     port.send(s.sent);
-    EXPECT_EQ(hex(s.answer), hex(port.read(1))) << hex(s.sent);
+    EXPECT_EQ(s.answer, port.read(1)) << testing::PrintToString(s.sent);
   }
   std::string image;
   for (const Bytes* p : {&p1, &p2, &p3}) image.append(p->begin() + 3, p->begin() + 131);
@@ -343,20 +292,20 @@ TEST(TolvanSim, BootLoaderAsksForFirmwareAndCanStopAnsweringMidTransfer) {
   SimProcess sim({"--boot", "--misfit-bootinfo", "1", "--silent-after-packet", "2"});
   Port port(sim.port());
   port.send(STATUS_REQUEST);
-  EXPECT_EQ(hex(BOOT_LOAD_REQUEST), hex(port.frame()));
+  EXPECT_EQ(BOOT_LOAD_REQUEST, port.frame());
   port.send(SMALL_LOADER);
-  EXPECT_EQ(hex(bootInfo("H.00")), hex(port.frame()));
+  EXPECT_EQ(bootInfo("H.00"), port.frame());
   port.send(SMALL_LOADER);
-  EXPECT_EQ(hex(bootInfo("H.49")), hex(port.frame()));
-  EXPECT_EQ(hex(NAK), hex(port.read(1)));
+  EXPECT_EQ(bootInfo("H.49"), port.frame());
+  EXPECT_EQ(NAK, port.read(1));
   port.send(packetOf(1, "one"));
-  EXPECT_EQ(hex(ACK), hex(port.read(1)));
+  EXPECT_EQ(ACK, port.read(1));
   port.send(packetOf(2, "two"));
   EXPECT_TRUE(port.read(1, 400).empty());
   ASSERT_EQ("OK silent off", sim.command("silent off"));
   // The interrupted transfer leaves the device in its boot loader.
   port.send(STATUS_REQUEST);
-  EXPECT_EQ(hex(BOOT_LOAD_REQUEST), hex(port.frame()));
+  EXPECT_EQ(BOOT_LOAD_REQUEST, port.frame());
 }
 
 TEST(TolvanSim, GarbageNeverStopsTheDevice) {
@@ -375,9 +324,6 @@ TEST(TolvanSim, GarbageNeverStopsTheDevice) {
     port.send(junk);
     port.read(1 << 20, 300);
     port.send(STATUS_REQUEST);
-    Bytes f = port.frame();
-    ASSERT_GE(f.size(), 2u);
-    EXPECT_TRUE(f[1] == 1 || f[1] == 11);
-    EXPECT_EQ("OK ping", sim.command("ping"));
+    EXPECT_EQ(*mode ? 11 : 1, port.frame().at(1));
   }
 }
