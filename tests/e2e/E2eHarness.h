@@ -1,11 +1,10 @@
 #ifndef E2EHARNESS_H
 #define E2EHARNESS_H
 
-// Runs the real kestrum binary in a fresh working directory prepared from
-// data/, against tolvan-sim on a pseudo-terminal, and watches it through the
-// remote debug console, the simulator's log and the dialog record. Every
-// wait ends on what the program or the simulator says; the time given is
-// only how long to go on hoping, scaled for slow machines.
+// The real kestrum in a working directory prepared from data/, against
+// tolvan-sim, watched through the remote debug console, the simulator's log
+// and the dialog record. Waits end on what the program or simulator says;
+// their times only bound the hope, scaled for slow machines.
 
 #include <gtest/gtest.h>
 
@@ -34,6 +33,12 @@ inline std::string entry(int n) {
   if (n == 3) return "c:\\tolvan|31";  // a backslash travels as a slash
   return "Naam" + std::to_string(n) + "|06" + std::to_string(20000000 + n);
 }
+inline std::vector<std::string> linesWith(const std::string& text, const std::string& what) {
+  std::vector<std::string> out;
+  for (const std::string& l : textLines(text))
+    if (l.find(what) != npos) out.push_back(l);
+  return out;
+}
 inline std::string e2eKvn(const std::function<std::string(int)>& make = entry) {
   std::string s;
   for (int n = 1; n <= 200; ++n) s += make(n) + "\n";
@@ -42,10 +47,7 @@ inline std::string e2eKvn(const std::function<std::string(int)>& make = entry) {
 
 class E2eRun {
 public:
-  static bool haveDisplay() {
-    const char* d = getenv("DISPLAY");
-    return d && d[0];
-  }
+  static bool haveDisplay() { return getenv("DISPLAY") && *getenv("DISPLAY"); }
   static std::string kestrum() { return KESTRUM_BINARY_DIR "/main/kestrum"; }
 
   // simArgs: "@name" stands for that file in the working directory; files
@@ -60,30 +62,23 @@ public:
     for (const auto& f : files) writeFile(path(f.first), f.second);
     for (std::string& a : simArgs)
       if (!a.empty() && a[0] == '@') a = path(a.substr(1));
-    simArgs.insert(simArgs.end(), {"--link", portPath("tty"), "--log", path("sim.log")});
+    simArgs.insert(simArgs.end(), {"--link", _portDir.file("tty"), "--log", path("sim.log")});
     _sim.reset(new SimProcess(simArgs));
     std::string out;
     for (const std::string& l : textLines(readFile(path("config.ini"))))
-      out += (l.rfind("comport=", 0) == 0 ? "comport=" + portPath("tty") : l) + "\n";
+      out += (l.rfind("comport=", 0) == 0 ? "comport=" + _portDir.file("tty") : l) + "\n";
     writeFile(path("config.ini"), out);
     writeFile(path("dialogs.txt"), "");
   }
   ~E2eRun() {
     _proc.reset();
-    if (_xvfb) {
-      _xvfb->signal(SIGTERM);  // asked to stop, the X server removes its lock
-      _xvfb->waitExit(3000);
-    }
+    if (_xvfb) _xvfb->signal(SIGTERM), _xvfb->waitExit(3000);  // asked to stop, it removes its lock
   }
 
-  // Cleared: no script answers the dialogs (a command-line run then has
-  // nobody to answer them).
-  bool scriptDialogs = true;
-  // The program starts without any X display.
-  bool noDisplay = false;
+  bool scriptDialogs = true;  // cleared: nobody answers the dialogs
+  bool noDisplay = false;     // the program starts without any X display
 
   void start(const std::vector<std::string>& args = {}) {
-    // Without it the program would only say that the port is missing.
     if (_sim->port().empty()) ADD_FAILURE() << "the simulator did not start";
     std::vector<std::string> all{kestrum(), "-remdbg", "127.0.0.1", std::to_string(console.port())};
     all.insert(all.end(), args.begin(), args.end());
@@ -110,8 +105,6 @@ public:
   }
 
   std::string path(const std::string& name) const { return _dir.path() + "/" + name; }
-  // Where the port's link goes: short whatever the build tree's depth.
-  std::string portPath(const std::string& name) const { return _portDir.path() + "/" + name; }
   SimProcess& sim() { return *_sim; }
   ChildProcess& proc() { return *_proc; }
 
@@ -133,43 +126,41 @@ public:
   }
   // The settings file the simulator writes just after it logged the end.
   std::string uploaded() {
-    waitUntil([&] { return !readFile(path("out.kvn")).empty(); }, 5000);
-    return readFile(path("out.kvn"));
+    std::string s;
+    waitUntil([&] { return !(s = readFile(path("out.kvn"))).empty(); }, 5000);
+    return s;
   }
   std::vector<std::string> dialogs() { return textLines(readFile(path("dialogs.log"))); }
 
-  // Presses a window button at (x, y) until started() sees its work begin: a
-  // click that a busy display swallowed is given again.
-  bool press(int x, int y, const std::function<bool()>& started) {
+  // Presses the window button at x until the trace says started after from;
+  // where, or npos. A click that a busy display swallowed is given again.
+  size_t press(int x, const std::string& started, size_t from) {
     if (_window.empty()) {
       ChildProcess search({"/usr/bin/xdotool", "search", "--sync", "--onlyvisible", "--pid",
                            std::to_string(_proc->pid()), "--name", "Tolvan Programmeer Omgeving"},
                           {{"DISPLAY", _display}});
-      std::vector<std::string> ids = search.waitExit(30000) == 0 ? textLines(search.out()) : std::vector<std::string>{};
-      if (ids.empty()) return false;
-      _window = ids[0];
+      if (search.waitExit(30000) != 0 || search.out().empty()) return npos;
+      _window = textLines(search.out())[0];
     }
-    for (int i = 0; i < 3; ++i) {
-      ChildProcess click({"/usr/bin/xdotool", "mousemove", "--window", _window, std::to_string(x), std::to_string(y),
-                          "click", "1"},
+    size_t at = npos;
+    for (int i = 0; i < 3 && at == npos; ++i) {
+      ChildProcess click({"/usr/bin/xdotool", "mousemove", "--window", _window, std::to_string(x), "37", "click", "1"},
                          {{"DISPLAY", _display}});
-      if (click.waitExit(10000) != 0) return false;
-      if (started()) return true;
+      if (click.waitExit(10000) != 0) return npos;
+      at = waitTrace(started, from, 8000);
     }
-    return false;
+    return at;
   }
 
   // What a failed expectation shows: the simulator's notes and requests, the
-  // program's status lines and port notices.
+  // program's status lines and what it said on standard error.
   std::string story() {
     std::string out;
     for (auto& l : textLines(readFile(path("sim.log"))))
       if (l.find(" -- ") != npos || (l.find("request") != npos && l.find("status-request") == npos))
         out += "SIM " + l + "\n";
-    for (auto& l : textLines(console.text()))
-      if (l.find("TlcdrvRoot:") != npos || l.find("Request") != npos ||
-          (l.find("Status Info") != npos && l.find("gereed") == npos))
-        out += "PRG " + l + "\n";
+    for (auto& l : linesWith(console.text(), "Status Info"))
+      if (l.find("gereed") == npos) out += "PRG " + l + "\n";
     return out + _proc->err();
   }
 
@@ -177,7 +168,7 @@ public:
 
 private:
   TempDir _dir;
-  TempDir _portDir{TempDir::ShortPath};
+  TempDir _portDir{TempDir::ShortPath};  // the port's link: short whatever the build tree's depth
   std::unique_ptr<SimProcess> _sim;
   std::unique_ptr<ChildProcess> _xvfb;  // declared before the program, so that it goes after it
   std::string _display;
@@ -189,7 +180,7 @@ private:
   if (!E2eRun::haveDisplay()) GTEST_SKIP() << "no DISPLAY"
 
 // Where the main window has its "Ophalen" and "Programmeren" buttons.
-const int FETCH_X = 445, PROGRAM_X = 330, BUTTON_Y = 37;
+const int FETCH_X = 445, PROGRAM_X = 330;
 
 // The opening of the window runs: the device's settings in the simulator,
 // paced like the wire so that there is time to act in the middle of a
@@ -199,13 +190,11 @@ const int FETCH_X = 445, PROGRAM_X = 330, BUTTON_Y = 37;
              {{"device.kvn", e2eKvn()}});                                                        \
   if (!run.privateDisplay()) GTEST_SKIP() << "no X server of its own or no xdotool";             \
   run.start();                                                                                     \
-  ASSERT_TRUE(run.console.command("Tlctrl lvl all"));                                              \
+  ASSERT_TRUE(waitUntil([&] { return run.console.command("Tlctrl lvl all"); }, 60000));             \
   ASSERT_NE(npos, run.waitTrace("Status Info: Verbonden")) << run.story()
 
 // Revision packs for upgrade runs, made by the program itself from bins
 // written into the run's working directory.
-namespace upgradepack {
-
 // The bin's name as the pack lists it (customer name for the device type).
 const char* const BIN_GROUP = "Tolvan 8888 GSM_620.bin";
 
@@ -244,7 +233,5 @@ inline std::string padded(std::string s) {
   while (s.size() % 128) s.push_back('\xFF');
   return s;
 }
-
-}  // namespace upgradepack
 
 #endif

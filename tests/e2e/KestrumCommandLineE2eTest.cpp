@@ -8,45 +8,24 @@
 // The command-line modes as a script on a production bench sees them: what
 // they do to the device, what they print, and the exit code.
 
-using namespace upgradepack;
-
 namespace {
 
-std::vector<std::string> linesWith(const std::string& text, const std::string& what) {
-  std::vector<std::string> out;
-  for (const std::string& l : textLines(text))
-    if (l.find(what) != npos) out.push_back(l);
-  return out;
-}
-
-// Runs kestrum without a display, under script(1) so that its standard
-// error is a terminal; standard output goes into "stdout.txt".
-ChildProcess* onTerminal(E2eRun& run, const std::string& args) {
-  return new ChildProcess({"/usr/bin/script", "-qec", "exec " + E2eRun::kestrum() + " " + args + " >stdout.txt",
-                           "/dev/null"},
-                          {{"-DISPLAY", ""}, {"XDG_RUNTIME_DIR", run.path("xdg")}, {"KESTRUM_DIALOG_SCRIPT", "/dev/null"}},
-                          run.path(""));
-}
-
 // The device's settings with entry 12's number and entry 31's text changed.
-std::string changed(int n) {
-  if (n == 12) return "Naam12|0699";
-  if (n == 31) return "Pomp|06" + std::to_string(20000000 + n);
-  return entry(n);
-}
-
+std::string changed(int n) { return n == 12 ? "Naam12|0699" : n == 31 ? "Pomp|0620000031" : entry(n); }
 std::string tooLong(int n) { return n == 5 ? "ABCDEFGHIJKLMNOPQRST|5" : entry(n); }  // 20 in a 12 field
 
 }  // namespace
 
 // Without a display the progress is one line rewritten on the terminal,
 // counted against the entries the device holds, and the status lines go to
-// standard output.
+// standard output. script(1) gives the program a terminal.
 TEST(KestrumCommandLineE2e, ProgrammingWithoutADisplayShowsProgressOnTheTerminal) {
   E2eRun run({"--out", "@out.kvn", "--entries", "150"}, {{"file.kvn", e2eKvn()}});
-  std::unique_ptr<ChildProcess> p(onTerminal(run, "-program file.kvn"));
-  EXPECT_EQ(EXIT_OK, p->waitExit(60000)) << p->out();
-  const std::string& shown = p->out();
+  ChildProcess p({"/usr/bin/script", "-qec", "exec " + E2eRun::kestrum() + " -program file.kvn >stdout.txt", "/dev/null"},
+                 {{"-DISPLAY", ""}, {"XDG_RUNTIME_DIR", run.path("xdg")}, {"KESTRUM_DIALOG_SCRIPT", "/dev/null"}},
+                 run.path(""));
+  EXPECT_EQ(EXIT_OK, p.waitExit(60000)) << p.out();
+  const std::string& shown = p.out();
   EXPECT_NE(npos, shown.find("\rProgrammeren 1/150")) << shown;
   EXPECT_NE(npos, shown.find("\rProgrammeren 150/150")) << shown;
   EXPECT_EQ(npos, shown.find("151")) << shown;
@@ -143,7 +122,7 @@ TEST(KestrumCommandLineE2e, ProgramAndUpgradeRunsWithTheWindowNeverWaitForAPerso
     std::function<std::string(int)> settings;
     std::vector<std::string> args;
     int exitCode;
-    std::vector<std::string> says;
+    std::vector<std::string> says;  // on standard error
     int entriesSent, uploadEnds;
   } cases[] = {
       // The status byte's errors would alert a person; the dialog record

@@ -1,27 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <string>
-#include <vector>
-
 #include "E2eHarness.h"
 #include "ExitCode.h"
 
 // Firmware upgrades from the command line, the program against the
 // simulator's boot loader.
 
-using namespace upgradepack;
-
 namespace {
-
-// The settings the device holds before the upgrade.
-std::string deviceSettings() {
-  return e2eKvn([](int n) {
-    if (n == 10) return std::string("TL8888GM-ED|");
-    return "Veld " + std::to_string(n) + "|" + std::to_string(3100000 + n);
-  });
-}
-
 // The files in backups/ of the run's working directory.
 std::vector<std::string> backups(E2eRun& run) {
   std::vector<std::string> out;
@@ -30,13 +15,12 @@ std::vector<std::string> backups(E2eRun& run) {
     out.push_back("backups/" + e.path().filename().string());
   return out;
 }
-
 }  // namespace
 
 // Without a display: the device's settings are saved first, then the bin
 // goes in exactly, and the status lines come on standard output.
 TEST(KestrumUpgradeE2e, UpgradeSavesTheSettingsThenLoadsTheBinExactly) {
-  E2eRun run({"--image-out", "@image.bin", "--kvn", "@dev.kvn"}, {{"dev.kvn", deviceSettings()}});
+  E2eRun run({"--image-out", "@image.bin", "--kvn", "@dev.kvn"}, {{"dev.kvn", e2eKvn()}});
   std::string app = application(3000);
   run.noDisplay = true;
   run.start(upgradeFrom(run, app));
@@ -51,7 +35,7 @@ TEST(KestrumUpgradeE2e, UpgradeSavesTheSettingsThenLoadsTheBinExactly) {
   EXPECT_TRUE(run.dialogs().empty());
   std::vector<std::string> saved = backups(run);
   ASSERT_EQ(1u, saved.size());
-  EXPECT_EQ(deviceSettings(), readFile(run.path(saved[0])));
+  EXPECT_EQ(e2eKvn(), readFile(run.path(saved[0])));
   std::string trace = run.console.text();
   EXPECT_NE(npos, trace.find("Backup saved: " + saved[0])) << trace;
   EXPECT_NE(npos, trace.find("Status Info: Backup van de instellingen: " + saved[0])) << trace;
