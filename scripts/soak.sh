@@ -3,7 +3,7 @@
 # machine is loaded (stress-ng keeping two cores busy), and prints how often
 # each test passed:
 #
-#   5/5  KestrumFaultE2e.NoiseDamagedAndCutFramesAreRecoveredAndTheSettingsStayExact
+#   5/5  KestrumWindowE2e.StoppedProgramAndNoisyLineKeepTheDeviceAndTheSettingsExact
 #
 # A test that depends on a coincidence of timing shows here. Builds like
 # scripts/test.sh (build-test, sanitizers); the logs of the rounds are kept in
@@ -42,7 +42,7 @@ for r in $(seq 1 "$rounds"); do
        "$(grep -Ec '\*\*\*(Failed|Timeout)|Exception' "$logs/round$r.log" || true) failed"
 done
 
-# "  1/40 Test  #7: KestrumE2e.Name .....   Passed   12.3 sec"
+# "  1/40 Test  #7: KestrumWindowE2e.Name .....   Passed   12.3 sec"
 awk -v rounds="$rounds" '
   /Test +#[0-9]+: / {
     name = $0; sub(/.*Test +#[0-9]+: /, "", name); sub(/ .*/, "", name)

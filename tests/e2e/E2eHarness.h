@@ -1,41 +1,45 @@
 #ifndef E2EHARNESS_H
 #define E2EHARNESS_H
 
-// Runs the real kestrum binary in a fresh working directory prepared from
-// data/, against tolvan-sim on a pseudo-terminal, and watches it through the
-// remote debug console (a listening socket here), the simulator's files and
-// the dialog record.
+// The real kestrum in a working directory prepared from data/, against
+// tolvan-sim, watched through the remote debug console, the simulator's log
+// and the dialog record. Waits end on what the program or simulator says;
+// their times only bound the hope, scaled for slow machines.
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "ChildProcess.h"
 #include "DebugConsole.h"
-#include "TempDir.h"
 #include "SimProcess.h"
+#include "TempDir.h"
 #include "TestFiles.h"
+#include "WaitUntil.h"
 
-// Settings file text: make(n) gives "text|number" of entry n.
-inline std::string e2eKvn(const std::function<std::string(int)>& make) {
+const auto npos = std::string::npos;
+
+// The settings most runs use: "text|number" of entry n.
+inline std::string entry(int n) {
+  if (n == 10) return "TL8888GM-ED|";
+  if (n == 20) return "STD|";
+  if (n == 3) return "c:\\tolvan|31";  // a backslash travels as a slash
+  return "Naam" + std::to_string(n) + "|06" + std::to_string(20000000 + n);
+}
+inline std::vector<std::string> linesWith(const std::string& text, const std::string& what) {
+  std::vector<std::string> out;
+  for (const std::string& l : textLines(text))
+    if (l.find(what) != npos) out.push_back(l);
+  return out;
+}
+inline std::string e2eKvn(const std::function<std::string(int)>& make = entry) {
   std::string s;
   for (int n = 1; n <= 200; ++n) s += make(n) + "\n";
   return s;
@@ -43,18 +47,13 @@ inline std::string e2eKvn(const std::function<std::string(int)>& make) {
 
 class E2eRun {
 public:
-  static bool haveDisplay() {
-    const char* d = getenv("DISPLAY");
-    return d && d[0];
-  }
+  static bool haveDisplay() { return getenv("DISPLAY") && *getenv("DISPLAY"); }
   static std::string kestrum() { return KESTRUM_BINARY_DIR "/main/kestrum"; }
 
   // simArgs: "@name" stands for that file in the working directory; files
-  // are written there before anything starts. port: a real port instead of
-  // the simulator.
+  // are written there before anything starts.
   explicit E2eRun(std::vector<std::string> simArgs = {},
-                  const std::vector<std::pair<std::string, std::string>>& files = {},
-                  const std::string& port = "") {
+                  const std::vector<std::pair<std::string, std::string>>& files = {}) {
     namespace fs = std::filesystem;
     std::error_code ec;
     fs::copy(fs::path(KESTRUM_SOURCE_DIR) / "data", _dir.path(), fs::copy_options::recursive, ec);
@@ -63,40 +62,24 @@ public:
     for (const auto& f : files) writeFile(path(f.first), f.second);
     for (std::string& a : simArgs)
       if (!a.empty() && a[0] == '@') a = path(a.substr(1));
-    std::string comport = port;
-    if (comport.empty()) {
-      simArgs.push_back("--link");
-      simArgs.push_back(portPath("tty"));
-      simArgs.push_back("--log");
-      simArgs.push_back(path("sim.log"));
-      _sim.reset(new SimProcess(simArgs));
-      comport = portPath("tty");
-    }
-    std::string ini = readFile(path("config.ini"));
+    simArgs.insert(simArgs.end(), {"--link", _portDir.file("tty"), "--log", path("sim.log")});
+    _sim.reset(new SimProcess(simArgs));
     std::string out;
-    for (const std::string& l : textLines(ini)) out += (l.rfind("comport=", 0) == 0 ? "comport=" + comport : l) + "\n";
+    for (const std::string& l : textLines(readFile(path("config.ini"))))
+      out += (l.rfind("comport=", 0) == 0 ? "comport=" + _portDir.file("tty") : l) + "\n";
     writeFile(path("config.ini"), out);
     writeFile(path("dialogs.txt"), "");
   }
-
   ~E2eRun() {
     _proc.reset();
-    // Asked to stop, the X server removes its lock and socket.
-    if (_xvfb) {
-      _xvfb->signal(SIGTERM);
-      _xvfb->waitExit(3000);
-    }
+    if (_xvfb) _xvfb->signal(SIGTERM), _xvfb->waitExit(3000);  // asked to stop, it removes its lock
   }
 
-  // Cleared: no script answers the dialogs (a command-line run then has
-  // nobody to answer them).
-  bool scriptDialogs = true;
+  bool scriptDialogs = true;  // cleared: nobody answers the dialogs
+  bool noDisplay = false;     // the program starts without any X display
 
-  // Starts kestrum with the extra arguments; dialogs are answered from
-  // "dialogs.txt" and recorded in "dialogs.log".
   void start(const std::vector<std::string>& args = {}) {
-    // Without this the program would only say that the port is missing.
-    if (_sim && _sim->port().empty()) ADD_FAILURE() << "the simulator did not start";
+    if (_sim->port().empty()) ADD_FAILURE() << "the simulator did not start";
     std::vector<std::string> all{kestrum(), "-remdbg", "127.0.0.1", std::to_string(console.port())};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<std::pair<std::string, std::string>> env{{"XDG_RUNTIME_DIR", path("xdg")}};
@@ -105,104 +88,150 @@ public:
       env.push_back({"KESTRUM_DIALOG_RECORD", path("dialogs.log")});
     }
     if (!_display.empty()) env.push_back({"DISPLAY", _display});
-    if (_noDisplay) env.push_back({"-DISPLAY", ""});
+    if (noDisplay) env.push_back({"-DISPLAY", ""});
     _proc.reset(new ChildProcess(all, env, _dir.path()));
   }
 
   // Gives the program an X server of its own, so that clicks cannot reach
-  // other tests' windows (nor theirs this one). False when none started.
-  // Tests starting at the same moment may pick the same number: the server
-  // whose pid the lock file names has it, the other one gives up and the
-  // next number is tried.
+  // other tests' windows; the server picks a free display itself.
   bool privateDisplay() {
-    for (int k = 0; k < 60; ++k) {
-      int n = 200 + (getpid() + k) % 60;
-      std::string sock = "/tmp/.X11-unix/X" + std::to_string(n);
-      std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
-      if (access(sock.c_str(), F_OK) == 0 || access(lock.c_str(), F_OK) == 0) continue;
-      _xvfb.reset(new ChildProcess({"/usr/bin/Xvfb", ":" + std::to_string(n), "-screen", "0", "1280x1024x24",
-                                    "-nolisten", "tcp"}));
-      for (int i = 0; i < 200; ++i) {
-        if (_xvfb->waitExit(0) != -1) break;  // lost the number
-        std::ifstream f(lock);
-        long holder = 0;
-        if (f >> holder && holder == _xvfb->pid() && access(sock.c_str(), F_OK) == 0) {
-          _display = ":" + std::to_string(n);
-          return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      }
-      _xvfb.reset();
-    }
-    return false;
+    if (access("/usr/bin/Xvfb", X_OK) != 0 || access("/usr/bin/xdotool", X_OK) != 0) return false;
+    _xvfb.reset(new ChildProcess({"/bin/sh", "-c",
+                                  "exec /usr/bin/Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp "
+                                  "3>&1 >/dev/null 2>&1"}));
+    if (!_xvfb->waitFor("\n", 30000)) return false;
+    _display = ":" + textLines(_xvfb->out())[0];
+    return true;
   }
 
-  // The program starts without any X display (DISPLAY not set).
-  void noDisplay() { _noDisplay = true; }
-
   std::string path(const std::string& name) const { return _dir.path() + "/" + name; }
-  // Where a port's name goes: short whatever the build tree's depth.
-  std::string portPath(const std::string& name) const { return _portDir.path() + "/" + name; }
   SimProcess& sim() { return *_sim; }
   ChildProcess& proc() { return *_proc; }
+
+  // Lines of the simulator's log "<ms> <dir> <bytes> <what>" that name what.
   int simCount(const std::string& dir, const std::string& what) {
     int n = 0;
     for (const std::string& l : textLines(readFile(path("sim.log")))) {
       size_t d = l.find(" " + dir + " ");
-      if (d != std::string::npos && l.find(" " + what, d + 3) != std::string::npos) ++n;
+      if (d != npos && l.find(" " + what, d + 3) != npos) ++n;
     }
     return n;
   }
-  // Clicks at (x, y) inside the main window (xdotool); false when the
-  // window did not appear.
-  bool click(int x, int y) {
-    if (_window.empty() && _proc) {
-      ChildProcess search({"/usr/bin/xdotool", "search", "--sync", "--onlyvisible", "--pid",
-                           std::to_string(_proc->pid()), "--name", "Tolvan Programmeer Omgeving"},
-                          displayEnv());
-      if (search.waitExit(15000) != 0) return false;
-      std::vector<std::string> ids = textLines(search.out());
-      if (ids.empty()) return false;
-      _window = ids[0];
-    }
-    if (_window.empty()) return false;
-    return xdotool({"mousemove", "--window", _window, std::to_string(x), std::to_string(y), "click", "1"});
+  bool waitSim(const std::string& dir, const std::string& what, int count, int ms = 30000) {
+    return waitUntil([&] { return simCount(dir, what) >= count; }, ms, 50);
   }
-  bool xdotool(std::vector<std::string> args) {
-    args.insert(args.begin(), "/usr/bin/xdotool");
-    ChildProcess c(args, displayEnv());
-    return c.waitExit(10000) == 0;
+  // Where the trace holds what after from, or npos.
+  size_t waitTrace(const std::string& what, size_t from = 0, int ms = 30000) {
+    return console.waitFor(what, scaledMs(ms), from);
   }
-  std::vector<std::pair<std::string, std::string>> displayEnv() const {
-    if (_display.empty()) return {};
-    return {{"DISPLAY", _display}};
-  }
-  static bool haveXdotool() { return access("/usr/bin/xdotool", X_OK) == 0; }
-  bool waitSim(const std::string& dir, const std::string& what, int count, int ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (simCount(dir, what) < count) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
+  // The settings file the simulator writes just after it logged the end.
+  std::string uploaded() {
+    std::string s;
+    waitUntil([&] { return !(s = readFile(path("out.kvn"))).empty(); }, 5000);
+    return s;
   }
   std::vector<std::string> dialogs() { return textLines(readFile(path("dialogs.log"))); }
+
+  // Presses the window button at x until the trace says started after from;
+  // where, or npos. A click that a busy display swallowed is given again.
+  size_t press(int x, const std::string& started, size_t from) {
+    if (_window.empty()) {
+      ChildProcess search({"/usr/bin/xdotool", "search", "--sync", "--onlyvisible", "--pid",
+                           std::to_string(_proc->pid()), "--name", "Tolvan Programmeer Omgeving"},
+                          {{"DISPLAY", _display}});
+      if (search.waitExit(30000) != 0 || search.out().empty()) return npos;
+      _window = textLines(search.out())[0];
+    }
+    size_t at = npos;
+    for (int i = 0; i < 3 && at == npos; ++i) {
+      ChildProcess click({"/usr/bin/xdotool", "mousemove", "--window", _window, std::to_string(x), "37", "click", "1"},
+                         {{"DISPLAY", _display}});
+      if (click.waitExit(10000) != 0) return npos;
+      at = waitTrace(started, from, 8000);
+    }
+    return at;
+  }
+
+  // What a failed expectation shows: the simulator's notes and requests, the
+  // program's status lines and what it said on standard error.
+  std::string story() {
+    std::string out;
+    for (auto& l : textLines(readFile(path("sim.log"))))
+      if (l.find(" -- ") != npos || (l.find("request") != npos && l.find("status-request") == npos))
+        out += "SIM " + l + "\n";
+    for (auto& l : linesWith(console.text(), "Status Info"))
+      if (l.find("gereed") == npos) out += "PRG " + l + "\n";
+    return out + _proc->err();
+  }
 
   DebugConsole console;
 
 private:
   TempDir _dir;
-  TempDir _portDir{TempDir::ShortPath};
+  TempDir _portDir{TempDir::ShortPath};  // the port's link: short whatever the build tree's depth
   std::unique_ptr<SimProcess> _sim;
-  // Declared first among the processes, so that it goes last.
-  std::unique_ptr<ChildProcess> _xvfb;
+  std::unique_ptr<ChildProcess> _xvfb;  // declared before the program, so that it goes after it
   std::string _display;
-  bool _noDisplay = false;
   std::unique_ptr<ChildProcess> _proc;
   std::string _window;
 };
 
 #define E2E_SKIP_WITHOUT_DISPLAY() \
   if (!E2eRun::haveDisplay()) GTEST_SKIP() << "no DISPLAY"
+
+// Where the main window has its "Ophalen" and "Programmeren" buttons.
+const int FETCH_X = 445, PROGRAM_X = 330;
+
+// The opening of the window runs: the device's settings in the simulator,
+// paced like the wire so that there is time to act in the middle of a
+// dialogue, the program on an X server of its own, tracing, connected.
+#define E2E_START_CONNECTED_WINDOW(run)                                                           \
+  E2eRun run({"--kvn", "@device.kvn", "--out", "@out.kvn", "--baud", "9600"},                     \
+             {{"device.kvn", e2eKvn()}});                                                        \
+  if (!run.privateDisplay()) GTEST_SKIP() << "no X server of its own or no xdotool";             \
+  run.start();                                                                                     \
+  ASSERT_TRUE(waitUntil([&] { return run.console.command("Tlctrl lvl all"); }, 60000));             \
+  ASSERT_NE(npos, run.waitTrace("Status Info: Verbonden")) << run.story()
+
+// Revision packs for upgrade runs, made by the program itself from bins
+// written into the run's working directory.
+// The bin's name as the pack lists it (customer name for the device type).
+const char* const BIN_GROUP = "Tolvan 8888 GSM_620.bin";
+
+// The application part of a bin file (from 0x100 on): a counting pattern
+// with the device type behind its hardware and a version.
+inline std::string application(size_t size) {
+  std::string b(size, '\0');
+  for (size_t i = 0; i < size; ++i) {
+    char c = static_cast<char>(i * 13 + i / 256);
+    b[i] = (c == 'T' || c == 'V') ? ' ' : c;
+  }
+  b.replace(size / 2, 19, "xxH.49TL8888GM-EDyy");
+  b.replace(size / 2 + 40, 22, "VERSION: TL-6.20STD001");
+  return b;
+}
+
+// The options of an upgrade run with the bin app in a pack made from it.
+inline std::vector<std::string> upgradeFrom(E2eRun& run, const std::string& app,
+                                            const std::vector<std::string>& boots = {"BOOT_LOAD_H49.bin"}) {
+  std::filesystem::create_directory(run.path("bins"));
+  writeFile(run.path("bins/TL8888GM-ED_620.bin"), std::string(0x100, '\xEE') + app);
+  for (const std::string& boot : boots) writeFile(run.path("bins/" + boot), std::string(1800, '\x5A'));
+  ChildProcess make({E2eRun::kestrum(), "-cmdl_crtrpa", "-bindir", "bins"},
+                    {{"XDG_RUNTIME_DIR", run.path("xdg")}, {"KESTRUM_DIALOG_SCRIPT", "/dev/null"}}, run.path(""));
+  make.waitExit(30000);
+  std::string pack;
+  std::error_code ec;
+  for (auto& e : std::filesystem::directory_iterator(run.path("RevPacks"), ec))
+    if (e.path().extension() == ".rpa") pack = e.path().filename().string();
+  if (pack.empty()) ADD_FAILURE() << "no revision pack made: " << make.err();
+  return {"-upgrade", "-revpack", pack, "-binfile", BIN_GROUP};
+}
+
+// The image as the device keeps it: whole packets, the last filled with 0xFF.
+inline std::string padded(std::string s) {
+  while (s.size() % 128) s.push_back('\xFF');
+  return s;
+}
 
 #endif

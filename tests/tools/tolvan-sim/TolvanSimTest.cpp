@@ -1,604 +1,282 @@
-#include "SimProcess.h"
-#include "TestPort.h"
-
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdio>
-#include <fstream>
-#include <sstream>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
-namespace {
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
 
-// Requests as the PC sends them, written out byte by byte.
-const Bytes STATUS_REQUEST{0x01, 0x00, 0x00, 0x02, 0x03, 0x06};
-const Bytes UPLOAD_REQUEST{0x01, 0x02, 0x00, 0x02, 0x03, 0x08};
-const Bytes DOWNLOAD_REQUEST{0x01, 0x03, 0x00, 0x02, 0x03, 0x09};
-const Bytes UPLOAD_END{0x01, 0x05, 0x00, 0x02, 0x03, 0x0B};
-const Bytes UPGRADE_REQUEST{0x01, 0x0A, 0x00, 0x02, 0x03, 0x10};
-const Bytes DOWNLOAD_END{0x01, 0x05, 0x00, 0x02, 0x03, 0x0B};
-const Bytes WAITING{0x01, 0x09, 0x00, 0x02, 0x03, 0x0F};
-const Bytes BOOT_LOAD_REQUEST{0x01, 0x0B, 0x00, 0x02, 0x03, 0x11};
-const Bytes ACK{0x06};
-const Bytes NAK{0x15};
-const Bytes EOT{0x04};
+#include "SimProcess.h"
+#include "TempDir.h"
+#include "TestFiles.h"
 
-const int T = 2000;  // generous time-out for an answer that must come
-
-std::string workFile(const std::string& name) {
-  return name + "." + std::to_string(getpid()) + "." +
-         ::testing::UnitTest::GetInstance()->current_test_info()->name();
-}
-
-void writeFile(const std::string& path, const std::string& data) {
-  std::ofstream f(path, std::ios::binary);
-  f << data;
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
-// A settings file of 200 lines with the given lines first.
-std::string kvnWith(const std::vector<std::string>& first, const char* eol = "\n") {
-  std::string s;
-  for (int i = 0; i < 200; ++i)
-    s += (i < static_cast<int>(first.size()) ? first[i] : std::string("|")) + eol;
-  return s;
-}
-
-Bytes statusData(uint8_t ver, uint8_t st, uint8_t n, const std::string& texts) {
-  Bytes d{ver, st, n};
-  d.insert(d.end(), texts.begin(), texts.end());
-  return d;
-}
-
-}  // namespace
-
-TEST(TolvanSim, HelpPrintsUsage) {
-  std::string cmd = SimProcess::binary() + " --help";
-  FILE* p = popen(cmd.c_str(), "r");
-  ASSERT_NE(p, nullptr);
-  std::string out;
-  char buf[256];
-  while (fgets(buf, sizeof buf, p))
-    out += buf;
-  EXPECT_EQ(pclose(p), 0);
-  EXPECT_NE(out.find("--kvn"), std::string::npos);
-  EXPECT_NE(out.find("unplug"), std::string::npos);
-}
-
-TEST(TolvanSim, BadCommandLineIsRefused) {
-  SimProcess unknown({"--no-such-option"});
-  EXPECT_EQ(unknown.port(), "");
-  EXPECT_EQ(unknown.waitExit(3000), 2);
-  SimProcess badNumber({"--entries", "300"});
-  EXPECT_EQ(badNumber.waitExit(3000), 2);
-  SimProcess noFile({"--kvn", "/nonexistent/settings.kvn"});
-  EXPECT_EQ(noFile.waitExit(3000), 1);
-}
-
-TEST(TolvanSim, StatusRequestIsAnsweredWithIdentity) {
-  SimProcess sim({"--type", "TL4422GM-AD", "--sw", "TOLVAN SW7.01.02", "--special", "SP1",
-                  "--hw", "H.51", "--status-byte", "7", "--entries", "150"});
-  ASSERT_NE(sim.port(), "");
-  TestPort port(sim.port());
-  ASSERT_TRUE(port.isOpen());
-  port.send(STATUS_REQUEST);
-  Bytes expected =
-      frameOf(1, statusData(1, 7, 150, "\"TL4422GM-AD\",\"TOLVAN SW7.01.02\",\"SP1\",\"H.51\""));
-  EXPECT_EQ(hex(port.readFrame(T)), hex(expected));
-  // The status byte can change while running.
-  EXPECT_EQ(sim.command("status-byte 3"), "OK status-byte 3");
-  port.send(STATUS_REQUEST);
-  Bytes again = port.readFrame(T);
-  ASSERT_GE(again.size(), 7u);
-  EXPECT_EQ(again[5], 3);
-  // The life check gets the same answer.
-  port.send(Bytes{0x01, 0x08, 0x00, 0x02, 0x03, 0x0E});
-  EXPECT_EQ(hex(port.readFrame(T)), hex(again));
-}
-
-TEST(TolvanSim, ReadyFollowsThePortLine) {
-  SimProcess sim({"--ready"});
-  EXPECT_EQ(sim.port().rfind("/dev/", 0), 0u);
-  EXPECT_EQ(sim.readLine(T), "READY");
-}
-
-TEST(TolvanSim, StatusRequestSplitOverWritesIsAnswered) {
-  SimProcess sim({});
-  TestPort port(sim.port());
-  port.send(Bytes{0x55, 0xAA, 0x01, 0x00});  // noise, then half a request
-  usleep(20000);
-  port.send(Bytes{0x00, 0x02, 0x03, 0x06});
-  Bytes f = port.readFrame(T);
-  ASSERT_GE(f.size(), 2u);
-  EXPECT_EQ(f[1], 1);
-}
-
-TEST(TolvanSim, DownloadServesEveryEntryThenEnds) {
-  std::string kvn = workFile("dl.kvn");
-  writeFile(kvn, kvnWith({"Alarm|0612345678", "C:\\dir\\x|12", "|", "text only|"}, "\r\n"));
-  SimProcess sim({"--kvn", kvn, "--entries", "4"});
-  TestPort port(sim.port());
-  port.send(DOWNLOAD_REQUEST);
-  EXPECT_EQ(hex(port.readFrame(T)), hex(frameOf(4, entryData(1, "Alarm", "0612345678"))));
-  port.send(ACK);
-  // The backslash of the settings travels as a slash.
-  EXPECT_EQ(hex(port.readFrame(T)), hex(frameOf(4, entryData(2, "C:/dir/x", "12"))));
-  port.send(ACK);
-  // An empty entry is sent all the same, so the PC does not keep stale data.
-  EXPECT_EQ(hex(port.readFrame(T)), hex(frameOf(4, entryData(3, "", ""))));
-  port.send(ACK);
-  EXPECT_EQ(hex(port.readFrame(T)), hex(frameOf(4, entryData(4, "text only", ""))));
-  port.send(ACK);
-  EXPECT_EQ(hex(port.readFrame(T)), hex(DOWNLOAD_END));
-  // Nothing more comes after the end.
-  EXPECT_TRUE(port.drain(150).empty());
-  remove(kvn.c_str());
-}
-
-TEST(TolvanSim, NextEntryWaitsForAck) {
-  SimProcess sim({"--entries", "3"});
-  TestPort port(sim.port());
-  port.send(DOWNLOAD_REQUEST);
-  Bytes first = port.readFrame(T);
-  ASSERT_GE(first.size(), 5u);
-  EXPECT_EQ(first[4], 1);
-  EXPECT_TRUE(port.drain(250).empty());
-}
-
-TEST(TolvanSim, NakRepeatsTheLastFrame) {
-  SimProcess sim({"--entries", "2"});
-  TestPort port(sim.port());
-  port.send(DOWNLOAD_REQUEST);
-  Bytes first = port.readFrame(T);
-  port.send(NAK);
-  EXPECT_EQ(hex(port.readFrame(T)), hex(first));
-  port.send(ACK);
-  Bytes second = port.readFrame(T);
-  ASSERT_GE(second.size(), 5u);
-  EXPECT_EQ(second[4], 2);
-}
-
-TEST(TolvanSim, CorruptedChecksumIsRepairedByNak) {
-  SimProcess sim({});
-  TestPort port(sim.port());
-  EXPECT_EQ(sim.command("corrupt 1"), "OK corrupt 1");
-  port.send(STATUS_REQUEST);
-  Bytes bad = port.readFrame(T);
-  ASSERT_GE(bad.size(), 6u);
-  unsigned sum = 0;
-  for (size_t i = 0; i + 1 < bad.size(); ++i)
-    sum += bad[i];
-  EXPECT_NE(bad.back(), sum & 0xFF);
-  port.send(NAK);
-  Bytes good = port.readFrame(T);
-  ASSERT_EQ(good.size(), bad.size());
-  EXPECT_EQ(good.back(), sum & 0xFF);
-}
-
-TEST(TolvanSim, CutFrameStopsHalfWayAndIsWholeWhenRepeated) {
-  SimProcess sim({});
-  TestPort port(sim.port());
-  port.send(STATUS_REQUEST);
-  Bytes whole = port.readFrame(T);
-  ASSERT_GE(whole.size(), 6u);
-  EXPECT_EQ(sim.command("cut 1"), "OK cut 1");
-  port.send(STATUS_REQUEST);
-  EXPECT_EQ(hex(port.drain(300)), hex(Bytes(whole.begin(), whole.begin() + whole.size() / 2)));
-  port.send(NAK);
-  EXPECT_EQ(hex(port.readFrame(T)), hex(whole));
-}
-
-TEST(TolvanSim, GarbledFrameIsAnsweredWithNak) {
-  SimProcess sim({});
-  TestPort port(sim.port());
-  EXPECT_EQ(sim.command("garble 1"), "OK garble 1");
-  port.send(STATUS_REQUEST);
-  EXPECT_EQ(hex(port.read(1, T)), hex(NAK));
-  port.send(STATUS_REQUEST);
-  EXPECT_GE(port.readFrame(T).size(), 6u);
-}
-
-TEST(TolvanSim, WaitRepliesPrecedeTheDownload) {
-  SimProcess sim({"--wait", "2", "--entries", "1"});
-  TestPort port(sim.port());
-  port.send(DOWNLOAD_REQUEST);
-  EXPECT_EQ(hex(port.readFrame(T)), hex(WAITING));
-  port.send(DOWNLOAD_REQUEST);
-  EXPECT_EQ(hex(port.readFrame(T)), hex(WAITING));
-  port.send(DOWNLOAD_REQUEST);
-  Bytes entry = port.readFrame(T);
-  ASSERT_GE(entry.size(), 2u);
-  EXPECT_EQ(entry[1], 4);
-  // And at run time, for an upload.
-  EXPECT_EQ(sim.command("wait 1"), "OK wait 1");
-  port.send(UPLOAD_REQUEST);
-  EXPECT_EQ(hex(port.readFrame(T)), hex(WAITING));
-  port.send(UPLOAD_REQUEST);
-  EXPECT_EQ(hex(port.read(1, T)), hex(ACK));
-}
-
-TEST(TolvanSim, UploadWritesTheSettingsFileExactly) {
-  std::string out = workFile("ul.kvn");
-  SimProcess sim({"--out", out, "--entries", "3", "--type", "TL1111GM-ED"});
-  TestPort port(sim.port());
-  port.send(UPLOAD_REQUEST);
-  EXPECT_EQ(hex(port.read(1, T)), hex(ACK));
-  port.send(frameOf(4, entryData(1, "Home", "+31201234567")));
-  EXPECT_EQ(hex(port.read(1, T)), hex(ACK));
-  // A damaged frame is refused and may be sent again.
-  Bytes damaged = frameOf(4, entryData(2, "C:/a/b", "9"));
-  damaged.back() ^= 0x40;
-  port.send(damaged);
-  EXPECT_EQ(hex(port.read(1, T)), hex(NAK));
-  port.send(frameOf(4, entryData(2, "C:/a/b", "9")));
-  EXPECT_EQ(hex(port.read(1, T)), hex(ACK));
-  port.send(frameOf(4, entryData(3, "", "")));
-  EXPECT_EQ(hex(port.read(1, T)), hex(ACK));
-  port.send(UPLOAD_END);
-  EXPECT_EQ(hex(port.read(1, T)), hex(ACK));
-
-  std::vector<std::string> lines(200, "|");
-  lines[0] = "Home|+31201234567";
-  lines[1] = "C:\\a\\b|9";
-  lines[9] = "TL1111GM-ED|";  // not uploaded: what the device held
-  lines[19] = "STD|";
-  std::string expected;
-  for (const std::string& l : lines)
-    expected += l + "\n";
-  EXPECT_EQ(readFile(out), expected);
-  remove(out.c_str());
-}
-
-TEST(TolvanSim, MalformedEntryIsRefused) {
-  SimProcess sim({});
-  TestPort port(sim.port());
-  port.send(UPLOAD_REQUEST);
-  EXPECT_EQ(hex(port.read(1, T)), hex(ACK));
-  std::string bad = "\"no separator\"";
-  Bytes d{5};
-  d.insert(d.end(), bad.begin(), bad.end());
-  port.send(frameOf(4, d));
-  EXPECT_EQ(hex(port.read(1, T)), hex(NAK));
-}
-
-TEST(TolvanSim, UploadedSettingsAreDownloadedAgain) {
-  SimProcess sim({"--entries", "1"});
-  TestPort port(sim.port());
-  port.send(UPLOAD_REQUEST);
-  EXPECT_EQ(hex(port.read(1, T)), hex(ACK));
-  port.send(frameOf(4, entryData(1, "x/y", "5")));
-  EXPECT_EQ(hex(port.read(1, T)), hex(ACK));
-  port.send(UPLOAD_END);
-  EXPECT_EQ(hex(port.read(1, T)), hex(ACK));
-  port.send(DOWNLOAD_REQUEST);
-  EXPECT_EQ(hex(port.readFrame(T)), hex(frameOf(4, entryData(1, "x/y", "5"))));
-}
-
-TEST(TolvanSim, IncompleteFrameIsNakedAndForgotten) {
-  SimProcess sim({});
-  TestPort port(sim.port());
-  port.send(Bytes{0x01, 0x00, 0x00, 0x02});
-  EXPECT_EQ(hex(port.read(1, T)), hex(NAK));
-  port.send(STATUS_REQUEST);
-  Bytes f = port.readFrame(T);
-  ASSERT_GE(f.size(), 2u);
-  EXPECT_EQ(f[1], 1);
-}
-
-TEST(TolvanSim, NoiseComesBeforeTheFrame) {
-  SimProcess sim({});
-  TestPort port(sim.port());
-  EXPECT_EQ(sim.command("noise 5"), "OK noise 5");
-  port.send(STATUS_REQUEST);
-  Bytes all = port.read(5 + 6 + 3, T);
-  ASSERT_GE(all.size(), 6u);
-  for (size_t i = 0; i < 5; ++i) {
-    EXPECT_NE(all[i], 0x01);
-    EXPECT_NE(all[i], 0x06);
-    EXPECT_NE(all[i], 0x15);
-  }
-  EXPECT_EQ(all[5], 0x01);
-  EXPECT_EQ(all[6], 0x01);
-  // Only the next frame is disturbed.
-  port.drain(100);
-  port.send(STATUS_REQUEST);
-  Bytes clean = port.read(1, T);
-  EXPECT_EQ(hex(clean), "01");
-}
-
-TEST(TolvanSim, SilentDeviceAnswersNothing) {
-  SimProcess sim({"--silent"});
-  TestPort port(sim.port());
-  port.send(STATUS_REQUEST);
-  EXPECT_TRUE(port.drain(300).empty());
-  EXPECT_EQ(sim.command("silent off"), "OK silent off");
-  port.send(STATUS_REQUEST);
-  EXPECT_FALSE(port.readFrame(T).empty());
-}
-
-TEST(TolvanSim, UnknownControlCommandIsAnsweredWithError) {
-  SimProcess sim({});
-  EXPECT_EQ(sim.command("fly away").rfind("ERR", 0), 0u);
-  EXPECT_EQ(sim.command("corrupt lots").rfind("ERR", 0), 0u);
-  EXPECT_EQ(sim.command("ping"), "OK ping");
-}
-
-TEST(TolvanSim, UnplugHangsUpAndReplugRelinks) {
-  std::string link = workFile("ttyTolvan");
-  SimProcess sim({"--link", link});
-  ASSERT_NE(sim.port(), "");
-  {
-    TestPort port(link);
-    ASSERT_TRUE(port.isOpen());
-    port.send(STATUS_REQUEST);
-    EXPECT_FALSE(port.readFrame(T).empty());
-    EXPECT_EQ(sim.command("unplug"), "OK unplug");
-    EXPECT_TRUE(port.hungUp(T));
-  }
-  // Gone with the device, as a device node is.
-  char gone[256] = {};
-  EXPECT_LT(readlink(link.c_str(), gone, sizeof gone - 1), 0);
-  std::string replug = sim.command("replug");
-  ASSERT_EQ(replug.rfind("OK replug ", 0), 0u);
-  char target[256] = {};
-  ASSERT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
-  EXPECT_EQ(std::string(target), replug.substr(10));
-  TestPort port(link);
-  ASSERT_TRUE(port.isOpen());
-  port.send(STATUS_REQUEST);
-  EXPECT_FALSE(port.readFrame(T).empty());
-  sim.command("quit");
-  EXPECT_EQ(sim.waitExit(3000), 0);
-  // A clean exit removes the link it made.
-  EXPECT_LT(readlink(link.c_str(), target, sizeof target - 1), 0);
-}
-
-TEST(TolvanSim, PacedExchangeIsNotFasterThanTheWire) {
-  SimProcess sim({"--baud", "9600", "--entries", "3"});
-  TestPort port(sim.port());
-  auto start = std::chrono::steady_clock::now();
-  size_t bytesOnWire = 0;
-  port.send(DOWNLOAD_REQUEST);
-  bytesOnWire += DOWNLOAD_REQUEST.size();
-  for (int i = 0; i < 3; ++i) {
-    Bytes f = port.readFrame(T);
-    ASSERT_FALSE(f.empty());
-    bytesOnWire += f.size() + 1;
-    port.send(ACK);
-  }
-  Bytes end = port.readFrame(T);
-  bytesOnWire += end.size();
-  EXPECT_EQ(hex(end), hex(DOWNLOAD_END));
-  double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                  .count();
-  // 10 bits a byte at 9600 baud; a loose bound that never fails for timing noise.
-  EXPECT_GE(ms, 0.8 * bytesOnWire * 10.0 * 1000.0 / 9600.0);
-}
-
-TEST(TolvanSim, LogRecordsUnitsBothWays) {
-  std::string log = workFile("sim.log");
-  SimProcess sim({"--log", log});
-  TestPort port(sim.port());
-  port.send(Bytes{0x33, 0x34});
-  usleep(150000);
-  port.send(STATUS_REQUEST);
-  port.readFrame(T);
-  EXPECT_EQ(sim.command("ping"), "OK ping");
-  std::string text = readFile(log);
-  EXPECT_NE(text.find(" RX 33 34 noise\n"), std::string::npos) << text;
-  EXPECT_NE(text.find(" RX 01 00 00 02 03 06 status-request\n"), std::string::npos) << text;
-  EXPECT_NE(text.find(" TX 01 01 "), std::string::npos) << text;
-  remove(log.c_str());
-}
-
-TEST(TolvanSim, ControlFifoTakesCommands) {
-  std::string fifo = workFile("ctl.fifo");
-  SimProcess sim({"--control", fifo});
-  ASSERT_NE(sim.port(), "");
-  {
-    std::ofstream f(fifo);
-    f << "corrupt 1\n";
-  }
-  EXPECT_EQ(sim.readLine(T), "OK corrupt 1");
-  remove(fifo.c_str());
-}
-
-TEST(TolvanSim, EndOfStdinStopsOnlyWhenAsked) {
-  SimProcess keeps({});
-  keeps.closeStdin();
-  EXPECT_EQ(keeps.waitExit(300), -1);
-  TestPort port(keeps.port());
-  port.send(STATUS_REQUEST);
-  EXPECT_FALSE(port.readFrame(T).empty());
-
-  keeps.terminate();
-  EXPECT_EQ(keeps.waitExit(3000), 0);
-
-  SimProcess stops({"--exit-on-eof"});
-  stops.closeStdin();
-  EXPECT_EQ(stops.waitExit(3000), 0);
-}
-
-TEST(TolvanSim, FirmwareUpgradeStoresTheImage) {
-  std::string image = workFile("image.bin");
-  SimProcess sim({"--image-out", image, "--nak-packet", "2", "--hw", "H.49"});
-  TestPort port(sim.port());
-  port.send(UPGRADE_REQUEST);
-  // The device restarts into its boot loader and asks for it.
-  EXPECT_EQ(hex(port.readFrame(T)), hex(BOOT_LOAD_REQUEST));
-  Bytes loader{0x01, 0x0C, 0x00, 0x02};
-  for (int i = 0; i < 300; ++i)
-    loader.push_back(static_cast<uint8_t>(i * 7));  // holds ETX bytes too
-  loader.push_back(0x03);
-  unsigned sum = 0;
-  for (uint8_t b : loader)
-    sum += b;
-  loader.push_back(static_cast<uint8_t>(sum));
-  port.send(loader);
-  Bytes info = port.readFrame(T);
-  std::string expectedInfo("\0H.49TL8888GM-EDSTD\0\0\0", 22);
-  EXPECT_EQ(hex(info), hex(frameOf(13, Bytes(expectedInfo.begin(), expectedInfo.end()))));
-  // A NAK opens the transfer.
-  EXPECT_EQ(hex(port.read(1, 3000)), hex(NAK));
-
-  auto packet = [](uint8_t nr, uint8_t fill) {
-    Bytes p{0x01, nr, static_cast<uint8_t>(255 - nr)};
-    unsigned s = 0;
-    for (int i = 0; i < 128; ++i) {
-      p.push_back(static_cast<uint8_t>(fill + i));
-      s += static_cast<uint8_t>(fill + i);
-    }
-    p.push_back(static_cast<uint8_t>(s));
-    return p;
-  };
-  port.send(packet(1, 10));
-  EXPECT_EQ(hex(port.read(1, T)), hex(ACK));
-  port.send(packet(2, 20));
-  EXPECT_EQ(hex(port.read(1, T)), hex(NAK));  // refused once on purpose
-  // The PC starts its segment again.
-  port.send(packet(1, 10));
-  EXPECT_EQ(hex(port.read(1, T)), hex(ACK));
-  port.send(packet(2, 20));
-  EXPECT_EQ(hex(port.read(1, T)), hex(ACK));
-  Bytes broken = packet(3, 30);
-  broken.back() ^= 1;
-  port.send(broken);
-  EXPECT_EQ(hex(port.read(1, T)), hex(NAK));
-  port.send(packet(3, 30));
-  EXPECT_EQ(hex(port.read(1, T)), hex(ACK));
-  port.send(EOT);
-  EXPECT_EQ(hex(port.read(1, T)), hex(ACK));
-
-  Bytes p1 = packet(1, 10), p2 = packet(2, 20), p3 = packet(3, 30);
-  std::string expected;
-  for (const Bytes* p : {&p1, &p2, &p3})
-    expected.append(p->begin() + 3, p->begin() + 131);
-  EXPECT_EQ(readFile(image), expected);
-  // The new firmware runs and answers status again.
-  port.send(STATUS_REQUEST);
-  Bytes st = port.readFrame(T);
-  ASSERT_GE(st.size(), 2u);
-  EXPECT_EQ(st[1], 1);
-  remove(image.c_str());
-}
-
-TEST(TolvanSim, BootLoaderAnswersStatusWithBootLoadRequest) {
-  SimProcess sim({"--boot", "--misfit-bootinfo", "1"});
-  TestPort port(sim.port());
-  port.send(STATUS_REQUEST);
-  EXPECT_EQ(hex(port.readFrame(T)), hex(BOOT_LOAD_REQUEST));
-  Bytes loader{0x01, 0x0C, 0x00, 0x02, 0x55, 0x03, 0x67};
-  port.send(loader);
-  Bytes misfit = port.readFrame(T);
-  ASSERT_EQ(misfit.size(), 28u);
-  EXPECT_EQ(std::string(misfit.begin() + 5, misfit.begin() + 9), "H.00");
-  port.send(loader);
-  Bytes fits = port.readFrame(T);
-  ASSERT_EQ(fits.size(), 28u);
-  EXPECT_EQ(std::string(fits.begin() + 5, fits.begin() + 9), "H.49");
-}
-
-TEST(TolvanSim, GarbageNeverStopsTheDevice) {
-  for (const char* mode : {"", "--boot"}) {
-    std::vector<std::string> args;
-    if (*mode)
-      args.push_back(mode);
-    SimProcess sim(args);
-    TestPort port(sim.port());
-    // Deterministic garbage rich in control bytes, some of it frame-shaped.
-    Bytes junk;
-    unsigned x = 12345;
-    for (int i = 0; i < 3000; ++i) {
-      x = x * 1103515245u + 12345u;
-      const uint8_t pick[] = {0x01, 0x02, 0x03, 0x04, 0x06, 0x15, 0x0C, 0xFF, 0x80, 0x00};
-      junk.push_back((x >> 16) % 3 ? pick[(x >> 8) % 10] : static_cast<uint8_t>(x >> 24));
-    }
-    port.send(junk);
-    port.drain(300);
-    port.send(STATUS_REQUEST);
-    Bytes f = port.readFrame(T);
-    ASSERT_GE(f.size(), 2u) << mode;
-    EXPECT_TRUE(f[1] == 1 || f[1] == 11) << mode;
-    EXPECT_EQ(sim.command("ping"), "OK ping");
-  }
-}
-
-TEST(TolvanSim, ShortSettingsFileLeavesTheRestEmpty) {
-  std::string kvn = workFile("short.kvn");
-  // Two lines, the last without its line end, a CR inside, a quote that the
-  // wire cannot carry.
-  writeFile(kvn, "A\"b|1\r2\nsecond|22");
-  SimProcess sim({"--kvn", kvn, "--entries", "3"});
-  TestPort port(sim.port());
-  port.send(DOWNLOAD_REQUEST);
-  EXPECT_EQ(hex(port.readFrame(T)), hex(frameOf(4, entryData(1, "Ab", "12"))));
-  port.send(ACK);
-  EXPECT_EQ(hex(port.readFrame(T)), hex(frameOf(4, entryData(2, "second", "22"))));
-  port.send(ACK);
-  EXPECT_EQ(hex(port.readFrame(T)), hex(frameOf(4, entryData(3, "", ""))));
-  remove(kvn.c_str());
-}
+// The simulator against the wire protocol, byte for byte: the end-to-end
+// tests stand on the frames it sends being right. Frames are built here from
+// the wire layout, independently of the simulator's own code.
 
 namespace {
 
-// Upgrade request and a small second-stage loader: afterwards the device
-// has sent its boot info and NAK and waits for packet 1.
-void openTransfer(TestPort& port) {
-  port.send(UPGRADE_REQUEST);
-  ASSERT_EQ(hex(port.readFrame(T)), hex(BOOT_LOAD_REQUEST));
-  port.send(Bytes{0x01, 0x0C, 0x00, 0x02, 0x55, 0x03, 0x67});
-  ASSERT_EQ(port.readFrame(T).size(), 28u);
-  ASSERT_EQ(hex(port.read(1, 3000)), hex(NAK));
-}
+using Bytes = std::vector<uint8_t>;
 
+const int T = 5000;  // for an answer that must come; a quiet line ends sooner
+
+// The PC's end of the line, opened raw as the program opens a serial port.
+struct Port {
+  const int _fd;
+  explicit Port(const std::string& path) : _fd(open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK)) {
+    termios tio;
+    if (tcgetattr(_fd, &tio) == 0) cfmakeraw(&tio), tcsetattr(_fd, TCSANOW, &tio);
+  }
+  ~Port() { close(_fd); }
+  void send(const Bytes& b) {
+    pollfd p{_fd, POLLOUT, 0};
+    for (ssize_t done = 0, w; done < ssize_t(b.size()) && poll(&p, 1, T) > 0; done += std::max<ssize_t>(w, 0))
+      w = write(_fd, b.data() + done, b.size() - done);
+  }
+  // Up to n bytes; fewer when the line stayed quiet for ms.
+  Bytes read(size_t n, int ms = T) {
+    Bytes out;
+    uint8_t buf[4096];
+    pollfd p{_fd, POLLIN, 0};
+    while (out.size() < n && poll(&p, 1, ms) > 0) {
+      ssize_t r = ::read(_fd, buf, std::min(sizeof buf, n - out.size()));
+      if (r <= 0) break;
+      out.insert(out.end(), buf, buf + r);
+    }
+    return out;
+  }
+  // One frame by its length byte, after whatever comes before its SOH.
+  Bytes frame() {
+    Bytes f;
+    while (f.empty() || f[0] != 0x01)
+      if ((f = read(1)).empty()) return f;
+    for (size_t want : {3, 2}) {
+      Bytes more = read(want + (f.size() > 3 ? f[2] : 0));
+      f.insert(f.end(), more.begin(), more.end());
+    }
+    return f;
+  }
+};
+
+Bytes frameOf(uint8_t type, const std::string& data) {
+  Bytes f{0x01, type, static_cast<uint8_t>(data.size()), 0x02};
+  f.insert(f.end(), data.begin(), data.end());
+  f.push_back(0x03);
+  unsigned sum = 0;
+  for (uint8_t b : f) sum += b;
+  f.push_back(static_cast<uint8_t>(sum));
+  return f;
+}
+Bytes entryFrame(char nr, const std::string& text, const std::string& number) {
+  return frameOf(4, nr + ("\"" + text + "\",\"" + number + "\""));
+}
+Bytes bootInfo(const std::string& hw) { return frameOf(13, std::string(1, '\0') + hw + "TL8888GM-EDSTD" + std::string(3, '\0')); }
+// A second-stage boot loader: too long for the length byte, which says 0.
+Bytes loaderFrame(const std::string& code) {
+  Bytes f = frameOf(12, code);
+  f[2] = 0;
+  f.back() = static_cast<uint8_t>(f.back() - code.size());
+  return f;
+}
+// A firmware packet: number, its complement, 128 bytes (0xFF after data), sum.
 Bytes packetOf(uint8_t nr, const std::string& data) {
   Bytes p{0x01, nr, static_cast<uint8_t>(255 - nr)};
   unsigned s = 0;
   for (size_t i = 0; i < 128; ++i) {
-    uint8_t b = i < data.size() ? static_cast<uint8_t>(data[i]) : 0xFF;
-    p.push_back(b);
-    s += b;
+    p.push_back(i < data.size() ? static_cast<uint8_t>(data[i]) : 0xFF);
+    s += p.back();
   }
   p.push_back(static_cast<uint8_t>(s));
   return p;
 }
 
-}  // namespace
-
-TEST(TolvanSim, CompletedTransferRunsTheImagesVersion) {
-  SimProcess sim({"--hw", "H.49"});
-  TestPort port(sim.port());
-  openTransfer(port);
-  port.send(packetOf(1, "xxxxVERSION: TL-7.01SPEC01"));
-  EXPECT_EQ(hex(port.read(1, T)), hex(ACK));
-  port.send(EOT);
-  EXPECT_EQ(hex(port.read(1, T)), hex(ACK));
-  port.send(STATUS_REQUEST);
-  Bytes st = port.readFrame(T);
-  std::string text(st.begin(), st.end());
-  // The PC reads the version from the tenth character of the software text.
-  EXPECT_NE(text.find("\",\"TOLVAN SWTL-7.01\",\""), std::string::npos) << text;
+// Garbage rich in control bytes, some of it frame-shaped: it must never
+// stop the device. What comes back is thrown away.
+void sendGarbage(Port& port) {
+  Bytes junk;
+  const uint8_t pick[] = {0x01, 0x02, 0x03, 0x04, 0x06, 0x15, 0x0C, 0xFF, 0x80, 0x00};
+  for (unsigned i = 0, x = 12345; i < 3000; ++i) {
+    x = x * 1103515245u + 12345u;
+    junk.push_back((x >> 16) % 3 ? pick[(x >> 8) % 10] : static_cast<uint8_t>(x >> 24));
+  }
+  port.send(junk);
+  port.read(1 << 20, 300);
 }
 
-TEST(TolvanSim, SilentFromAPacketOnUntilToldOtherwise) {
-  SimProcess sim({"--hw", "H.49", "--silent-after-packet", "2"});
-  TestPort port(sim.port());
-  openTransfer(port);
+// Requests and answers of the wire protocol by their frame types.
+const Bytes STATUS_REQUEST = frameOf(0, ""), UPLOAD_REQUEST = frameOf(2, ""), DOWNLOAD_REQUEST = frameOf(3, ""),
+            UPLOAD_END = frameOf(5, ""), LIFE_CHECK = frameOf(8, ""), WAITING = frameOf(9, ""),
+            UPGRADE_REQUEST = frameOf(10, ""), BOOT_LOAD_REQUEST = frameOf(11, ""), SMALL_LOADER = loaderFrame("U");
+const Bytes ACK{0x06}, NAK{0x15}, EOT{0x04};
+
+}  // namespace
+
+TEST(TolvanSim, DownloadSendsEachEntryAfterTheAckOfTheLast) {
+  TempDir dir;
+  writeFile(dir.file("dl.kvn"), "Alarm|0612345678\r\nC:\\dir\\x|12\r\n|\r\ntext only|\r\n");
+  SimProcess sim({"--kvn", dir.file("dl.kvn"), "--entries", "4", "--wait", "1"});
+  Port port(sim.port());
+  struct Step { Bytes sent, answer; } steps[] = {
+      {DOWNLOAD_REQUEST, WAITING},
+      {DOWNLOAD_REQUEST, entryFrame(1, "Alarm", "0612345678")},
+      {NAK, entryFrame(1, "Alarm", "0612345678")},
+      {ACK, entryFrame(2, "C:/dir/x", "12")},  // the backslash travels as a slash
+      {ACK, entryFrame(3, "", "")},  // an empty entry all the same, so the PC keeps no stale data
+      {ACK, entryFrame(4, "text only", "")},
+      {ACK, UPLOAD_END},
+  };
+  for (const Step& s : steps) {
+    port.send(s.sent);
+    EXPECT_EQ(s.answer, port.frame());
+    EXPECT_TRUE(port.read(1, 150).empty());  // the next only after the answer
+  }
+}
+
+TEST(TolvanSim, UploadTakesGoodEntriesOnlyAndKeepsThem) {
+  TempDir dir;
+  SimProcess sim({"--out", dir.file("ul.kvn"), "--entries", "3", "--type", "TL1111GM-ED"});
+  Port port(sim.port());
+  ASSERT_EQ("OK wait 1", sim.command("wait 1"));
+  port.send(UPLOAD_REQUEST);
+  EXPECT_EQ(WAITING, port.frame());
+  port.send(UPLOAD_REQUEST);
+  EXPECT_EQ(ACK, port.read(1));
+  Bytes damaged = entryFrame(2, "C:/a/b", "9");
+  damaged.back() ^= 0x40;
+  Bytes noSeparator = frameOf(4, "\x05\"no separator\"");
+  struct Step { Bytes sent, answer; } steps[] = {
+      {entryFrame(1, "Home", "+31201234567"), ACK},
+      {damaged, NAK},
+      {noSeparator, NAK},
+      {{0x01, 0x00, 0x00, 0x02}, NAK},  // cut short: answered once the line is quiet
+      {entryFrame(2, "C:/a/b", "9"), ACK},
+      {entryFrame(3, "", ""), ACK},
+      {UPLOAD_END, ACK},
+  };
+  for (const Step& s : steps) {
+    port.send(s.sent);
+    EXPECT_EQ(s.answer, port.read(1)) << testing::PrintToString(s.sent);
+  }
+  std::string expected;
+  for (int n = 1; n <= 200; ++n)  // 10 and 20 not uploaded: what the device held
+    expected += n == 1 ? "Home|+31201234567\n" : n == 2 ? "C:\\a\\b|9\n" : n == 10 ? "TL1111GM-ED|\n" : n == 20 ? "STD|\n" : "|\n";
+  EXPECT_EQ(expected, readFile(dir.file("ul.kvn")));
+  // And the device serves what it took.
+  port.send(DOWNLOAD_REQUEST);
+  EXPECT_EQ(entryFrame(1, "Home", "+31201234567"), port.frame());
+}
+
+// Status request and life check are answered with the identity; the faults
+// the tests order disturb exactly the next frame, and the line recovers as
+// the protocol says.
+TEST(TolvanSim, StatusIsAnsweredAndOrderedFaultsDisturbTheNextFrameOnly) {
+  SimProcess sim({"--type", "TL4422GM-AD", "--sw", "TOLVAN SW7.01.02", "--special", "SP1", "--hw", "H.51",
+                  "--status-byte", "7", "--entries", "150"});
+  Port port(sim.port());
+  sendGarbage(port);
+  // Noise, then a request split over two writes.
+  port.send({0x55, 0xAA, 0x01, 0x00});
+  port.send({0x00, 0x02, 0x03, 0x06});
+  std::string data = "\x01\x07\x96\"TL4422GM-AD\",\"TOLVAN SW7.01.02\",\"SP1\",\"H.51\"";
+  EXPECT_EQ(frameOf(1, data), port.frame());
+  ASSERT_EQ("OK status-byte 3", sim.command("status-byte 3"));
+  data[1] = 3;
+  const Bytes whole = frameOf(1, data);
+  port.send(LIFE_CHECK);
+  EXPECT_EQ(whole, port.frame());
+
+  ASSERT_EQ("OK corrupt 1", sim.command("corrupt 1"));
+  port.send(STATUS_REQUEST);
+  Bytes bad = port.frame();
+  ASSERT_EQ(whole.size(), bad.size());
+  EXPECT_NE(whole.back(), bad.back());
+  EXPECT_EQ(Bytes(whole.begin(), whole.end() - 1), Bytes(bad.begin(), bad.end() - 1));
+  port.send(NAK);
+  EXPECT_EQ(whole, port.frame());
+
+  ASSERT_EQ("OK cut 1", sim.command("cut 1"));
+  port.send(STATUS_REQUEST);
+  EXPECT_EQ(Bytes(whole.begin(), whole.begin() + whole.size() / 2), port.read(whole.size(), 300));
+  port.send(NAK);
+  EXPECT_EQ(whole, port.frame());
+
+  ASSERT_EQ("OK garble 1", sim.command("garble 1"));
+  port.send(STATUS_REQUEST);
+  EXPECT_EQ(NAK, port.read(1));
+  port.send(STATUS_REQUEST);
+  EXPECT_EQ(whole, port.frame());
+
+  ASSERT_EQ("OK noise 5", sim.command("noise 5"));
+  port.send(STATUS_REQUEST);
+  Bytes noise = port.read(5);
+  ASSERT_EQ(5u, noise.size());
+  for (uint8_t b : noise) EXPECT_TRUE(b != 0x01 && b != 0x06 && b != 0x15) << testing::PrintToString(noise);
+  EXPECT_EQ(whole, port.frame());
+  port.send(STATUS_REQUEST);
+  EXPECT_EQ(whole, port.read(whole.size()));
+
+  ASSERT_EQ("OK silent on", sim.command("silent on"));
+  port.send(STATUS_REQUEST);
+  EXPECT_TRUE(port.read(1, 300).empty());
+  ASSERT_EQ("OK silent off", sim.command("silent off"));
+  port.send(STATUS_REQUEST);
+  EXPECT_EQ(whole, port.frame());
+  EXPECT_EQ(0u, sim.command("fly away").rfind("ERR", 0));
+}
+
+// Upgrade request, second-stage loader, boot info, packets with a refusal
+// on purpose and a damaged one, EOT: the device keeps exactly the packets'
+// data and then runs the image's version.
+TEST(TolvanSim, FirmwareUpgradeKeepsTheImageAndRunsIt) {
+  TempDir dir;
+  SimProcess sim({"--image-out", dir.file("image.bin"), "--nak-packet", "2", "--hw", "H.49"});
+  Port port(sim.port());
+  port.send(UPGRADE_REQUEST);
+  // The device restarts into its boot loader and asks for it.
+  EXPECT_EQ(BOOT_LOAD_REQUEST, port.frame());
+  std::string loader;
+  for (int i = 0; i < 300; ++i) loader.push_back(static_cast<char>(i * 7));  // holds ETX bytes too
+  port.send(loaderFrame(loader));
+  EXPECT_EQ(bootInfo("H.49"), port.frame());
+  EXPECT_EQ(NAK, port.read(1));  // opens the transfer
+  Bytes p1 = packetOf(1, "xxxxVERSION: TL-7.01SPEC01"), p2 = packetOf(2, "two"), p3 = packetOf(3, "three");
+  Bytes broken = p3;
+  broken.back() ^= 1;
+  struct Step { Bytes sent, answer; } steps[] = {{p1, ACK}, {p2, NAK}, {p1, ACK}, {p2, ACK}, {broken, NAK}, {p3, ACK}, {EOT, ACK}};
+  for (const Step& s : steps) {
+    port.send(s.sent);
+    EXPECT_EQ(s.answer, port.read(1)) << testing::PrintToString(s.sent);
+  }
+  std::string image;
+  for (const Bytes* p : {&p1, &p2, &p3}) image.append(p->begin() + 3, p->begin() + 131);
+  EXPECT_EQ(image, readFile(dir.file("image.bin")));
+  // The PC reads the version from the tenth character of the software text.
+  port.send(STATUS_REQUEST);
+  Bytes st = port.frame();
+  EXPECT_NE(std::string::npos, std::string(st.begin(), st.end()).find("\",\"TOLVAN SWTL-7.01\",\""));
+}
+
+TEST(TolvanSim, BootLoaderAsksForFirmwareAndCanStopAnsweringMidTransfer) {
+  SimProcess sim({"--boot", "--misfit-bootinfo", "1", "--silent-after-packet", "2"});
+  Port port(sim.port());
+  sendGarbage(port);
+  port.send(STATUS_REQUEST);
+  EXPECT_EQ(BOOT_LOAD_REQUEST, port.frame());
+  port.send(SMALL_LOADER);
+  EXPECT_EQ(bootInfo("H.00"), port.frame());
+  port.send(SMALL_LOADER);
+  EXPECT_EQ(bootInfo("H.49"), port.frame());
+  EXPECT_EQ(NAK, port.read(1));
   port.send(packetOf(1, "one"));
-  EXPECT_EQ(hex(port.read(1, T)), hex(ACK));
+  EXPECT_EQ(ACK, port.read(1));
   port.send(packetOf(2, "two"));
   EXPECT_TRUE(port.read(1, 400).empty());
-  port.send(STATUS_REQUEST);
-  EXPECT_TRUE(port.read(1, 400).empty());
-  sim.command("silent off");
+  ASSERT_EQ("OK silent off", sim.command("silent off"));
   // The interrupted transfer leaves the device in its boot loader.
   port.send(STATUS_REQUEST);
-  EXPECT_EQ(hex(port.readFrame(T)), hex(BOOT_LOAD_REQUEST));
+  EXPECT_EQ(BOOT_LOAD_REQUEST, port.frame());
 }

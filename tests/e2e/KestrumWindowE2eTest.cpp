@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+#include "E2eHarness.h"
+#include "ExitCode.h"
+
+// The program with its window, worked through its buttons, against a device
+// that misbehaves; it still answers and ends normally when asked.
+
+namespace {
+
+// The program answers a debug command and ends normally on SIGTERM.
+void expectResponsiveAndEnds(E2eRun& run) {
+  size_t from = run.console.text().size();
+  ASSERT_TRUE(run.console.command("Tlctrl rpa info"));
+  EXPECT_NE(npos, run.waitTrace("--- last selected ---", from)) << run.story();
+  run.proc().signal(SIGTERM);
+  EXPECT_EQ(EXIT_OK, run.proc().waitExit(30000)) << run.proc().err();
+}
+
+// The device is pulled out; the program notices and tries the port again
+// every second, refreshing the status after each try. Plugged in again on
+// the same path, it is found again; where the trace stands then.
+size_t unplugAndReplug(E2eRun& run, size_t from) {
+  EXPECT_EQ("OK unplug", run.sim().command("unplug"));
+  size_t lost = run.waitTrace("Status Info: COM poort niet beschikbaar", from);
+  for (int i = 0; i < 2 && lost != npos; ++i) lost = run.waitTrace("Status Info: COM poort niet beschikbaar", lost + 10);
+  EXPECT_NE(npos, lost) << run.story();
+  EXPECT_EQ(0u, run.sim().command("replug").rfind("OK replug", 0));
+  size_t back = run.waitTrace("Status Info: Verbonden", lost);
+  EXPECT_NE(npos, back) << run.story();
+  return back;
+}
+
+}  // namespace
+
+// Ophalen and Programmeren pulled out after a few entries each: the next
+// fetch and programming complete exactly.
+TEST(KestrumWindowE2e, DeviceUnpluggedDuringFetchAndProgrammingIsFoundAgainOnTheSamePath) {
+  E2E_SKIP_WITHOUT_DISPLAY();
+  E2E_START_CONNECTED_WINDOW(run);
+  struct Button { int x; const char *started, *done; } buttons[] = {{FETCH_X, "Status Info: Ophalen #", "Status Info: Ophalen gereed: 200 instellingen"},
+                 {PROGRAM_X, "Status Info: Programmeren #", "Status Info: Programmeren #200 gereed."}};
+  for (const Button& b : buttons) {
+    size_t from = run.console.text().size();
+    ASSERT_NE(npos, run.press(b.x, b.started + std::string("5 gereed."), from)) << run.story();
+    size_t back = unplugAndReplug(run, from);
+    ASSERT_NE(npos, back);
+    EXPECT_EQ(npos, run.console.text().find(b.done, from)) << run.story();
+    ASSERT_NE(npos, run.press(b.x, b.started + std::string("1 gereed."), back)) << run.story();
+    size_t done = run.waitTrace(b.done, back);
+    ASSERT_NE(npos, done) << run.story();
+    ASSERT_NE(npos, run.waitTrace("Status Info: Verbonden", done)) << run.story();
+  }
+  // The interrupted programming never ended; what was fetched went back.
+  EXPECT_EQ(1, run.simCount("RX", "upload-end"));
+  EXPECT_EQ(e2eKvn(), run.uploaded());
+  EXPECT_TRUE(run.dialogs().empty());
+  expectResponsiveAndEnds(run);
+  // Each loss is told once on standard error, not at every retry.
+  EXPECT_EQ(2u, linesWith(run.proc().err(), "lost: the device hung up the line").size()) << run.proc().err();
+  EXPECT_EQ(2u, linesWith(run.proc().err(), "cannot be opened: ").size()) << run.proc().err();
+}
+
+// A program that did not run for longer than the life check's time-out (a
+// debugger, a suspended laptop; here SIGSTOP) keeps its device. Then a line
+// with noise, damaged checksums, a status answer cut short and frames the
+// device found damaged: NAKs and repeats bring every dialogue through, and
+// what the device ends up with is exactly what it had.
+TEST(KestrumWindowE2e, StoppedProgramAndNoisyLineKeepTheDeviceAndTheSettingsExact) {
+  E2E_SKIP_WITHOUT_DISPLAY();
+  E2E_START_CONNECTED_WINDOW(run);
+  run.proc().signal(SIGSTOP);
+  // Not a wait for anything: how long the program is kept from running,
+  // longer than its 10-second life check.
+  std::this_thread::sleep_for(std::chrono::seconds(12));
+  int before = run.simCount("RX", "status-request");
+  run.proc().signal(SIGCONT);
+  // It sends one status request, not one for every second it missed, and
+  // reads the answers that waited at the port.
+  ASSERT_TRUE(run.waitSim("RX", "status-request", before + 3)) << run.story();
+  EXPECT_LE(run.simCount("RX", "status-request"), before + 5);
+
+  // A status answer cut short while idle: the next request starts afresh.
+  int infos = run.simCount("TX", "status-info");
+  ASSERT_EQ("OK cut 1", run.sim().command("cut 1"));
+  ASSERT_TRUE(run.waitSim("TX", "status-info cut", 1)) << run.story();
+  ASSERT_TRUE(run.waitSim("TX", "status-info", infos + 3)) << run.story();
+
+  // A fetch through damaged checksums and noise bursts.
+  ASSERT_NE(npos, run.press(FETCH_X, "Status Info: Ophalen #5 gereed.", 0)) << run.story();
+  int naks = run.simCount("RX", "nak");
+  run.sim().command("corrupt 3");
+  ASSERT_NE(npos, run.waitTrace("Status Info: Ophalen #40 gereed.")) << run.story();
+  run.sim().command("noise 7");
+  ASSERT_NE(npos, run.waitTrace("Status Info: Ophalen #80 gereed.")) << run.story();
+  run.sim().command("corrupt 1");
+  run.sim().command("noise 5");
+  size_t fetched = run.waitTrace("Status Info: Ophalen #200 gereed.");
+  ASSERT_NE(npos, fetched) << run.story();
+  ASSERT_NE(npos, run.waitTrace("Status Info: Verbonden", fetched)) << run.story();
+  // Every damaged frame was refused and sent again.
+  EXPECT_GE(run.simCount("RX", "nak"), naks + 4);
+  EXPECT_GE(run.simCount("TX", "repeated"), 4);
+  EXPECT_GE(run.simCount("TX", "noise"), 2);
+
+  // Programming through entries that the device received damaged.
+  size_t from = run.console.text().size();
+  ASSERT_NE(npos, run.press(PROGRAM_X, "Status Info: Programmeren #5 gereed.", from)) << run.story();
+  run.sim().command("garble 2");
+  ASSERT_NE(npos, run.waitTrace("Status Info: Programmeren #60 gereed.", from)) << run.story();
+  run.sim().command("garble 1");
+  ASSERT_TRUE(run.waitSim("RX", "upload-end", 1)) << run.story();
+  EXPECT_EQ(3, run.simCount("RX", "garbled"));
+  EXPECT_EQ(e2eKvn(), run.uploaded());
+  // No dialogue was given up on.
+  EXPECT_EQ(npos, run.console.text().find("Status Info: Tolvan niet aangesloten")) << run.story();
+  expectResponsiveAndEnds(run);
+}
+
+// A person's dialog is open (the status byte's alert, shown by the toolkit):
+// SIGTERM still ends the program at once, in the orderly way.
+TEST(KestrumWindowE2e, SignalEndsTheProgramWhileADialogIsOpen) {
+  E2E_SKIP_WITHOUT_DISPLAY();
+  if (access("/usr/bin/xdotool", X_OK) != 0) GTEST_SKIP() << "no xdotool";
+  E2eRun run({"--status-byte", "5"});
+  run.scriptDialogs = false;
+  run.start();
+  // The main window and the alert.
+  ASSERT_TRUE(waitUntil([&] {
+    ChildProcess search({"/usr/bin/xdotool", "search", "--onlyvisible", "--pid", std::to_string(run.proc().pid())});
+    return search.waitExit(10000) == 0 && textLines(search.out()).size() >= 2;
+  }, 30000, 100)) << run.story();
+  run.proc().signal(SIGTERM);
+  EXPECT_EQ(EXIT_OK, run.proc().waitExit(30000)) << run.story();
+}
