@@ -1,0 +1,248 @@
+#ifndef VASK_H
+#define VASK_H
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "BBinderState.h"
+#include "BBinding.h"
+#include "BBindingEvent.h"
+#include "BEvtQueue.h"
+#include "BKey.h"
+#include "BLocalEvent.h"
+#include "BMainState.h"
+#include "BRootState.h"
+#include "BScheduler.h"
+#include "BSimpleState.h"
+#include "BTimerTick.h"
+#include "DiagCapture.h"
+
+// What the test states did, in order.
+using J = std::vector<std::string>;
+inline J& journal() {
+  static J j;
+  return j;
+}
+inline void note(const std::string& s) { journal().push_back(s); }
+typedef std::function<void(BState*, const BEvent*)> Handler;
+inline void consume(BState* s, const BEvent*) { s->transition(static_cast<BState*>(nullptr)); }
+
+class TLeaf : public BSimpleState {
+public:
+  TLeaf(BCompositeState* enc, const std::string& tag, StateId id = FIRST_STATE, Handler h = nullptr)
+      : BSimpleState(enc, 10, 10, id), _tag(tag), _h(h) {}
+  ~TLeaf() override { note("delete:" + _tag); }
+  bool isPersistent() override { return false; }
+  void onEntry(const BEvent*) override { note("entry:" + _tag); }
+  void onExit(const BEvent*) override { note("exit:" + _tag); }
+  void onEvent(const BEvent* e) override {
+    note("event:" + _tag + ":" + std::to_string(e->signalId()));
+    if (_h) _h(this, e);
+  }
+  std::string _tag;
+  Handler _h;
+};
+
+class TComposite : public BCompositeState {
+public:
+  TComposite(BCompositeState* enc, const std::string& tag, StateId id)
+      : BCompositeState(enc, 10, 10, id, PRIO_4, nullptr), _tag(tag) {}
+  ~TComposite() override { note("delete:" + _tag); }
+  bool isPersistent() override { return false; }
+  void onEntry(const BEvent*) override { note("entry:" + _tag); }
+  void onExit(const BEvent*) override { note("exit:" + _tag); }
+  void onInitial(const BEvent*, RegionId r) override { note("init:" + _tag + ":" + std::to_string(r)); }
+  void onEvent(const BEvent* e) override { note("event:" + _tag + ":" + std::to_string(e->signalId())); }
+  void onDone(const BEvent* e, RegionId r) override {
+    note("done:" + _tag + ":" + std::to_string(r));
+    if (_onDone) _onDone(this, e);
+    else BCompositeState::onDone(e, r);
+  }
+  void onError(const BEvent* e, RegionId r) override {
+    note("error:" + _tag + ":" + std::to_string(r));
+    BCompositeState::onError(e, r);
+  }
+  std::string _tag;
+  Handler _onDone;
+};
+
+// A component root the tests enter and leave by hand.
+class TRoot : public BRootState {
+public:
+  TRoot(const char* name = "troot", ModuleId mod = 10, ComponentId cmp = 10, BPriority prio = PRIO_4)
+      : BRootState(name, mod, cmp, prio) {}
+  bool isPersistent() override { return false; }
+  void onSetup(BBinding* b) override {
+    note(std::string("setup:") + name());
+    if (_autoAccept) accept(b);
+  }
+  void onRelease(BBinding*) override { note(std::string("release:") + name()); }
+  void onEvent(const BEvent* e) override {
+    note(std::string("event:") + name() + ":" + std::to_string(e->signalId()));
+    if (_h) _h(this, e);
+    _seen.push_back(e->signalId());
+  }
+  void enter() { initialize(); }
+  void leave() { abort(); }
+  bool _autoAccept = true;
+  Handler _h;
+  std::vector<int> _seen;
+};
+
+class TMain : public BMainState {
+public:
+  TMain() { mutexId(("vasktest_" + std::to_string(getpid())).c_str()); }
+  void onSleep() override { ++sleeps; }
+  int sleeps = 0;
+};
+
+// An event that counts its living copies, so tests see when it is deleted.
+struct Counted : BBindingEvent {
+  Counted(SignalId sig, int* alive) : BBindingEvent(sig, true), _alive(alive) { ++*_alive; }
+  ~Counted() override { --*_alive; }
+  int* _alive;
+};
+
+// Binds one child root; the tests keep the child to drive its side.
+struct TBinding : BBinding {
+  TBinding(const char* name, ModuleId mod, ComponentId cmp, bool autoAccept, BPriority prio)
+      : BBinding(nullptr), _name(name), _mod(mod), _cmp(cmp), _autoAccept(autoAccept), _prio(prio) {}
+  BRootState* createChild() override {
+    _root = new TRoot(_name, _mod, _cmp, _prio);
+    _root->_autoAccept = _autoAccept;
+    return _root;
+  }
+  void destroyChild() override { note(std::string("destroyChild:") + _name); }
+  const char* _name;
+  ModuleId _mod;
+  ComponentId _cmp;
+  bool _autoAccept;
+  BPriority _prio;
+  TRoot* _root = nullptr;
+};
+
+struct ChildSpec {
+  const char* name;
+  ModuleId mod;
+  ComponentId cmp;
+  bool autoAccept;
+  BPriority prio = PRIO_4;
+  BKey* key = nullptr;
+};
+
+// A key that matches keys of the same number.
+struct TKey : BKey {
+  explicit TKey(int n) : _n(n) {}
+  bool match(BKey* other) override {
+    TKey* k = dynamic_cast<TKey*>(other);
+    return k && k->_n == _n;
+  }
+  void printData(DebugLevel) override {}
+  int _n;
+};
+
+// A binder that makes its bindings when entered.
+struct TBinder : BBinderState {
+  TBinder(BCompositeState* enc, ModuleId mod, ComponentId cmp, std::vector<ChildSpec> children)
+      : BBinderState(enc, mod, cmp, 30, PRIO_4), _children(children) {}
+  bool isPersistent() override { return false; }
+  void onEntry(const BEvent*) override {
+    for (const ChildSpec& c : _children) {
+      TBinding* b = new TBinding(c.name, c.mod, c.cmp, c.autoAccept, c.prio);
+      b->key(c.key);
+      _bindings.push_back(b);
+      addBinding(b);
+    }
+  }
+  void onEvent(const BEvent* e) override {
+    note("event:binder:" + std::to_string(e->signalId()));
+    if (_h) _h(this, e);
+  }
+  void onRejected() override { note("rejected"); }
+  void onWatchdogError(BBinding* b) override {
+    note("wderror");
+    _wdBinding = b;
+  }
+  TRoot* child(size_t i) { return _bindings[i]->_root; }
+  std::vector<ChildSpec> _children;
+  std::vector<TBinding*> _bindings;  // owned by the runtime once added
+  BBinding* _wdBinding = nullptr;
+  Handler _h;
+};
+
+// Every runtime test starts from a clean scheduler, a fake clock and a
+// background main state, so a step with nothing to do puts the system to
+// sleep. Roots made with make() are taken down at the end.
+class VaskTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    journal().clear();
+    BScheduler::reset();
+    tick = 1000;
+    setTimerTickPtr(&tick);
+    main = new TMain();
+    main->startup();
+    ASSERT_EQ(BScheduler::systemStatus(), BScheduler::SYSTEM_SLEEPING);
+  }
+  void TearDown() override {
+    for (TRoot* r : _roots) {
+      if (r->isInitialised()) r->leave();
+      pump();
+      delete r;
+    }
+    main->shutdown();
+    for (int i = 0; i < 1000 && !BScheduler::terminated(); ++i) BScheduler::step();
+    delete main;
+    BScheduler::reset();
+    setTimerTickPtr(nullptr);
+  }
+  TRoot* make(const char* name = "troot", ModuleId mod = 10, ComponentId cmp = 10, BPriority prio = PRIO_4) {
+    _roots.push_back(new TRoot(name, mod, cmp, prio));
+    return _roots.back();
+  }
+  TRoot* enter(const char* name = "troot", ModuleId mod = 10, ComponentId cmp = 10, BPriority prio = PRIO_4) {
+    TRoot* r = make(name, mod, cmp, prio);
+    r->enter();
+    return r;
+  }
+  // A parent component (10, 10) whose binder binds the given children and
+  // holds one leaf region.
+  TBinder* binder(std::vector<ChildSpec> children, const char* name = "parent", ComponentId cmp = 10) {
+    TRoot* root = make(name, 10, cmp);
+    TBinder* b = new TBinder(root, 10, cmp, children);
+    b->addRegion(new TLeaf(b, "region", 40));
+    root->addRegion(b);
+    root->enter();
+    pump();
+    return b;
+  }
+  // Steps until the system sleeps; returns the number of steps.
+  int pump(int max = 1000) {
+    int n = 0;
+    while (n < max) {
+      BScheduler::step();
+      ++n;
+      if (BScheduler::systemStatus() != BScheduler::SYSTEM_ACTIVE) break;
+    }
+    return n;
+  }
+  static BLocalEvent* local(SignalId sig) { return new BLocalEvent(sig, true); }
+  // The journal lines that contain part.
+  static J only(const std::string& part) {
+    J out;
+    for (const std::string& s : journal())
+      if (s.find(part) != std::string::npos) out.push_back(s);
+    return out;
+  }
+
+  uint32_t tick;
+  TMain* main = nullptr;
+  DiagCapture cap;
+  std::vector<TRoot*> _roots;
+};
+
+#endif
