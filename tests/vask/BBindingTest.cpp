@@ -84,7 +84,7 @@ TEST_F(VaskTest, ReleasePurgesTheEventsOfThatBindingOnBothSides) {
   line << "cleanup event: " << static_cast<void*>(e) << " (20:21:60)\n";
   EXPECT_TRUE(cap.has(line.str())) << cap.remote;
   EXPECT_EQ(alive, 0);
-  EXPECT_EQ(journal(), (J{"release:c1", "destroyChild:c1"}));
+  EXPECT_EQ(journal(), (J{"release:c1", "exit:c1", "destroyChild:c1", "delete:c1"}));
 
   // Up: the child runs first, so its binding is gone before the parent
   // would handle what the child sent up.

@@ -28,7 +28,7 @@ TEST_F(VaskTest, PrioritiesAndRoundRobin) {
   fast->sendLocal(local(120));
   EXPECT_EQ(BScheduler::currentPriority(), PRIO_1);
   pump();
-  EXPECT_EQ(journal(), (J{"event:B:110", "event:fast:120", "event:A:110", "event:B:110", "event:A:110"}));
+  EXPECT_EQ(only("event:"), (J{"event:B:110", "event:fast:120", "event:A:110", "event:B:110", "event:A:110"}));
   EXPECT_EQ(BScheduler::currentPriority(), PRIO_BACKGROUND);
 }
 

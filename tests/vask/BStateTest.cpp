@@ -29,10 +29,10 @@ TEST_F(BStateTest, EntryAndExitOrderWithTwoRegions) {
   c->addRegion(new TLeaf(c, "B", 23));
   root->addRegion(c);
   root->enter();
-  EXPECT_EQ(journal(), (J{"entry:C", "init:C:0", "entry:A", "init:A:0", "entry:A1", "init:C:1", "entry:B"}));
+  EXPECT_EQ(journal(), (J{"entry:troot", "entry:C", "init:C:0", "entry:A", "init:A:0", "entry:A1", "init:C:1", "entry:B"}));
   journal().clear();
   root->leave();
-  EXPECT_EQ(journal(), (J{"exit:A1", "delete:A1", "exit:A", "delete:A", "exit:B", "delete:B", "exit:C", "delete:C"}));
+  EXPECT_EQ(journal(), (J{"exit:A1", "delete:A1", "exit:A", "delete:A", "exit:B", "delete:B", "exit:C", "delete:C", "exit:troot"}));
 }
 
 // An event goes to every region, then to the enclosing states, unless a

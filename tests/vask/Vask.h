@@ -31,11 +31,12 @@ inline void note(const std::string& s) { journal().push_back(s); }
 typedef std::function<void(BState*, const BEvent*)> Handler;
 inline void consume(BState* s, const BEvent*) { s->transition(static_cast<BState*>(nullptr)); }
 
-class TLeaf : public BSimpleState {
+// A test state writes what happens to it into the journal.
+template <class Base> class Journaled : public Base {
 public:
-  TLeaf(BCompositeState* enc, const std::string& tag, StateId id = FIRST_STATE, Handler h = nullptr)
-      : BSimpleState(enc, 10, 10, id), _tag(tag), _h(h) {}
-  ~TLeaf() override { note("delete:" + _tag); }
+  template <class... A>
+  Journaled(const std::string& tag, Handler h, A... a) : Base(a...), _tag(tag), _h(h) {}
+  ~Journaled() override { note("delete:" + _tag); }
   bool isPersistent() override { return false; }
   void onEntry(const BEvent*) override { note("entry:" + _tag); }
   void onExit(const BEvent*) override { note("exit:" + _tag); }
@@ -47,16 +48,15 @@ public:
   Handler _h;
 };
 
-class TComposite : public BCompositeState {
-public:
+struct TLeaf : Journaled<BSimpleState> {
+  TLeaf(BCompositeState* enc, const std::string& tag, StateId id = FIRST_STATE, Handler h = nullptr)
+      : Journaled(tag, h, enc, ModuleId(10), ComponentId(10), id) {}
+};
+
+struct TComposite : Journaled<BCompositeState> {
   TComposite(BCompositeState* enc, const std::string& tag, StateId id)
-      : BCompositeState(enc, 10, 10, id, PRIO_4, nullptr), _tag(tag) {}
-  ~TComposite() override { note("delete:" + _tag); }
-  bool isPersistent() override { return false; }
-  void onEntry(const BEvent*) override { note("entry:" + _tag); }
-  void onExit(const BEvent*) override { note("exit:" + _tag); }
+      : Journaled(tag, nullptr, enc, ModuleId(10), ComponentId(10), id, PRIO_4, static_cast<BEvtQueue*>(nullptr)) {}
   void onInitial(const BEvent*, RegionId r) override { note("init:" + _tag + ":" + std::to_string(r)); }
-  void onEvent(const BEvent* e) override { note("event:" + _tag + ":" + std::to_string(e->signalId())); }
   void onDone(const BEvent* e, RegionId r) override {
     note("done:" + _tag + ":" + std::to_string(r));
     if (_onDone) _onDone(this, e);
@@ -66,30 +66,25 @@ public:
     note("error:" + _tag + ":" + std::to_string(r));
     BCompositeState::onError(e, r);
   }
-  std::string _tag;
   Handler _onDone;
 };
 
-// A component root the tests enter and leave by hand.
-class TRoot : public BRootState {
-public:
+// A component root the tests enter and leave by hand; it keeps the signals it saw.
+struct TRoot : Journaled<BRootState> {
   TRoot(const char* name = "troot", ModuleId mod = 10, ComponentId cmp = 10, BPriority prio = PRIO_4)
-      : BRootState(name, mod, cmp, prio) {}
-  bool isPersistent() override { return false; }
+      : Journaled(name, nullptr, name, mod, cmp, prio) {}
+  void onEvent(const BEvent* e) override {
+    _seen.push_back(e->signalId());
+    Journaled::onEvent(e);
+  }
   void onSetup(BBinding* b) override {
-    note(std::string("setup:") + name());
+    note("setup:" + _tag);
     if (_autoAccept) accept(b);
   }
-  void onRelease(BBinding*) override { note(std::string("release:") + name()); }
-  void onEvent(const BEvent* e) override {
-    note(std::string("event:") + name() + ":" + std::to_string(e->signalId()));
-    if (_h) _h(this, e);
-    _seen.push_back(e->signalId());
-  }
+  void onRelease(BBinding*) override { note("release:" + _tag); }
   void enter() { initialize(); }
   void leave() { abort(); }
   bool _autoAccept = true;
-  Handler _h;
   std::vector<int> _seen;
 };
 
