@@ -321,7 +321,8 @@ TEST_F(BTraceTest, CommandsFileRunsTheFilteredLinesAndIsCreatedWhenMissing) {
   testing::internal::CaptureStdout();
   BTrace::processCommandsFile("lvl");
   EXPECT_NE(testing::internal::GetCapturedStdout().find("\"dbgTraceCommands.txt\" does not exist"), std::string::npos);
-  EXPECT_EQ(readFile("dbgTraceCommands.txt"), "");
+  ASSERT_TRUE(fs::exists("dbgTraceCommands.txt"));
+  EXPECT_EQ(fs::file_size("dbgTraceCommands.txt"), 0u);
   TRoot* drv = enter("Tlcdrv", 10, 10);
   std::ofstream("dbgTraceCommands.txt", std::ios::binary)
       << "# lvl settings for the driver\nTlcdrv lvl dat\r\nTlcdrv rert que\n"
