@@ -102,24 +102,6 @@ struct Counted : BBindingEvent {
   int* _alive;
 };
 
-// Binds one child root; the tests keep the child to drive its side.
-struct TBinding : BBinding {
-  TBinding(const char* name, ModuleId mod, ComponentId cmp, bool autoAccept, BPriority prio)
-      : BBinding(nullptr), _name(name), _mod(mod), _cmp(cmp), _autoAccept(autoAccept), _prio(prio) {}
-  BRootState* createChild() override {
-    _root = new TRoot(_name, _mod, _cmp, _prio);
-    _root->_autoAccept = _autoAccept;
-    return _root;
-  }
-  void destroyChild() override { note(std::string("destroyChild:") + _name); }
-  const char* _name;
-  ModuleId _mod;
-  ComponentId _cmp;
-  bool _autoAccept;
-  BPriority _prio;
-  TRoot* _root = nullptr;
-};
-
 struct ChildSpec {
   const char* name;
   ModuleId mod;
@@ -127,6 +109,19 @@ struct ChildSpec {
   bool autoAccept;
   BPriority prio = PRIO_4;
   BKey* key = nullptr;
+};
+
+// Binds one child root; the tests keep the child to drive its side.
+struct TBinding : BBinding {
+  explicit TBinding(const ChildSpec& c) : BBinding(c.key), _c(c) {}
+  BRootState* createChild() override {
+    _root = new TRoot(_c.name, _c.mod, _c.cmp, _c.prio);
+    _root->_autoAccept = _c.autoAccept;
+    return _root;
+  }
+  void destroyChild() override { note(std::string("destroyChild:") + _c.name); }
+  ChildSpec _c;
+  TRoot* _root = nullptr;
 };
 
 // A key that matches keys of the same number.
@@ -147,10 +142,8 @@ struct TBinder : BBinderState {
   bool isPersistent() override { return false; }
   void onEntry(const BEvent*) override {
     for (const ChildSpec& c : _children) {
-      TBinding* b = new TBinding(c.name, c.mod, c.cmp, c.autoAccept, c.prio);
-      b->key(c.key);
-      _bindings.push_back(b);
-      addBinding(b);
+      _bindings.push_back(new TBinding(c));
+      addBinding(_bindings.back());
     }
   }
   void onEvent(const BEvent* e) override {
