@@ -15,8 +15,9 @@ public:
   BClientSocketStream(const BClientSocketStream&) = delete;
   BClientSocketStream& operator=(const BClientSocketStream&) = delete;
 
-  // Starts a connection to a dotted IPv4 address (no name lookup). Always
-  // true: a failed or pending connection shows only in later sends failing.
+  // Starts a connection to a dotted IPv4 address or a host name. False when
+  // the name does not resolve (or no socket is had); otherwise true: a failed
+  // or pending connection shows only in later sends failing.
   bool connect(const char* host, uint16_t port);
   bool disconnect();
   bool isConnected() const { return _socket >= 0; }

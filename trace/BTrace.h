@@ -82,6 +82,9 @@ public:
   static void prtDataArray(const std::vector<uint8_t>& data, bool hex = true);
   static std::string timeStamp();
   static char* dbgBuff() { return _dbgbuff; }
+  // The two sinks the runtime's diagnostics write to.
+  static void toRemote(const std::string& text);
+  static void toLog(const std::string& text);
 
   static ConfigTable* findComponent(const std::string& code);
   static ConfigTable* findComponent(ModuleId mod, ComponentId comp);

@@ -114,12 +114,14 @@ void BCompositeState::handleTransition(Iterator<BState*>* i, RegionId region) {
   BState* x = nullptr;
   i->currentItem(&x);
   const BEvent* e = BScheduler::currentEvent();
-  std::ostringstream os;
+  // Only a traced transition pays for a stream: this runs for every region
+  // of every dispatch.
   switch (BScheduler::transitionMode()) {
     case BScheduler::TRAN_NONE:
       break;
     case BScheduler::TRAN_INTERNAL:
       if (debugLevel() & DBG_ST_INT) {
+        std::ostringstream os;
         os << "=ti>;" << _moduleId << ":" << int(_componentId) << ":" << int(x ? x->stateId() : 0) << ";"
            << bEventText(e) << "processed";
         traceIf(DBG_ST_INT, os.str());
@@ -128,6 +130,7 @@ void BCompositeState::handleTransition(Iterator<BState*>* i, RegionId region) {
     case BScheduler::TRAN_TARGET: {
       BState* target = BScheduler::targetState();
       if (debugLevel() & DBG_ST_TGT) {
+        std::ostringstream os;
         os << "=tt>;" << _moduleId << ":" << int(_componentId) << ":" << int(x ? x->stateId() : 0) << "->"
            << int(target ? target->stateId() : 0) << ";" << bEventText(e) << "processed";
         traceIf(DBG_ST_TGT, os.str());
@@ -148,6 +151,7 @@ void BCompositeState::handleTransition(Iterator<BState*>* i, RegionId region) {
     case BScheduler::TRAN_ERROR: {
       bool done = BScheduler::transitionMode() == BScheduler::TRAN_DONE;
       if (debugLevel() & DBG_ST_TGT) {
+        std::ostringstream os;
         os << (done ? "=td>;" : "=te>;") << _moduleId << ":" << int(_componentId) << ":"
            << int(x ? x->stateId() : 0) << (done ? "->done;" : "->error;") << bEventText(e) << "processed";
         traceIf(DBG_ST_TGT, os.str());

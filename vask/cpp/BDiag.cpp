@@ -4,6 +4,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "LListReport.h"
+
 namespace {
 void discard(const std::string&) {}
 BDiag::Sink g_remote = discard;
@@ -13,6 +15,12 @@ BDiag::Registrar g_registrar = nullptr;
 BDiag::ReRouter g_reRouter = nullptr;
 BDiag::Lifecycle g_create = nullptr;
 BDiag::Lifecycle g_destroy = nullptr;
+
+// The list templates report a misuse as a failed assertion of the caller.
+void listMisuse(const char* file, int line, const char* message) { BDiag::assertion(file, line, "0", message); }
+struct ListReporterInstaller {
+  ListReporterInstaller() { llistReporter() = listMisuse; }
+} g_listReporterInstaller;
 }  // namespace
 
 void BDiag::remoteSink(Sink sink) { g_remote = sink ? sink : discard; }

@@ -190,102 +190,132 @@ void BScheduler::setCurrentState(StateId id) { _currEvtQue.currActSt = id; }
 void BScheduler::setCurrentAction(SystemAction action) { _currEvtQue.currSysAction = action; }
 void BScheduler::setRTCMax(BTickType max) { _stats.statRTCMax = max; }
 
+// One event run to completion. Each step below is a private function of its
+// own so that the order of the work stays readable here.
 void BScheduler::step() {
-  BTickType start = bTimerTick();
   resetRTC();
   timerManager().process();
+  // The tick the timers just saw is the start of this step.
+  BTickType start = timerManager().lastTick();
   BPriority p = currentPriority();
-
   if (!_QList[p]) {
-    if (p != PRIO_BACKGROUND) B_ASSERT_TXT(false, "PRIO_BACKGROUND == currentPrio", "No Queues at prioritylevel");
-    switch (systemStatus()) {
-      case SYSTEM_ACTIVE:
-        B_ASSERT(0, "no (background) Q found for active system");
-        return;
-      case SYSTEM_SLEEPING:
-      case SYSTEM_TERMINATED:
-        return;
-      case SYSTEM_TERMINATING:
-        if (!timerManager().isEmpty()) return;
-        for (int i = 0; i < NUM_PRIORITY_LEVEL; ++i)
-          if (_QList[i]) return;
-        systemStatus(SYSTEM_TERMINATED);
-        BDiag::print("Destroy mutexId:" + BSystem::lockName());
-        BSystem::closeLock();
-        _recordList.clear();
-        return;
-      default:
-        B_ASSERT(0, "unknown systemstatus");
-        return;
-    }
+    idleStep(p);
+    return;
   }
+  BEvent* e = nullptr;
+  BCompositeState* top = chooseEvent(p, e);
+  if (top) dispatchEvent(top, e);
+  releasePending();
+  recordStatistics(start, e);
+  recycleEvent(e);
+}
 
-  // Round robin: the first non-empty queue from the head is served, and the
-  // head moves past it, so queues of one priority take turns.
+// No queue at the most urgent priority: only a system with nothing left to
+// run gets here, and a terminating one ends once timers and queues are gone.
+void BScheduler::idleStep(BPriority p) {
+  if (p != PRIO_BACKGROUND) B_ASSERT_TXT(false, "PRIO_BACKGROUND == currentPrio", "No Queues at prioritylevel");
+  switch (systemStatus()) {
+    case SYSTEM_ACTIVE:
+      B_ASSERT(0, "no (background) Q found for active system");
+      return;
+    case SYSTEM_SLEEPING:
+    case SYSTEM_TERMINATED:
+      return;
+    case SYSTEM_TERMINATING:
+      terminateWhenEmpty();
+      return;
+    default:
+      B_ASSERT(0, "unknown systemstatus");
+      return;
+  }
+}
+
+void BScheduler::terminateWhenEmpty() {
+  if (!timerManager().isEmpty()) return;
+  for (int i = 0; i < NUM_PRIORITY_LEVEL; ++i)
+    if (_QList[i]) return;
+  systemStatus(SYSTEM_TERMINATED);
+  BDiag::print("Destroy mutexId:" + BSystem::lockName());
+  BSystem::closeLock();
+  _recordList.clear();
+}
+
+// Round robin: the first non-empty queue from the head is served, and the
+// head moves past it, so queues of one priority take turns. When all of them
+// are empty the head's owner gets the sleep event. Returns the state to
+// dispatch to; e is the event of the step.
+BCompositeState* BScheduler::chooseEvent(BPriority p, BEvent*& e) {
   BQListItem* head = _QList[p];
   BQListItem* node = head;
-  BEvtQueue* served = nullptr;
   do {
     if (!node->_queue->isEmpty()) {
-      served = node->_queue;
-      break;
+      BEvtQueue* served = node->_queue;
+      e = served->get();
+      _QList[p] = node->_next;
+      setCurrentQueue(served);
+      setCurrentEvent(e);
+      return topOf(served);
     }
     node = node->_next;
   } while (node != head);
+  _QList[p] = head->_next;
+  BLocalEvent* sleepEvt = new BLocalEvent(SIG_SLEEP, true);
+  sleepEvt->moduleId(MOD_VASK);
+  sleepEvt->componentId(CMP_VASK);
+  e = sleepEvt;
+  setCurrentEvent(e);
+  return topOf(head->_queue);
+}
 
-  BCompositeState* top = nullptr;
-  BEvent* e = nullptr;
-  if (served) {
-    e = served->get();
-    _QList[p] = node->_next;
-    setCurrentQueue(served);
-    setCurrentEvent(e);
-    top = served->owner();
-  } else {
-    _QList[p] = head->_next;
-    BLocalEvent* sleepEvt = new BLocalEvent(SIG_SLEEP, true);
-    sleepEvt->moduleId(MOD_VASK);
-    sleepEvt->componentId(CMP_VASK);
-    e = sleepEvt;
-    setCurrentEvent(e);
-    top = head->_queue->owner();
-  }
+BCompositeState* BScheduler::topOf(BEvtQueue* q) {
+  BCompositeState* top = q->owner();
   B_ASSERT(NULL != top, "owner (topstate) undefined");
+  return top;
+}
 
-  if (top) {
-    top->dispatch();
-    // Requests the top state left for itself are applied further up.
-    BState* s = top;
-    BCompositeState* c = s->_enclosing;
-    while (transitionMode() != TRAN_NONE && transitionMode() != TRAN_INTERNAL && c) {
-      SLListIterator<BState*> it(&c->_enclosedList);
-      RegionId r = 0;
-      bool found = false;
-      for (it.first(); !it.end(); it.next(), ++r) {
-        BState* x = nullptr;
-        it.currentItem(&x);
-        if (x == s) {
-          found = true;
-          break;
-        }
-      }
-      if (found)
-        c->handleTransition(&it, r);
-      else
-        B_ASSERT(0, "state not found in region of LCA");
-      s = c;
-      c = c->_enclosing;
-    }
-    if (!_evtProcessed && e && e->signalId() < FIRST_SYSTEM_SIGNAL && (s->debugLevel() & DBG_ST_INT)) {
-      std::ostringstream os;
-      os << "=ti>;" << s->ids() << ";" << bEventText(e) << "processed";
-      s->traceIf(DBG_ST_INT, os.str());
-    }
-    // A target nobody applied (asked at the top of a tree) is never entered.
-    if (transitionMode() == TRAN_TARGET && targetState() && !targetState()->isPersistent()) delete targetState();
-    resetTarget();
+void BScheduler::dispatchEvent(BCompositeState* top, BEvent* e) {
+  top->dispatch();
+  BState* s = applyTopTransition(top);
+  if (!_evtProcessed && e && e->signalId() < FIRST_SYSTEM_SIGNAL && (s->debugLevel() & DBG_ST_INT)) {
+    std::ostringstream os;
+    os << "=ti>;" << s->ids() << ";" << bEventText(e) << "processed";
+    s->traceIf(DBG_ST_INT, os.str());
   }
+  // A target nobody applied (asked at the top of a tree) is never entered.
+  if (transitionMode() == TRAN_TARGET && targetState() && !targetState()->isPersistent()) delete targetState();
+  resetTarget();
+}
 
+// Requests the top state left for itself are applied further up, by the
+// states that enclose it. Returns the outermost state reached.
+BState* BScheduler::applyTopTransition(BCompositeState* top) {
+  BState* s = top;
+  BCompositeState* c = s->_enclosing;
+  while (transitionMode() != TRAN_NONE && transitionMode() != TRAN_INTERNAL && c) {
+    SLListIterator<BState*> it(&c->_enclosedList);
+    RegionId r = 0;
+    bool found = false;
+    for (it.first(); !it.end(); it.next(), ++r) {
+      BState* x = nullptr;
+      it.currentItem(&x);
+      if (x == s) {
+        found = true;
+        break;
+      }
+    }
+    if (found)
+      c->handleTransition(&it, r);
+    else
+      B_ASSERT(0, "state not found in region of LCA");
+    s = c;
+    c = c->_enclosing;
+  }
+  return s;
+}
+
+// A binding or a root state that asked to go during the step goes now, when
+// nothing of the step refers to it any more.
+void BScheduler::releasePending() {
   if (_releaseBinding) {
     BBinding* b = _releaseBinding;
     _releaseBinding = nullptr;
@@ -298,41 +328,47 @@ void BScheduler::step() {
     static_cast<BState*>(r)->abort();
     delete r;
   }
+}
 
+void BScheduler::recordStatistics(BTickType start, BEvent* e) {
+  // The clock is read only when somebody looks at the duration.
+  if (!e || !(_stats.statChkRTCmax || _traceNrEvents >= 0)) return;
   BTickType now = bTimerTick();
-  if (e && (_stats.statChkRTCmax || _traceNrEvents >= 0) && now > start) {
-    BTickType delta = now - start;
-    bool appended = false;
-    if (_stats.statChkRTCmax) {
-      if (delta > _stats.statRTCHL) {
-        _stats.statRTCQueMod = _currEvtQue.currQueMod;
-        _stats.statRTCQueCmp = _currEvtQue.currQueCmp;
-        _stats.statRTCQueSt = _currEvtQue.currQueSt;
-        _stats.statRTCActSt = _currEvtQue.currActSt;
-        _stats.statRTCSysAction = _currEvtQue.currSysAction;
-        _stats.statRTCEvtMod = _currEvtQue.currEvtMod;
-        _stats.statRTCEvtCmp = _currEvtQue.currEvtCmp;
-        _stats.statRTCEvtSig = _currEvtQue.currEvtSig;
-        _stats.statRTCHL = delta;
-        _recordList.push_back(currentQueueAndEvent(delta));
-        appended = true;
-      }
-      if (_stats.statRTCMax != 0 && delta > _stats.statRTCMax) {
-        std::ostringstream os;
-        std::string line = currentQueueAndEvent(delta);
-        os << "RTC step too long, current:  " << delta * 10 << " ms rtcMax=" << _stats.statRTCMax << ", is "
-           << _stats.statRTCMax * 10 << " ms, " << line;
-        B_EXCEPTION(os.str());
-        if (!appended) _recordList.push_back(line);
-        appended = true;
-      }
-    }
-    if (_traceNrEvents >= 0) {
+  if (now <= start) return;
+  BTickType delta = now - start;
+  bool appended = false;
+  if (_stats.statChkRTCmax) {
+    if (delta > _stats.statRTCHL) {
+      _stats.statRTCQueMod = _currEvtQue.currQueMod;
+      _stats.statRTCQueCmp = _currEvtQue.currQueCmp;
+      _stats.statRTCQueSt = _currEvtQue.currQueSt;
+      _stats.statRTCActSt = _currEvtQue.currActSt;
+      _stats.statRTCSysAction = _currEvtQue.currSysAction;
+      _stats.statRTCEvtMod = _currEvtQue.currEvtMod;
+      _stats.statRTCEvtCmp = _currEvtQue.currEvtCmp;
+      _stats.statRTCEvtSig = _currEvtQue.currEvtSig;
+      _stats.statRTCHL = delta;
       _recordList.push_back(currentQueueAndEvent(delta));
-      --_traceNrEvents;
+      appended = true;
+    }
+    if (_stats.statRTCMax != 0 && delta > _stats.statRTCMax) {
+      std::ostringstream os;
+      std::string line = currentQueueAndEvent(delta);
+      os << "RTC step too long, current:  " << delta * 10 << " ms rtcMax=" << _stats.statRTCMax << ", is "
+         << _stats.statRTCMax * 10 << " ms, " << line;
+      B_EXCEPTION(os.str());
+      if (!appended) _recordList.push_back(line);
     }
   }
+  if (_traceNrEvents >= 0) {
+    _recordList.push_back(currentQueueAndEvent(delta));
+    --_traceNrEvents;
+  }
+}
 
+// The step's reference to its event is dropped, or the event is kept in the
+// deferred list of its queue when the handler deferred it.
+void BScheduler::recycleEvent(BEvent* e) {
   if (e) {
     if (!_deferedEvent) {
       e->destroy();

@@ -12,6 +12,7 @@ class BEvtQueue;
 class BState;
 class BBinding;
 class BRootState;
+class BCompositeState;
 
 // Node of the circular list of the registered queues of one priority.
 struct BQListItem {
@@ -114,6 +115,15 @@ public:
   static ModuleId MOD_MAX;
 
 private:
+  static void idleStep(BPriority p);
+  static void terminateWhenEmpty();
+  static BCompositeState* chooseEvent(BPriority p, BEvent*& e);
+  static BCompositeState* topOf(BEvtQueue* q);
+  static void dispatchEvent(BCompositeState* top, BEvent* e);
+  static BState* applyTopTransition(BCompositeState* top);
+  static void releasePending();
+  static void recordStatistics(BTickType start, BEvent* e);
+  static void recycleEvent(BEvent* e);
   static std::string currentQueueAndEvent(BTickType delta);
   static void addRecordHeader();
   static void printQueues(int argc, char** argv, int wordIx);

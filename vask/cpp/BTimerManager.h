@@ -15,6 +15,8 @@ public:
   void disable(BTimer* timer);
   bool process();
   bool isEmpty() const;
+  // The tick the last process() saw.
+  BTickType lastTick() const { return _lastTimerTick; }
   // Ticks from now until the earliest armed timer is due: 0 when one is due
   // already, limit when none is due sooner (or none is armed).
   BTickType ticksToNextDue(BTickType limit) const;

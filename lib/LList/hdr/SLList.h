@@ -1,7 +1,7 @@
 #ifndef SLLIST_H
 #define SLLIST_H
 
-#include "BDiag.h"
+#include "LListReport.h"
 #include "List.h"
 #include "SLListItem.h"
 
@@ -59,7 +59,7 @@ public:
   }
 
   bool removeFirst() override {
-    B_ASSERT(0, "not implemented yet");
+    llistReport(__FILE__, __LINE__, "not implemented yet");
     return false;
   }
 
@@ -73,7 +73,7 @@ public:
   }
 
   bool popEnd(T*) override {
-    B_ASSERT(0, "not implemented yet");
+    llistReport(__FILE__, __LINE__, "not implemented yet");
     return false;
   }
 
@@ -105,7 +105,7 @@ public:
     other._listHead = nullptr;
   }
 
-  virtual void append(SLList<T>&) { B_ASSERT(0, "not implemented yet"); }
+  virtual void append(SLList<T>&) { llistReport(__FILE__, __LINE__, "not implemented yet"); }
 
 protected:
   SLListItem<T>* _listHead;

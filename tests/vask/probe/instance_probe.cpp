@@ -10,19 +10,12 @@
 #include "BMainState.h"
 #include "BScheduler.h"
 
-namespace {
-void toStdout(const std::string& text) {
-  fputs(text.c_str(), stdout);
-  fflush(stdout);
-}
-}  // namespace
-
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    fprintf(stderr, "usage: instance_probe <instance name>\n");
-    return 2;
-  }
-  BDiag::remoteSink(toStdout);
+  if (argc < 2) return 2;
+  BDiag::remoteSink([](const std::string& text) {
+    fputs(text.c_str(), stdout);
+    fflush(stdout);
+  });
   BMainState::mutexId(argv[1]);
   BMainState* main = new BMainState();
   main->startup();

@@ -1,25 +1,52 @@
+// The single-instance lock: between processes, and where its file may live.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <functional>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "BSystem.h"
 #include "ChildProcess.h"
 #include "TempDir.h"
 
-// The single-instance lock file may only ever be a file of this user in a
-// directory of this user that nobody else can reach: another local user must
-// not be able to hold our lock, nor make us write into one of our files.
-
 namespace fs = std::filesystem;
 
-namespace {
+TEST(SingleInstance, SecondProcessWithTheSameNameIsRefusedUntilTheFirstIsKilled) {
+  std::string name = "Vask_probe_" + std::to_string(getpid()) + "_MutexId";
+  ChildProcess first({INSTANCE_PROBE, name});
+  ASSERT_TRUE(first.waitFor("running")) << first.out();
+  EXPECT_EQ(BSystem::lockHolder(name), first.pid());
+  ChildProcess second({INSTANCE_PROBE, name});
+  EXPECT_EQ(second.waitExit(), 1);
+  EXPECT_NE(second.out().find("refused"), std::string::npos);
+  EXPECT_NE(second.out().find("Exception: Error!! mutexID " + name + "Already exists. Assign other Id\n"),
+            std::string::npos)
+      << second.out();
+  first.signal(SIGKILL);
+  first.waitExit();
+  // The lock died with the process that held it.
+  ChildProcess third({INSTANCE_PROBE, name});
+  ASSERT_TRUE(third.waitFor("running")) << third.out();
+  EXPECT_EQ(BSystem::lockHolder(name), third.pid());
+  third.signal(SIGKILL);
+  third.waitExit();
+  unlink(BSystem::lockPath(name).c_str());
 
+  ChildProcess shortName({INSTANCE_PROBE, "abc"});
+  EXPECT_EQ(shortName.waitExit(), 1);
+  EXPECT_NE(shortName.out().find("Exception: Error!! BMainState::_mutexId not set by Application !!\n"),
+            std::string::npos)
+      << shortName.out();
+}
+
+// The lock file may only ever be a file of this user in a directory of this
+// user that nobody else can reach: another local user must not be able to
+// hold our lock, nor make us write into one of our files.
+namespace {
 const std::string kName = "Vask_locktest_MutexId";
 
 std::string readAll(const std::string& path) {
@@ -27,35 +54,19 @@ std::string readAll(const std::string& path) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// Points the lock at runtime (XDG_RUNTIME_DIR) and fallback's parent (TMPDIR)
-// for the life of the object.
+// Points the lock at runtime (XDG_RUNTIME_DIR) and the fallback's parent
+// (TMPDIR) for the life of the object. The test process owns both.
 struct LockPlace {
   LockPlace(const std::string& runtime, const std::string& tmp) {
-    save("XDG_RUNTIME_DIR", oldRuntime, hadRuntime);
-    save("TMPDIR", oldTmp, hadTmp);
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     setenv("TMPDIR", tmp.c_str(), 1);
   }
   ~LockPlace() {
     BSystem::closeLock();
-    restore("XDG_RUNTIME_DIR", oldRuntime, hadRuntime);
-    restore("TMPDIR", oldTmp, hadTmp);
+    unsetenv("XDG_RUNTIME_DIR");
+    unsetenv("TMPDIR");
   }
-  static void save(const char* name, std::string& value, bool& had) {
-    const char* v = getenv(name);
-    had = v != nullptr;
-    value = v ? v : "";
-  }
-  static void restore(const char* name, const std::string& value, bool had) {
-    if (had)
-      setenv(name, value.c_str(), 1);
-    else
-      unsetenv(name);
-  }
-  std::string oldRuntime, oldTmp;
-  bool hadRuntime = false, hadTmp = false;
 };
-
 }  // namespace
 
 TEST(InstanceLock, PrivateDirectoryHoldsTheLockWithThePidAndLosesItAtClose) {
