@@ -6,6 +6,7 @@
 #include "BEvtQueueFlex.h"
 #include "BTrace.h"
 #include "ChildProcess.h"
+#include "TempDir.h"
 #include "TraceTestUtil.h"
 #include "vask/Vask.h"
 
