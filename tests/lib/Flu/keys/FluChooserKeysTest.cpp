@@ -56,11 +56,13 @@ void press(void*) {
     Fl::repeat_timeout(0.05, press);
     return;
   }
+  Fl::flush();
+  // A search can fail while windows of other tests come and go: try again.
+  // Should it never succeed, the dialog is closed so that the case fails.
   std::string id;
-  if (runTool({"xdotool", "search", "--sync", "--onlyvisible", "--name", "^" + g_keys.title + "$"}, &id) != 0) {
-    g_keys.failed = true;
-    return;
-  }
+  for (int i = 0; i < 10 && id.empty(); i++)
+    if (runTool({"xdotool", "search", "--sync", "--onlyvisible", "--name", "^" + g_keys.title + "$"}, &id) != 0) id.clear();
+  if (id.empty()) return giveUp(nullptr);
   id = id.substr(0, id.find('\n'));
   if (!g_keys.clipboard.empty()) Fl::copy(g_keys.clipboard.c_str(), static_cast<int>(g_keys.clipboard.size()), 1);
   runTool({"xdotool", "windowfocus", "--sync", id});
