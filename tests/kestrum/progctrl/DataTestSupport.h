@@ -45,22 +45,6 @@ struct DialogScript : UserDialog::Script {
   void beep() override { beeps++; }
 };
 
-// Runs fn in a child process that has given up root's power to write
-// anywhere, so that a read-only directory is read-only for it. Returns what
-// fn returns, or -1 when the child did not end normally.
-inline int runUnprivileged(const std::function<int()>& fn) {
-  fflush(nullptr);
-  pid_t pid = fork();
-  if (pid < 0) return -1;
-  if (pid == 0) {
-    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(99);
-    _exit(fn());
-  }
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // Runs fn in a child process that may write files of at most limit bytes.
 inline int runWithFileSizeLimit(rlim_t limit, const std::function<int()>& fn) {
   fflush(nullptr);

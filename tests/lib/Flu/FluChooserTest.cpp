@@ -73,7 +73,6 @@ protected:
     fs::remove_all(_dir);
     fs::create_directories(_dir / "bins");
     std::ofstream(_dir / "a.kvn") << "x|1\n";
-    g_answer = Answer();
   }
   void TearDown() override { fs::remove_all(_dir); }
 
@@ -82,59 +81,35 @@ protected:
 
 } // namespace
 
-TEST_F(ChooserTest, FileChooserReturnsTheChosenPath) {
-  g_answer.title = "Selecteer Bestand";
-  g_answer.typed = (_dir / "a.kvn").string();
-  Fl::add_timeout(0.02, actOnDialog);
-  const char* chosen = flu_file_chooser("Selecteer Bestand", "*.kvn", _dir.string().c_str());
-  EXPECT_TRUE(g_answer.seen);
-  ASSERT_NE(nullptr, chosen);
-  EXPECT_EQ(fs::canonical(_dir / "a.kvn"), fs::canonical(chosen));
-}
-
-TEST_F(ChooserTest, FileChooserAcceptsANewNameForSaving) {
-  g_answer.title = "Opslaan";
-  g_answer.typed = (_dir / "new.kvn").string();
-  Fl::add_timeout(0.02, actOnDialog);
-  const char* chosen = flu_file_chooser("Opslaan", "*.kvn", (_dir / "a.kvn").string().c_str());
-  ASSERT_NE(nullptr, chosen);
-  EXPECT_EQ((_dir / "new.kvn").string(), fs::path(chosen).lexically_normal().string());
-}
-
-TEST_F(ChooserTest, FileChooserOffersTheStartFile) {
-  g_answer.title = "Start";
-  Fl::add_timeout(0.02, actOnDialog);
-  EXPECT_EQ(nullptr, flu_file_chooser("Start", "*.kvn", (_dir / "a.kvn").string().c_str()));
-  EXPECT_NE(std::string::npos, g_answer.shownName.find("a.kvn"));
-}
-
-TEST_F(ChooserTest, CancelledFileChooserReturnsNull) {
-  g_answer.title = "Cancel me";
-  Fl::add_timeout(0.02, actOnDialog);
-  EXPECT_EQ(nullptr, flu_file_chooser("Cancel me", "*.kvn", _dir.string().c_str()));
-  EXPECT_TRUE(g_answer.seen);
-  EXPECT_TRUE(g_answer.modal);
-}
-
-TEST_F(ChooserTest, MissingStartDirectoryStillOpensTheDialog) {
-  g_answer.title = "Nowhere";
-  Fl::add_timeout(0.02, actOnDialog);
-  EXPECT_EQ(nullptr, flu_file_chooser("Nowhere", nullptr, "/no/such/dir/file.kvn"));
-  EXPECT_TRUE(g_answer.seen);
-}
-
-TEST_F(ChooserTest, DirChooserReturnsTheChosenDirectory) {
-  g_answer.title = "Select a dir";
-  g_answer.typed = (_dir / "bins").string();
-  Fl::add_timeout(0.02, actOnDialog);
-  const char* chosen = flu_dir_chooser("Select a dir", "*.bin", _dir.string().c_str());
-  ASSERT_NE(nullptr, chosen);
-  EXPECT_EQ(fs::canonical(_dir / "bins"), fs::canonical(chosen));
-}
-
-TEST_F(ChooserTest, CancelledDirChooserReturnsNull) {
-  g_answer.title = "Select a dir";
-  Fl::add_timeout(0.02, actOnDialog);
-  EXPECT_EQ(nullptr, flu_dir_chooser("Select a dir", "*.bin", _dir.string().c_str()));
-  EXPECT_TRUE(g_answer.modal);
+TEST_F(ChooserTest, TheChoosersReturnWhatWasTakenOrNullWhenCancelled) {
+  using Chooser = const char* (*)(const char*, const char*, const char*);
+  struct Case {
+    const char* what;
+    Chooser chooser;
+    std::string start;
+    std::string typed;     // empty: Cancel
+    std::string expected;  // empty: null returned
+  } cases[] = {
+      {"an existing file", flu_file_chooser, _dir.string(), (_dir / "a.kvn").string(), (_dir / "a.kvn").string()},
+      {"a new name for saving", flu_file_chooser, (_dir / "a.kvn").string(), (_dir / "new.kvn").string(),
+       (_dir / "new.kvn").string()},
+      {"cancelled with the start file offered", flu_file_chooser, (_dir / "a.kvn").string(), "", ""},
+      {"a start directory that does not exist", flu_file_chooser, "/no/such/dir/file.kvn", "", ""},
+      {"a directory", flu_dir_chooser, _dir.string(), (_dir / "bins").string(), (_dir / "bins").string()},
+      {"a cancelled directory", flu_dir_chooser, _dir.string(), "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    g_answer = Answer();
+    g_answer.title = c.what;
+    g_answer.typed = c.typed;
+    Fl::add_timeout(0.02, actOnDialog);
+    const char* chosen = c.chooser(c.what, c.chooser == flu_dir_chooser ? "*.bin" : "*.kvn", c.start.c_str());
+    EXPECT_TRUE(g_answer.seen);
+    EXPECT_TRUE(g_answer.modal);
+    EXPECT_EQ(c.expected, chosen ? fs::path(chosen).lexically_normal().string() : "");
+    if (c.start == (_dir / "a.kvn").string()) {
+      EXPECT_NE(std::string::npos, g_answer.shownName.find("a.kvn"));
+    }
+  }
 }
