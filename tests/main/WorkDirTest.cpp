@@ -48,38 +48,34 @@ protected:
 
 }  // namespace
 
-TEST_F(WorkDirTest, InstalledProgramWorksInThePerUserDirectory) {
-  WorkDir w = WorkDir::choose(start, program, nullptr, home.c_str());
-  EXPECT_TRUE(w.installed());
-  EXPECT_EQ(w.shareDir(), share);
-  EXPECT_EQ(w.dir(), userDir());
-}
-
-TEST_F(WorkDirTest, XdgDataHomeWinsOverHomeUnlessEmptyOrRelative) {
-  std::string data = tmp.path() + "/data";
-  EXPECT_EQ(WorkDir::choose(start, program, data.c_str(), home.c_str()).dir(), data + "/kestrum");
-  EXPECT_EQ(WorkDir::choose(start, program, "", home.c_str()).dir(), userDir());
-  EXPECT_EQ(WorkDir::choose(start, program, "rel/data", home.c_str()).dir(), userDir());
-}
-
-TEST_F(WorkDirTest, DirectoryWithItsOwnConfigurationIsKept) {
-  write(start + "/config.ini", "comport=/dev/ttyUSB0\n");
-  WorkDir w = WorkDir::choose(start, program, nullptr, home.c_str());
-  EXPECT_TRUE(w.installed());
-  EXPECT_EQ(w.dir(), "");
-}
-
-TEST_F(WorkDirTest, ProgramWithoutSharedFilesStaysWhereStarted) {
-  std::string built = tmp.path() + "/build/main/kestrum";
+// Where the program works: "" means where it was started.
+TEST_F(WorkDirTest, ChoiceOfTheWorkingDirectory) {
+  std::string data = tmp.path() + "/data", built = tmp.path() + "/build/main/kestrum";
   write(built, "");
-  WorkDir w = WorkDir::choose(start, built, nullptr, home.c_str());
-  EXPECT_FALSE(w.installed());
-  EXPECT_EQ(w.dir(), "");
-}
-
-TEST_F(WorkDirTest, TheSharedDirectoryIsNeverWorkedIn) {
-  WorkDir w = WorkDir::choose(share, program, nullptr, home.c_str());
-  EXPECT_EQ(w.dir(), userDir());
+  struct Case {
+    std::string start, program;
+    const char *xdg, *home;
+    std::string dir;
+    bool installed;
+  } cases[] = {
+      {start, program, nullptr, home.c_str(), userDir(), true},
+      {start, program, data.c_str(), home.c_str(), data + "/kestrum", true},
+      {start, program, "", home.c_str(), userDir(), true},          // empty and relative
+      {start, program, "rel/data", home.c_str(), userDir(), true},  // data homes do not count
+      {share, program, nullptr, home.c_str(), userDir(), true},     // never in the shipped files
+      {start, built, nullptr, home.c_str(), "", false},             // no shipped files: a build tree
+      {start, program, nullptr, nullptr, "", true},
+  };
+  for (const Case& c : cases) {
+    WorkDir w = WorkDir::choose(c.start, c.program, c.xdg, c.home);
+    EXPECT_EQ(c.dir, w.dir()) << c.start << " " << (c.xdg ? c.xdg : "-") << " " << (c.home ? c.home : "-");
+    EXPECT_EQ(c.installed, w.installed());
+  }
+  EXPECT_EQ(WorkDir::choose(start, program, nullptr, home.c_str()).shareDir(), share);
+  EXPECT_NE(WorkDir::choose(start, program, nullptr, nullptr).note().find("no per-user directory"), std::string::npos);
+  // A directory with a configuration of its own is kept.
+  write(start + "/config.ini", "comport=/dev/ttyUSB0\n");
+  EXPECT_EQ(WorkDir::choose(start, program, nullptr, home.c_str()).dir(), "");
 }
 
 TEST_F(WorkDirTest, PrefixInsideTheDataHomeGetsASeparateWorkDirectory) {
@@ -94,12 +90,6 @@ TEST_F(WorkDirTest, PrefixInsideTheDataHomeGetsASeparateWorkDirectory) {
   EXPECT_EQ(w.prepare(why), 1) << why;
   EXPECT_TRUE(fs::exists(userDir() + "/work/config.ini"));
   EXPECT_FALSE(fs::exists(userDir() + "/work/work"));
-}
-
-TEST_F(WorkDirTest, WithoutAnyHomeTheProgramStaysAndSaysWhy) {
-  WorkDir w = WorkDir::choose(start, program, nullptr, nullptr);
-  EXPECT_EQ(w.dir(), "");
-  EXPECT_NE(w.note().find("no per-user directory"), std::string::npos);
 }
 
 TEST_F(WorkDirTest, PrepareCopiesTheShippedFilesOnce) {
