@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "ChildProcess.h"
@@ -59,8 +60,9 @@ struct Console {
 
 // Every run has its own runtime directory (so its own lock) and working directory.
 struct KestrumRun : ::testing::Test {
-  std::unique_ptr<ChildProcess> start(std::vector<std::string> args, bool display = true) {
-    args.insert(args.begin(), kBinary);
+  std::unique_ptr<ChildProcess> start(std::vector<std::string> args, bool display = true,
+                                      const std::string& prog = kBinary) {
+    args.insert(args.begin(), prog);
     std::vector<std::pair<std::string, std::string>> env = {{"XDG_RUNTIME_DIR", runtime.path()},
                                                             {"KESTRUM_DIALOG_SCRIPT", "/dev/null"}};
     if (!display) env.push_back({"DISPLAY", ""});
@@ -107,16 +109,23 @@ TEST_F(KestrumRun, RemoteDebugConsoleGetsTraceLinesAndRunsCommands) {
 
 // The console's host may be a name; one that does not resolve leaves remote
 // debugging off with a warning. A pack creation that makes nothing ends with
-// the unusable-input code and one line saying why.
+// the unusable-input code and one line saying why. A revision pack given as
+// an argument makes the program work in its own directory.
 TEST_F(KestrumRun, RemoteDebugHostNameAndAFailedPackCreation) {
   Console c;
-  auto p = start({"-remdbg", "localhost", c.port, "-cmdl_crtrpa", "-bindir", "none"}, false);
+  TempDir progDir;
+  fs::create_symlink(kBinary, progDir.path() + "/kestrum");
+  std::ofstream(work.path() + "/TL6[00ab].rpa") << "[.]\n";
+  auto p = start({"TL6[00ab].rpa", "-remdbg", "localhost", c.port, "-cmdl_crtrpa", "-bindir", "none"}, false,
+                 progDir.path() + "/kestrum");
   ASSERT_TRUE(c.accept()) << p->err();
   EXPECT_TRUE(c.readUntil("Exit code:2")) << c.received;
   EXPECT_EQ(p->waitExit(), EXIT_INPUT_UNUSABLE);
   EXPECT_EQ(p->err().rfind("kestrum: -cmdl_crtrpa: bin directory ", 0), 0u) << p->err();
   EXPECT_EQ(p->err().find("\n"), p->err().size() - 1) << p->err();
-  EXPECT_FALSE(fs::exists(work.path() + "/temp.rpa"));
+  EXPECT_NE(p->err().find(work.path() + "/none"), std::string::npos) << p->err();  // where it was given
+  EXPECT_TRUE(fs::exists(progDir.path() + "/RevPacks/TL6[00ab].rpa"));
+  EXPECT_TRUE(fs::exists(progDir.path() + "/dbgTraceCommands.txt"));
   auto q = start({"-remdbg", "no-such-host.invalid", "4000", "-cmdl_crtrpa", "-bindir", "none"}, false);
   EXPECT_EQ(q->waitExit(), EXIT_INPUT_UNUSABLE);
   EXPECT_NE(q->err().find("kestrum: -remdbg: host \"no-such-host.invalid\" not found; remote debugging off"),
