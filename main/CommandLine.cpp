@@ -158,8 +158,7 @@ std::string CommandLine::readBackProblem() const {
   const bool fetch = given(TlctrlReadBack::FETCH_FILE);
   const bool verifyFile = given(TlctrlReadBack::VERIFY_FILE);
   if (fetch && (program || _verifyAsked)) return "-fetch cannot be combined with -program or -verify";
-  if (program && verifyFile)
-    return "-verify takes no file of its own after -program: the programmed file is compared";
+  if (program && verifyFile) return "-verify takes no file of its own after -program: the programmed file is compared";
   if (_verifyAsked && !program && !verifyFile)
     return "-verify needs a settings file (-verify FILE.kvn) or -program FILE.kvn";
   if ((fetch || verifyFile) && (RevPackDb::CMDL_UPGRADE || RevPackDb::CMDL_CREATE_REVPACK))

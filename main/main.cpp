@@ -30,9 +30,9 @@
 #include "SwVersion.h"
 #include "TextUtil.h"
 #include "TlcdrvRoot.h"
+#include "TlctrlReadBack.h"
 #include "TlctrlRoot.h"
 #include "UserDialog.h"
-#include "TlctrlReadBack.h"
 #include "WorkDir.h"
 
 namespace {
@@ -88,7 +88,8 @@ std::string userWorkDir(const char* argv0, const std::string& startDir, std::str
       dir.clear();
     } else {
       if (copied > 0) {
-        std::string line = "Prepared " + dir + " from " + workDir.shareDir() + " (" + std::to_string(copied) + " files)";
+        std::string line =
+            "Prepared " + dir + " from " + workDir.shareDir() + " (" + std::to_string(copied) + " files)";
         g_startLines.push_back(line);
         fprintf(stderr, "kestrum: %s\n", line.c_str());
       }

@@ -40,21 +40,16 @@ std::string str(const char* s) { return s ? s : "(null)"; }
 
 }  // namespace
 
-TEST(CommandLineHelp, OnlyALoneArgumentHoldingHelpAsksForIt) {
-  char prog[] = "kestrum", help[] = "help", dashes[] = "--help", slash[] = "/help", other[] = "x";
-  char* one[] = {prog, help};
-  char* two[] = {prog, dashes};
-  char* three[] = {prog, slash};
-  char* withMore[] = {prog, help, other};
-  char* none[] = {prog, other};
-  EXPECT_TRUE(CommandLine::helpAsked(2, one));
-  EXPECT_TRUE(CommandLine::helpAsked(2, two));
-  EXPECT_TRUE(CommandLine::helpAsked(2, three));
-  EXPECT_FALSE(CommandLine::helpAsked(3, withMore));
-  EXPECT_FALSE(CommandLine::helpAsked(2, none));
-}
-
-TEST(CommandLineHelp, UsageNamesTheProgramAndEveryOption) {
+// Help is a lone argument holding "help" (help, --help, /help).
+TEST_F(CommandLineTest, HelpIsAskedByALoneArgumentAndNamesTheProgramAndEveryOption) {
+  for (auto c : {std::make_pair(std::vector<std::string>{"help"}, true),
+                 {{"--help"}, true},
+                 {{"/help"}, true},
+                 {{"help", "x"}, false},
+                 {{"x"}, false}}) {
+    scan(c.first);
+    EXPECT_EQ(c.second, CommandLine::helpAsked(static_cast<int>(argv.size()), argv.data()));
+  }
   testing::internal::CaptureStdout();
   CommandLine::printUsage("/opt/kestrum");
   std::string out = testing::internal::GetCapturedStdout();
@@ -124,12 +119,6 @@ TEST_F(CommandLineTest, MissingValuesAreIgnoredWithAWarning) {
   EXPECT_EQ("", str(FrmKestrumImpl::PROG_FILE_KVN));
 }
 
-TEST_F(CommandLineTest, RemoteDebugPortThatIsNoNumberLeavesItOff) {
-  for (const char* port : {"abc", "0", "-1", "65536", ""}) EXPECT_EQ(0, CommandLine::readPort(port)) << port;
-  EXPECT_EQ(1, CommandLine::readPort("1"));
-  EXPECT_EQ(65535, CommandLine::readPort("65535"));
-}
-
 TEST_F(CommandLineTest, AnExistingFileIsNeverTakenAsAnOption) {
   TempDir dir;
   std::string file = dir.path() + "/-remdbg";
@@ -158,10 +147,20 @@ TEST_F(CommandLineTest, RevisionPacksAreCopiedIntoRevPacksOfTheProgramsDirectory
   EXPECT_EQ(home.path(), line.changeTo());
 }
 
-TEST(CommandLineDirectory, IsThePartBeforeTheLastSeparator) {
+// The program's directory, and the port of the remote debug console (a
+// non-number or a number out of range is 0: off).
+TEST(CommandLineValues, DirectoryAndPort) {
+  for (const char* port : {"abc", "0", "-1", "65536", ""}) EXPECT_EQ(0, CommandLine::readPort(port)) << port;
+  EXPECT_EQ(1, CommandLine::readPort("1"));
+  EXPECT_EQ(65535, CommandLine::readPort("65535"));
   const std::vector<std::pair<const char*, std::string>> cases = {
-      {"/usr/local/bin/kestrum", "/usr/local/bin"}, {"C:\\Program Files\\kestrum.exe", "C:\\Program Files"},
-      {"kestrum", "."}, {"/kestrum", "/"}, {"", "."}, {"C:kestrum", "."}, {"a/b\\c", "a/b"}};
+      {"/usr/local/bin/kestrum", "/usr/local/bin"},
+      {"C:\\Program Files\\kestrum.exe", "C:\\Program Files"},
+      {"kestrum", "."},
+      {"/kestrum", "/"},
+      {"", "."},
+      {"C:kestrum", "."},
+      {"a/b\\c", "a/b"}};
   for (const auto& c : cases) EXPECT_EQ(c.second, CommandLine::directoryOf(c.first)) << c.first;
   EXPECT_EQ("", CommandLine::directoryOf(nullptr));
 }

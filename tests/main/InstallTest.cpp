@@ -65,8 +65,8 @@ TEST(Install, InstalledProgramWorksInThePerUserDirectoryAndThePackageHoldsTheSam
     EXPECT_NE(page.find(std::string(".TP\n\\fB") + o + "\\fR"), std::string::npos) << o << "\n" << page;
   EXPECT_EQ(page.find("@OPTIONS@"), std::string::npos);
   const std::string readme = readAll(fs::path(KESTRUM_SOURCE_DIR) / "README.md");
-  for (int code : {EXIT_OK, EXIT_DEVICE_LOST, EXIT_INPUT_UNUSABLE, EXIT_VERIFY_DIFFERS, EXIT_ANOTHER_INSTANCE,
-                   EXIT_INTERRUPTED}) {
+  for (int code :
+       {EXIT_OK, EXIT_DEVICE_LOST, EXIT_INPUT_UNUSABLE, EXIT_VERIFY_DIFFERS, EXIT_ANOTHER_INSTANCE, EXIT_INTERRUPTED}) {
     EXPECT_NE(page.find(".TP\n.B " + std::to_string(code) + "\n"), std::string::npos) << code;
     EXPECT_NE(readme.find("\n| " + std::to_string(code) + " | "), std::string::npos) << code;
   }

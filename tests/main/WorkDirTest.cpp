@@ -1,6 +1,6 @@
+#include <errno.h>
 #include <gtest/gtest.h>
 
-#include <errno.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -92,19 +92,11 @@ TEST_F(WorkDirTest, PrefixInsideTheDataHomeGetsASeparateWorkDirectory) {
   EXPECT_FALSE(fs::exists(userDir() + "/work/work"));
 }
 
+// Preparing copies the shipped files once: it never replaces the user's
+// files, makes read-only ones writable, and what the user removed later
+// stays removed.
 TEST_F(WorkDirTest, PrepareCopiesTheShippedFilesOnce) {
-  WorkDir w = WorkDir::choose(start, program, nullptr, home.c_str());
-  std::string why;
-  EXPECT_EQ(w.prepare(why), 3) << why;
-  EXPECT_EQ(readAll(userDir() + "/config.ini"), "comport=\n");
-  EXPECT_EQ(readAll(userDir() + "/help/algemeen.html"), "<html></html>");
-  // Prepared: what the user removed stays removed.
-  fs::remove(userDir() + "/language.ini");
-  EXPECT_EQ(w.prepare(why), 0);
-  EXPECT_FALSE(fs::exists(userDir() + "/language.ini"));
-}
-
-TEST_F(WorkDirTest, PrepareNeverReplacesTheUsersFiles) {
+  fs::permissions(share + "/config.ini", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   write(userDir() + "/language.ini", "taal=UK\n");
   write(userDir() + "/my.kvn", "x|1\n");
   WorkDir w = WorkDir::choose(start, program, nullptr, home.c_str());
@@ -113,27 +105,16 @@ TEST_F(WorkDirTest, PrepareNeverReplacesTheUsersFiles) {
   EXPECT_EQ(readAll(userDir() + "/language.ini"), "taal=UK\n");
   EXPECT_EQ(readAll(userDir() + "/my.kvn"), "x|1\n");
   EXPECT_EQ(readAll(userDir() + "/config.ini"), "comport=\n");
-}
-
-TEST_F(WorkDirTest, CopiesOfReadOnlyShippedFilesAreWritable) {
-  fs::permissions(share + "/config.ini", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  WorkDir w = WorkDir::choose(start, program, nullptr, home.c_str());
-  std::string why;
-  ASSERT_EQ(w.prepare(why), 3) << why;
+  EXPECT_EQ(readAll(userDir() + "/help/algemeen.html"), "<html></html>");
   EXPECT_TRUE((fs::status(userDir() + "/config.ini").permissions() & fs::perms::owner_write) != fs::perms::none);
+  fs::remove(userDir() + "/language.ini");
+  EXPECT_EQ(w.prepare(why), 0);
+  EXPECT_FALSE(fs::exists(userDir() + "/language.ini"));
 }
 
-TEST_F(WorkDirTest, APerUserDirectoryThatCannotBeMadeIsReported) {
-  write(home + "/.local/share", "a file in the way");
-  WorkDir w = WorkDir::choose(start, program, nullptr, home.c_str());
-  std::string why;
-  EXPECT_EQ(w.prepare(why), -1);
-  EXPECT_NE(why.find("cannot make"), std::string::npos) << why;
-}
-
-TEST_F(WorkDirTest, AnInterruptedPreparationIsFinishedNextTime) {
-  // A file where the shipped help folder goes stops the copy before
-  // config.ini, which marks a prepared directory.
+// A file where the shipped help folder goes stops the copy before
+// config.ini, which marks a prepared directory: the next start finishes it.
+TEST_F(WorkDirTest, AFailedPreparationIsReportedAndFinishedNextTime) {
   write(userDir() + "/help", "in the way");
   WorkDir w = WorkDir::choose(start, program, nullptr, home.c_str());
   std::string why;
@@ -144,6 +125,10 @@ TEST_F(WorkDirTest, AnInterruptedPreparationIsFinishedNextTime) {
   EXPECT_EQ(w.prepare(why), 2) << why;
   EXPECT_TRUE(fs::exists(userDir() + "/config.ini"));
   EXPECT_TRUE(fs::exists(userDir() + "/help/algemeen.html"));
+  fs::remove_all(home + "/.local");
+  write(home + "/.local/share", "a file in the way");
+  EXPECT_EQ(w.prepare(why), -1);
+  EXPECT_NE(why.find("cannot make"), std::string::npos) << why;
 }
 
 TEST(WorkDirProgramFile, IsTheRunningExecutable) {

@@ -60,9 +60,13 @@ const char* RevPackDb::BOOT_LOAD_NAME = "BOOT_LOAD";
 const char* RevPackDb::KVN_PRE_UPDATE = "kvn_pre_update.kvn";
 const char* RevPackDb::TEMP_PACK = "temp";
 
-const RevPackDb::HwSwRestr RevPackDb::_hwSwRestr[NR_DEFAULT_RESTR] = {
-    {"4.**", "B.**"}, {"4.**", "D.**"}, {"4.**", "C.**"}, {"5.**", "F.**"},
-    {"5.**", "G.**"}, {"6.**", "H.**"}, {"TL---------", "TL---------"}};
+const RevPackDb::HwSwRestr RevPackDb::_hwSwRestr[NR_DEFAULT_RESTR] = {{"4.**", "B.**"},
+                                                                      {"4.**", "D.**"},
+                                                                      {"4.**", "C.**"},
+                                                                      {"5.**", "F.**"},
+                                                                      {"5.**", "G.**"},
+                                                                      {"6.**", "H.**"},
+                                                                      {"TL---------", "TL---------"}};
 
 char RevPackDb::_actTolType[HWSW_VER_SIZE] = "";
 char RevPackDb::_actSwVersion[HWSW_VER_SIZE] = "";

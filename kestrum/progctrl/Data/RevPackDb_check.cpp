@@ -15,12 +15,12 @@
 #include <system_error>
 
 #include "BDiag.h"
-#include "Main.h"
-#include "kestrum/progctrl/States/TlctrlRoot.h"
 #include "ConfigInit.h"
 #include "Language.h"
+#include "Main.h"
 #include "RPallowHwList.h"
 #include "TextUtil.h"
+#include "kestrum/progctrl/States/TlctrlRoot.h"
 
 namespace fs = std::filesystem;
 
@@ -82,7 +82,8 @@ bool RevPackDb::checkCheckSum(const char* file, bool create) {
   // No checksum in the name, or no marker in the file, never passes.
   bool ok = found && !digits.empty() && digits.size() <= 8 && inName == calc;
   if (!ok)
-    alert(TextUtil::format(TextUtil::trFormat("Invalid Checksum (calc=%x) in %s. Upgrade NOT possible"), calc, name.c_str()));
+    alert(TextUtil::format(TextUtil::trFormat("Invalid Checksum (calc=%x) in %s. Upgrade NOT possible"), calc,
+                           name.c_str()));
   return ok;
 }
 
@@ -140,8 +141,8 @@ bool RevPackDb::checkTypeSwHwVers(const char* bin) {
   if (!binFileAllowed(bin)) {
     std::string binType = bin ? getEntry(bin, BIN_TYPE) : "";
     std::string actName = customTolType(_actTolType);
-    alert(TextUtil::format(TextUtil::trFormat(" Error!!, incompatible tolvan types actual:%s, in bin file:%s"), actName.c_str(),
-                 customTolType(binType.c_str())));
+    alert(TextUtil::format(TextUtil::trFormat(" Error!!, incompatible tolvan types actual:%s, in bin file:%s"),
+                           actName.c_str(), customTolType(binType.c_str())));
     return false;
   }
   if (!CHECK_HARDWARE) return true;
@@ -151,13 +152,13 @@ bool RevPackDb::checkTypeSwHwVers(const char* bin) {
   std::string special = getEntry(bin, BIN_SPECIAL);
   std::string dev = _actHwVersion;
   if (hw.empty() || dev.empty()) {
-    alert(TextUtil::format(TextUtil::trFormat("Error !!, hardware versions not detected, binFile:%s tolvan:%s"), hw.c_str(),
-                 dev.c_str()));
+    alert(TextUtil::format(TextUtil::trFormat("Error !!, hardware versions not detected, binFile:%s tolvan:%s"),
+                           hw.c_str(), dev.c_str()));
     return false;
   }
   if (at(hw, 0) < at(dev, 0) || at(hw, 2) != at(dev, 2) || at(hw, 3) != at(dev, 3)) {
-    alert(TextUtil::format(TextUtil::trFormat("Error !!, incompatible hardware versions, binFile:%s tolvan:%s"), hw.c_str(),
-                 dev.c_str()));
+    alert(TextUtil::format(TextUtil::trFormat("Error !!, incompatible hardware versions, binFile:%s tolvan:%s"),
+                           hw.c_str(), dev.c_str()));
     return false;
   }
   std::string devSpecial = _actSpecial;
@@ -170,11 +171,9 @@ bool RevPackDb::checkTypeSwHwVers(const char* bin) {
     std::string sw = row.substr(0, sep);
     std::string hwPat = sep == std::string::npos ? "" : row.substr(sep + 1);
     auto same = [](char v, char p) { return p == '*' || v == p; };
-    bool match = at(version, 3) == at(sw, 0) && same(at(version, 5), at(sw, 2)) &&
-                 same(at(version, 6), at(sw, 3)) && at(dev, 0) == at(hwPat, 0) &&
-                 same(at(dev, 2), at(hwPat, 2)) && same(at(dev, 3), at(hwPat, 3));
-    if (match && !devSpecial.empty())
-      match = hasSpecial && special.compare(0, 3, devSpecial, 0, 3) == 0;
+    bool match = at(version, 3) == at(sw, 0) && same(at(version, 5), at(sw, 2)) && same(at(version, 6), at(sw, 3)) &&
+                 at(dev, 0) == at(hwPat, 0) && same(at(dev, 2), at(hwPat, 2)) && same(at(dev, 3), at(hwPat, 3));
+    if (match && !devSpecial.empty()) match = hasSpecial && special.compare(0, 3, devSpecial, 0, 3) == 0;
     if (match) return true;
   }
   alert(gettext("Error !!, not able to upgrade due restrictions or incompatibility.", 0));
@@ -224,8 +223,7 @@ void RevPackDb::loadTypeNames() {
     std::string name = sep ? std::string(sep + 1) : std::string();
     if (type.empty()) continue;
     if (name.empty()) name = type;
-    _typeNames.emplace_back(type.substr(0, ConfigInit::TolType::MAX_LEN),
-                            name.substr(0, ConfigInit::TolType::MAX_LEN));
+    _typeNames.emplace_back(type.substr(0, ConfigInit::TolType::MAX_LEN), name.substr(0, ConfigInit::TolType::MAX_LEN));
   }
   fclose(f);
 }
@@ -253,8 +251,7 @@ void RevPackDb::findTypeHw(const uint8_t* data, int size, std::string& type, std
   hw.clear();
   for (int i = 3; i + 6 <= size; ++i) {
     if (data[i] != 'T' || data[i + 1] != 'L' || data[i - 3] != '.') continue;
-    if (!isdigit(data[i + 2]) || !isdigit(data[i + 3]) || !isdigit(data[i + 4]) || !isdigit(data[i + 5]))
-      continue;
+    if (!isdigit(data[i + 2]) || !isdigit(data[i + 3]) || !isdigit(data[i + 4]) || !isdigit(data[i + 5])) continue;
     type = text(data + i, std::min(11, size - i));
     int from = std::max(0, i - 4);
     hw = text(data + from, i - from);

@@ -92,7 +92,8 @@ bool RevPackDb::setSwHwRestrictions() {
                                         : rst.create(".", APPLICATION, SWHWRESTR);
   if (!opened) {
     fs::remove(scratch, ec);
-    alert(TextUtil::format(TextUtil::trFormat("Restriction file %s can not be used: %s"), source.c_str(), rst.error().c_str()));
+    alert(TextUtil::format(TextUtil::trFormat("Restriction file %s can not be used: %s"), source.c_str(),
+                           rst.error().c_str()));
     return false;
   }
   {
@@ -395,9 +396,11 @@ bool RevPackDb::createDb(const char* binDir) {
     _createError = "the checksum of " + target + " does not match";
   }
   setRpaFiles();
-  _createReport = TextUtil::format(TextUtil::trFormat("RevPack gemaakt: %s"), fs::path(target).filename().string().c_str());
+  _createReport =
+      TextUtil::format(TextUtil::trFormat("RevPack gemaakt: %s"), fs::path(target).filename().string().c_str());
   for (const auto& l : _leftOut)
-    _createReport += "\n" + TextUtil::format(TextUtil::trFormat("Niet opgenomen: %s (%s)"), l.first.c_str(), l.second.c_str());
+    _createReport +=
+        "\n" + TextUtil::format(TextUtil::trFormat("Niet opgenomen: %s (%s)"), l.first.c_str(), l.second.c_str());
   trace(_createReport);
   return ok;
 }
@@ -405,7 +408,8 @@ bool RevPackDb::createDb(const char* binDir) {
 bool RevPackDb::createFailed(const std::string& why) {
   _createReport = TextUtil::format(TextUtil::trFormat("Geen RevPack gemaakt: %s"), why.c_str());
   for (const auto& l : _leftOut)
-    _createReport += "\n" + TextUtil::format(TextUtil::trFormat("Niet opgenomen: %s (%s)"), l.first.c_str(), l.second.c_str());
+    _createReport +=
+        "\n" + TextUtil::format(TextUtil::trFormat("Niet opgenomen: %s (%s)"), l.first.c_str(), l.second.c_str());
   trace(_createReport);
   return false;
 }

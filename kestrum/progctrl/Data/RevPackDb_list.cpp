@@ -13,11 +13,11 @@
 #include <system_error>
 
 #include "BDiag.h"
-#include "Main.h"
-#include "kestrum/progctrl/States/TlctrlRoot.h"
 #include "Language.h"
+#include "Main.h"
 #include "SafeFileWriter.h"
 #include "TextUtil.h"
+#include "kestrum/progctrl/States/TlctrlRoot.h"
 
 namespace fs = std::filesystem;
 
@@ -27,13 +27,9 @@ void trace(const std::string& text) { BDiag::print(text); }
 
 // ------------------------------------------------------------------ listing
 
-const char* RevPackDb::rpaFile(int i) const {
-  return i >= 0 && i < nrRpaFiles() ? _rpaFiles[i].c_str() : "";
-}
+const char* RevPackDb::rpaFile(int i) const { return i >= 0 && i < nrRpaFiles() ? _rpaFiles[i].c_str() : ""; }
 
-const char* RevPackDb::actBinFile(int i) const {
-  return i >= 0 && i < actNrBinFiles() ? _actBinFiles[i].c_str() : "";
-}
+const char* RevPackDb::actBinFile(int i) const { return i >= 0 && i < actNrBinFiles() ? _actBinFiles[i].c_str() : ""; }
 
 void RevPackDb::setRpaFiles() {
   _rpaFiles.clear();
@@ -139,8 +135,8 @@ const char* RevPackDb::setBinData(const char* bin) {
   getEntry(bin, BIN_SIZE, size);
   int stored = entryBytes(bin, BIN_DATA);
   if (size < 0 || size > MAX_BINFILE_SIZE || stored != size) {
-    alert(TextUtil::format(TextUtil::trFormat("Revpack %s: bin file %s is damaged (size %d, data %d)"), _actRpFile.c_str(), bin,
-                 size, stored));
+    alert(TextUtil::format(TextUtil::trFormat("Revpack %s: bin file %s is damaged (size %d, data %d)"),
+                           _actRpFile.c_str(), bin, size, stored));
     return "";
   }
   getEntry(bin, BIN_DATA, _activeBinData.data(), size);
@@ -155,7 +151,8 @@ const char* RevPackDb::setBinData(const char* bin) {
     getEntry(bin, KVN_SIZE, kvnSize);
     int kvnStored = entryBytes(bin, KVN_DATA);
     if (kvnSize < 0 || kvnSize > MAX_BINFILE_SIZE || kvnStored != kvnSize) {
-      alert(TextUtil::format(TextUtil::trFormat("Revpack %s: settings file of %s is damaged"), _actRpFile.c_str(), bin));
+      alert(
+          TextUtil::format(TextUtil::trFormat("Revpack %s: settings file of %s is damaged"), _actRpFile.c_str(), bin));
     } else {
       _nrKvnBytes = kvnSize;
       getEntry(bin, KVN_DATA, _activeKvnData.data(), kvnSize);
@@ -198,7 +195,9 @@ int RevPackDb::processorVersion(const char* hw) {
 bool RevPackDb::setBootData(const char* hwVersion) {
   if (_bootFiles.empty()) {
     beep();
-    statusInfo(TextUtil::format(TextUtil::trFormat("Error!! No 2nd stage boot loader in Revpack %s."), _actRpFile.c_str()), true);
+    statusInfo(
+        TextUtil::format(TextUtil::trFormat("Error!! No 2nd stage boot loader in Revpack %s."), _actRpFile.c_str()),
+        true);
     return false;
   }
   // A device waiting in its boot loader has not told its processor yet:
@@ -219,15 +218,15 @@ bool RevPackDb::setBootData(const char* hwVersion) {
   if (chosen < 0) {
     // Told in the status line; the window stays responsive.
     beep();
-    statusInfo(TextUtil::format(TextUtil::trFormat("Invalid Revpack:%s. No 2nd boot for HW version: %s"), _actRpFile.c_str(),
-                      hwText.c_str()),
+    statusInfo(TextUtil::format(TextUtil::trFormat("Invalid Revpack:%s. No 2nd boot for HW version: %s"),
+                                _actRpFile.c_str(), hwText.c_str()),
                true);
     return false;
   }
   const char* boot = _bootFiles[chosen].c_str();
   _bootIx = static_cast<uint8_t>(chosen);
-  statusInfo(TextUtil::format(TextUtil::trFormat("Correct Revpack:%s. With 2nd boot for HW version: %s"), _actRpFile.c_str(),
-                    hwText.c_str()),
+  statusInfo(TextUtil::format(TextUtil::trFormat("Correct Revpack:%s. With 2nd boot for HW version: %s"),
+                              _actRpFile.c_str(), hwText.c_str()),
              false);
   int size = 0;
   getEntry(boot, BIN_SIZE, size);
@@ -236,8 +235,8 @@ bool RevPackDb::setBootData(const char* hwVersion) {
     return false;
   }
   if (size < 0 || entryBytes(boot, BIN_DATA) != size) {
-    alert(TextUtil::format(TextUtil::trFormat("Revpack %s: bin file %s is damaged (size %d, data %d)"), _actRpFile.c_str(), boot,
-                 size, entryBytes(boot, BIN_DATA)));
+    alert(TextUtil::format(TextUtil::trFormat("Revpack %s: bin file %s is damaged (size %d, data %d)"),
+                           _actRpFile.c_str(), boot, size, entryBytes(boot, BIN_DATA)));
     return false;
   }
   std::fill(_bootData.begin(), _bootData.end(), 0xFF);
@@ -277,8 +276,7 @@ std::vector<std::string> RevPackDb::listDir(const std::string& dir) {
     std::string name = list[i]->d_name;
     std::error_code ec;
     // Only plain files count; a directory or device with a fitting name does not.
-    if (name == "." || name == ".." || name.empty() || name.back() == '/' ||
-        !fs::is_regular_file(dir + "/" + name, ec))
+    if (name == "." || name == ".." || name.empty() || name.back() == '/' || !fs::is_regular_file(dir + "/" + name, ec))
       continue;
     names.push_back(name);
   }

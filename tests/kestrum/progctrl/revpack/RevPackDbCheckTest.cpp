@@ -142,7 +142,12 @@ TEST_F(RevPackTest, BootLoaderForKnownAndUnknownHardware) {
       {{{"BOOT_LOAD_B00.bin", "00"}}, "", nullptr, true, "00", "With 2nd boot for HW version: onbekend"},
       {{{"BOOT_LOAD_B00.bin", "00"}, {"BOOT_LOAD_H49.bin", "49"}}, "", nullptr, true, "00", "onbekend"},
       {{{"BOOT_LOAD_H49.bin", "49"}}, "H.49", nullptr, true, "49", "With 2nd boot for HW version: H.49"},
-      {{{"BOOT_LOAD_H49.bin", "49"}}, "B.48", nullptr, false, "", "Invalid Revpack:TLc4[0000].rpa. No 2nd boot for HW version: B.48"},
+      {{{"BOOT_LOAD_H49.bin", "49"}},
+       "B.48",
+       nullptr,
+       false,
+       "",
+       "Invalid Revpack:TLc4[0000].rpa. No 2nd boot for HW version: B.48"},
       // The boot information asked for a loader the pack does not have.
       {{{"BOOT_LOAD_H49.bin", "49"}}, "", "02", false, "", "No 2nd boot for HW version: 02"},
       {{{"BOOT_LOAD_B00.bin", "00"}, {"BOOT_LOAD_H49.bin", "49"}}, "", "49", true, "49", "HW version: 49"},
@@ -237,8 +242,11 @@ TEST_F(RevPackTest, OldPackListNamesAreRead) {
 }
 
 TEST_F(RevPackTest, IdentificationIsFoundInTheImageAndTheBootLoadersName) {
-  for (auto c : {std::make_pair("BOOT_LOAD_B00.bin", "00"), {"x_BOOT_LOAD_C48.bin", "00"}, {"BOOT_LOAD_H49.bin", "49"},
-                 {"BOOT_LOAD_J51.BIN", "49"}, {"BOOT_LOAD", "00"}})
+  for (auto c : {std::make_pair("BOOT_LOAD_B00.bin", "00"),
+                 {"x_BOOT_LOAD_C48.bin", "00"},
+                 {"BOOT_LOAD_H49.bin", "49"},
+                 {"BOOT_LOAD_J51.BIN", "49"},
+                 {"BOOT_LOAD", "00"}})
     EXPECT_STREQ(c.second, RevPackDb::getHwFmBootName(c.first)) << c.first;
   auto b = imageBytes(0x800, "H.49TL8888GM-ED", "TL-6.01", "SPEC01");
   std::string type, hw, version, special;

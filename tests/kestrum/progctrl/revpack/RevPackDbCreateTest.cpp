@@ -79,8 +79,11 @@ TEST_F(RevPackTest, PackReadsBackWithPlainPreferences) {
   EXPECT_TRUE(Fl_Preferences(prefs, "TolvanTypeList_2").entryExists("TL8888GM-ED"));
   EXPECT_EQ(7, Fl_Preferences(prefs, "HwSwRestrictionList").entries());
   EXPECT_EQ("6.**;H.**", text("HwSwRestrictionList", "6"));
-  for (auto kv : {std::make_pair("type", "TL8888GM-ED"), {"hardware", "H.49"}, {"version", "TL-6.01"},
-                  {"special", "SPEC01"}, {"kvnfile", "TL8888GM-ED_app.kvn"}})
+  for (auto kv : {std::make_pair("type", "TL8888GM-ED"),
+                  {"hardware", "H.49"},
+                  {"version", "TL-6.01"},
+                  {"special", "SPEC01"},
+                  {"kvnfile", "TL8888GM-ED_app.kvn"}})
     EXPECT_EQ(kv.second, text("Meter G_app.bin", kv.first)) << kv.first;
   EXPECT_EQ(std::vector<uint8_t>(bin.begin() + 0x100, bin.end()), data("Meter G_app.bin"));
   EXPECT_EQ("49", text("BOOT_LOAD_H49.bin", "hardware"));

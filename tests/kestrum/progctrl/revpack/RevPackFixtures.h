@@ -95,8 +95,7 @@ protected:
     RevPackDb::bootPauseMs(0);
     RevPackDb::activeKvnFileReset();
     fs::create_directory("bins");
-    writeFile("config.ini",
-              "tolvantype=TL8888GM-ED;Meter G\ntolvantype=TL8888IM-ED;Meter I\ntolvantype=TL4444GM-ED\n");
+    writeFile("config.ini", "tolvantype=TL8888GM-ED;Meter G\ntolvantype=TL8888IM-ED;Meter I\ntolvantype=TL4444GM-ED\n");
   }
   void TearDown() override {
     RevPackDb::CHECK_HARDWARE = true;
