@@ -165,18 +165,15 @@ TEST(CommandLineValues, DirectoryAndPort) {
   EXPECT_EQ("", CommandLine::directoryOf(nullptr));
 }
 
+// (The process-level cases, and what each file check says, are end-to-end tests.)
 TEST_F(CommandLineTest, FetchAndVerifyCombinationsThatMeanNothingAreRefused) {
   TempDir dir;
   std::string kvn = dir.path() + "/s.kvn";
   std::ofstream(kvn) << "x|1\n";
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"-fetch", "o.kvn", "-program", kvn}, "-fetch cannot be combined"},
-      {{"-fetch", "o.kvn", "-verify", kvn}, "-fetch cannot be combined"},
-      {{"-program", kvn, "-verify", kvn}, "-verify takes no file of its own"},
-      {{"-verify"}, "-verify needs a settings file"},
       {{"-verify", kvn, "-upgrade"}, "cannot be combined with -upgrade"},
       {{"-fetch", "o.kvn", "-cmdl_crtrpa"}, "cannot be combined with -upgrade or -cmdl_crtrpa"},
-      {{"-verify", dir.path() + "/missing.kvn"}, "cannot read the settings file"},
       {{"-program", kvn, "-verify"}, ""},
       {{"-verify", kvn}, ""},
   };

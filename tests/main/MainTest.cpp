@@ -1,5 +1,6 @@
 // What only the whole process shows: the single-instance lock, the remote
-// debug console served by the main loop, and how a run ends.
+// debug console reached by name, and how a run ends. (The console's commands
+// during a run are end-to-end tests.)
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -92,19 +93,6 @@ TEST_F(KestrumRun, SecondInstanceIsRefusedWithItsOwnCodeAndTheLockIsFreedAtExit)
   EXPECT_EQ(first->waitExit(), 0);
   EXPECT_EQ(first->out().find("# Usage:"), std::string::npos);
   EXPECT_FALSE(fs::exists(runtime.path() + "/" + kLockName));
-}
-
-TEST_F(KestrumRun, RemoteDebugConsoleGetsTraceLinesAndRunsCommands) {
-  if (!haveDisplay()) GTEST_SKIP() << "needs an X display";
-  Console c;
-  auto p = start({"-remdbg", "127.0.0.1", c.port});
-  ASSERT_TRUE(c.accept());
-  (void)!write(c.conn, "help\r\n", 6);
-  ASSERT_TRUE(c.readUntil("\"Tlctrl\" mod=10 comp=11")) << c.received;
-  EXPECT_NE(c.received.find(";Processes the trace debug string."), std::string::npos) << c.received;
-  p->signal(SIGTERM);
-  EXPECT_EQ(p->waitExit(), 0);
-  EXPECT_TRUE(c.readUntil("Exit code:0")) << c.received;
 }
 
 // The console's host may be a name; one that does not resolve leaves remote
