@@ -122,6 +122,18 @@ TEST_F(RevPackCheckTest, SelectionIsKeptByTheControllerRootAndNeverRewritesThePa
   EXPECT_STREQ("Meter G_g.bin", root.lastBinFile());
   rp.checkTypeSwHwVers("Meter G_g.bin");
   rp.setEntry("General", "extra", 1);
+  // A command-line upgrade names the pack with its extension; the name
+  // given on the command line is never cut in place.
+  std::string given = pack, bin = "Meter G_g.bin";
+  RevPackDb::CMDL_UPGRADE = true;
+  RevPackDb::CMDL_REVPACK = given.data();
+  RevPackDb::CMDL_BINFILE = bin.data();
+  EXPECT_TRUE(root.loadCmdlUpgrade());
+  EXPECT_EQ(pack, RevPackDb::CMDL_REVPACK);
+  RevPackDb::CMDL_UPGRADE = false;
+  static char none[2][1] = {};
+  RevPackDb::CMDL_REVPACK = none[0];
+  RevPackDb::CMDL_BINFILE = none[1];
   db.reset();
   EXPECT_EQ(before, readFile("RevPacks/" + pack));
   EXPECT_EQ(stamp, fs::last_write_time("RevPacks/" + pack));
