@@ -7,15 +7,6 @@
 #include "BTrace.h"
 #include "TlctrlRoot.h"
 
-const char* Main::_dbgAddr = "";
-int Main::_dbgPort = 0;
-bool Main::_wsStartupDll = true;
-bool Main::_shutdown = false;
-int Main::_exitCode = 0;
-const char* Main::_refPackFile = nullptr;
-bool Main::_unattended = false;
-volatile std::sig_atomic_t Main::_stopSignal = 0;
-
 Main::Main() : _wsaData(0) {}
 
 Main::~Main() {}
@@ -46,23 +37,3 @@ void Main::onDone(const BEvent*, RegionId) {}
 void Main::onError(const BEvent*, RegionId) {}
 void Main::onSleep() {}
 void Main::printStateData(int, char**) {}
-
-char* filename_dir(char* path) {
-  if (!path) return nullptr;
-  if (!*path) return const_cast<char*>(".");  // nothing to cut, nothing to write into
-  char* start = path;
-  if (start[0] && start[1] == ':') start += 2;  // a drive letter
-  char* last = nullptr;
-  for (char* p = start; *p; ++p)
-    if (*p == '/' || *p == '\\') last = p;
-  if (last) {
-    if (last == path) {
-      last[1] = '\0';  // the root directory stays "/"
-    } else {
-      *last = '\0';
-    }
-  } else {
-    strcpy(path, ".");  // a non-empty text holds at least two bytes
-  }
-  return path;
-}

@@ -33,10 +33,6 @@ public:
   static bool _shutdown;
   static int _exitCode;
   static const char* _refPackFile;
-  // A command-line run (-program, -upgrade, ...): nobody watches the window,
-  // nobody answers a question, and a signal before the work is done ends the
-  // run as interrupted.
-  static bool _unattended;
   // Set by the handler of SIGTERM and SIGINT, read by the main loop.
   static volatile std::sig_atomic_t _stopSignal;
 
@@ -45,9 +41,5 @@ private:
   // same meaning of _wsStartupDll.
   [[maybe_unused]] int _wsaData;
 };
-
-// Cuts path in place after its directory part (no trailing separator); a path
-// without a separator becomes "." (the current directory). Null gives null.
-char* filename_dir(char* path);
 
 #endif

@@ -19,6 +19,7 @@
 #include "BScheduler.h"
 #include "BSystem.h"
 #include "BTrace.h"
+#include "CommandLine.h"
 #include "ExitCode.h"
 #include "FrmKestrumImpl.h"
 #include "Headless.h"
@@ -27,10 +28,11 @@
 #include "PortWatch.h"
 #include "RevPackDb.h"
 #include "SwVersion.h"
+#include "TextUtil.h"
 #include "TlcdrvRoot.h"
+#include "TlctrlReadBack.h"
 #include "TlctrlRoot.h"
 #include "UserDialog.h"
-#include "TlctrlReadBack.h"
 #include "WorkDir.h"
 
 namespace {
@@ -39,144 +41,9 @@ void onStopSignal(int) { Main::_stopSignal = 1; }
 
 void trace(const std::string& text) { BTrace::dbgPrint(text.c_str(), true, true, false); }
 
-void printUsage(const char* prog) {
-  const std::string hashes(79, '#');
-  const std::string indent(16, ' ');
-  puts(hashes.c_str());
-  printf("# Usage: %s", prog);
-  printf("\n#  %s\n", "-cmdl_crtrpa,   Create RevPack database via Kestrum command line");
-  printf("#  %s\n", "-bindir,        Directory where binfiles are stored");
-  printf("#  %s\n", (indent + "e.g. \"kestrum -cmdl_crtrpa -bindir <directory>\"").c_str());
-  printf("#  %s\n", "-createrevpack, Create RevPack database via Kestrum gui");
-  printf("#  %s\n", "-nohwcheck,     No check on hardware revision.");
-  printf("\n#  %s\n", "-upgrade,       Sofware upgrade via the commandline.");
-  printf("#  %s\n", (indent + "e.g. -upgrade -revpack <rpa> -binfile <xx.bin>").c_str());
-  printf("#  %s\n", "-revpack,       RevPack database which is stored in ./RevPacks");
-  printf("#  %s\n", (indent + "e.g. -revpack TL-xxx[yyy] (No ./RevPacks/, *.rpa included)").c_str());
-  printf("#  %s\n", (std::string(42, ' ') + std::string(32, '^')).c_str());
-  printf("#  %s\n", "-binfile,       Binfile containing the desired sofware version");
-  printf("#  %s\n", "-allownobackup, Upgrade also when the settings cannot be backed up first");
-  printf("#  %s\n", "-program,       Program settings via command line");
-  printf("#  %s\n", (indent + "e.g. \"kestrum -program <\"C:\\xx yy\\file.kvn\">\"").c_str());
-  printf("#  %s\n", "-fetch,         Read the device's settings into a file via command line");
-  printf("#  %s\n", (indent + "e.g. \"kestrum -fetch <file.kvn>\"").c_str());
-  printf("#  %s\n", "-verify,        Compare the device's settings with a file via command line");
-  printf("#  %s\n", (indent + "e.g. \"kestrum -verify <file.kvn>\"").c_str());
-  printf("#  %s\n", (indent + "e.g. \"kestrum -program <file.kvn> -verify\" (program, then compare)").c_str());
-  puts(hashes.c_str());
-}
-
-bool isReadableFile(const char* name) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(name, ec)) return false;
-  FILE* f = fopen(name, "r");
-  if (!f) return false;
-  fclose(f);
-  return true;
-}
-
-// A port, a number of the debug console: a non-number reads as 0 (off).
-int readPort(const char* text) {
-  char* end = nullptr;
-  errno = 0;
-  long v = strtol(text, &end, 10);
-  if (errno || end == text || v <= 0 || v > 65535) return 0;
-  return static_cast<int>(v);
-}
-
-// "-verify" was given, with or without a file.
-bool g_verifyAsked = false;
-
-// Where the program works from start-up on, when not where it was started.
-std::string g_changeTo;
-
 // Trace lines about the working directory, written once the remote debug
 // console is connected so that it shows them.
 std::vector<std::string> g_startLines;
-
-// A revision pack given as an argument is copied into RevPacks of home, the
-// directory the program works in from then on: beside the program, or for an
-// installed program its working directory. The directory is changed only after
-// the scan, so that later arguments are still found where the user gave them.
-void takeRevPackArgument(char** argv, int i, const std::string& home) {
-  static char* ownDir = nullptr;
-  const char* dir = home.c_str();
-  if (home.empty()) {
-    if (!ownDir) ownDir = filename_dir(argv[0]);  // once: it cuts argv[0] in place
-    dir = ownDir;
-  }
-  Main::_refPackFile = fl_filename_name(argv[i]);
-  char cmd[256];
-  snprintf(cmd, sizeof cmd, "mkdir \"%s\\RevPacks\"", dir);
-  trace(cmd);
-  std::filesystem::path packs = std::filesystem::path(dir) / "RevPacks";
-  std::error_code ec;
-  std::filesystem::create_directories(packs, ec);
-  if (ec) trace(std::string("mkdir failed: ") + ec.message());
-  snprintf(cmd, sizeof cmd, "copy \"%s\" \"%s\\RevPacks\\%s\"", argv[i], dir, Main::_refPackFile);
-  trace(cmd);
-  std::filesystem::path target = packs / Main::_refPackFile;
-  if (!std::filesystem::equivalent(argv[i], target, ec))
-    std::filesystem::copy_file(argv[i], target, std::filesystem::copy_options::overwrite_existing, ec);
-  if (ec) trace(std::string("copy failed: ") + ec.message());
-  g_changeTo = dir;
-}
-
-// Takes the value(s) of an option; false (with a warning) when they are missing.
-bool haveValues(int argc, int i, int n, const char* option) {
-  if (i + n < argc) return true;
-  fprintf(stderr, "kestrum: option %s needs %d value%s; ignored\n", option, n, n > 1 ? "s" : "");
-  return false;
-}
-
-void scanArguments(int argc, char** argv, const std::string& packHome) {
-  for (int i = 1; i < argc; ++i) {
-    char line[300];
-    snprintf(line, sizeof line, "i:%d argv:%s", i, argv[i]);
-    trace(line);
-    if (isReadableFile(argv[i])) {
-      trace(std::string("Opening file:") + argv[i]);
-      if (strcmp(fl_filename_ext(argv[i]), ".rpa") == 0) takeRevPackArgument(argv, i, packHome);
-      continue;
-    }
-    const char* a = argv[i];
-    if (!strcmp(a, "-cmdl_crtrpa")) {
-      RevPackDb::CMDL_CREATE_REVPACK = true;
-    } else if (!strcmp(a, "-bindir")) {
-      if (haveValues(argc, i, 1, a)) RevPackDb::CMDL_BINDIR = argv[++i];
-    } else if (!strcmp(a, "-createrevpack")) {
-      FrmKestrumImpl::CREATE_REVPACK = true;
-    } else if (!strcmp(a, "-produpgr")) {
-      // accepted for compatibility; no effect
-    } else if (!strcmp(a, "-nohwcheck")) {
-      RevPackDb::CHECK_HARDWARE = false;
-    } else if (!strcmp(a, "-upgrade")) {
-      RevPackDb::CMDL_UPGRADE = true;
-    } else if (!strcmp(a, "-allownobackup")) {
-      RevPackDb::CMDL_ALLOW_NOBACKUP = true;
-    } else if (!strcmp(a, "-revpack")) {
-      if (haveValues(argc, i, 1, a)) RevPackDb::CMDL_REVPACK = argv[++i];
-    } else if (!strcmp(a, "-binfile")) {
-      if (haveValues(argc, i, 1, a)) RevPackDb::CMDL_BINFILE = argv[++i];
-    } else if (!strcmp(a, "-program")) {
-      if (haveValues(argc, i, 1, a)) FrmKestrumImpl::PROG_FILE_KVN = argv[++i];
-    } else if (!strcmp(a, "-fetch")) {
-      if (haveValues(argc, i, 1, a)) TlctrlReadBack::FETCH_FILE = argv[++i];
-    } else if (!strcmp(a, "-verify")) {
-      // A file of its own, or (after programming) the programmed one.
-      g_verifyAsked = true;
-      if (i + 1 < argc && argv[i + 1][0] != '-') TlctrlReadBack::VERIFY_FILE = argv[++i];
-    } else if (!strcmp(a, "-remdbg")) {
-      if (haveValues(argc, i, 2, a)) {
-        Main::_dbgAddr = argv[i + 1];
-        Main::_dbgPort = readPort(argv[i + 2]);
-        i += 2;
-      } else {
-        i = argc;  // "-remdbg host" alone: nothing left to scan
-      }
-    }
-  }
-}
 
 // A relative path given on the command line, made absolute against the
 // directory the program was started in (store keeps the text alive).
@@ -221,7 +88,8 @@ std::string userWorkDir(const char* argv0, const std::string& startDir, std::str
       dir.clear();
     } else {
       if (copied > 0) {
-        std::string line = "Prepared " + dir + " from " + workDir.shareDir() + " (" + std::to_string(copied) + " files)";
+        std::string line =
+            "Prepared " + dir + " from " + workDir.shareDir() + " (" + std::to_string(copied) + " files)";
         g_startLines.push_back(line);
         fprintf(stderr, "kestrum: %s\n", line.c_str());
       }
@@ -237,32 +105,6 @@ std::string userWorkDir(const char* argv0, const std::string& startDir, std::str
   return dir;
 }
 
-// Fetch and verify: which combinations mean something, and whether their
-// files can serve. An empty text when they can; else what is wrong.
-std::string readBackProblem() {
-  const bool program = FrmKestrumImpl::PROG_FILE_KVN && FrmKestrumImpl::PROG_FILE_KVN[0];
-  const bool fetch = TlctrlReadBack::FETCH_FILE && TlctrlReadBack::FETCH_FILE[0];
-  const bool verifyFile = TlctrlReadBack::VERIFY_FILE && TlctrlReadBack::VERIFY_FILE[0];
-  if (fetch && (program || g_verifyAsked)) return "-fetch cannot be combined with -program or -verify";
-  if (program && verifyFile)
-    return "-verify takes no file of its own after -program: the programmed file is compared";
-  if (g_verifyAsked && !program && !verifyFile)
-    return "-verify needs a settings file (-verify FILE.kvn) or -program FILE.kvn";
-  if ((fetch || verifyFile) && (RevPackDb::CMDL_UPGRADE || RevPackDb::CMDL_CREATE_REVPACK))
-    return "-fetch and -verify cannot be combined with -upgrade or -cmdl_crtrpa";
-  TlctrlReadBack::VERIFY_PROGRAM = program && g_verifyAsked;
-  std::string why;
-  if (!TlctrlReadBack::commandLineUsable(why)) return why;
-  return "";
-}
-
-// The modes that do their work without anybody at the window.
-bool commandLineMode() {
-  bool revPack = RevPackDb::CMDL_CREATE_REVPACK && RevPackDb::CMDL_BINDIR && RevPackDb::CMDL_BINDIR[0];
-  bool program = FrmKestrumImpl::PROG_FILE_KVN && FrmKestrumImpl::PROG_FILE_KVN[0];
-  return revPack || program || TlctrlRoot::cmdlUpgradeNamed() || TlctrlReadBack::commandLineRead();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -270,8 +112,8 @@ int main(int argc, char** argv) {
   snprintf(mutexId, sizeof mutexId, "Vask_%s_MutexId", Sw_VERSION);
   BMainState::mutexId(mutexId);
 
-  if (argc == 2 && strstr(argv[1], "help")) {
-    printUsage(argv[0]);
+  if (CommandLine::helpAsked(argc, argv)) {
+    CommandLine::printUsage(argv[0]);
     fflush(stdout);
     return 0;
   }
@@ -280,15 +122,16 @@ int main(int argc, char** argv) {
   const std::string startDir = std::filesystem::current_path(ec).string();
   std::string packHome;
   std::string userDir = userWorkDir(argv[0], startDir, packHome);
-  scanArguments(argc, argv, packHome);
-  changeDirectory(g_changeTo.empty() ? userDir : g_changeTo, startDir);
-  std::string readBack = readBackProblem();
+  CommandLine commandLine(packHome);
+  commandLine.scan(argc, argv);
+  changeDirectory(commandLine.changeTo().empty() ? userDir : commandLine.changeTo(), startDir);
+  std::string readBack = commandLine.readBackProblem();
   if (!readBack.empty()) {
     fprintf(stderr, "kestrum: %s\n", readBack.c_str());
     return EXIT_INPUT_UNUSABLE;
   }
   if (!Headless::displayAvailable()) {
-    if (!commandLineMode()) {
+    if (!CommandLine::unattendedMode()) {
       const char* d = getenv("DISPLAY");
       fprintf(stderr,
               "kestrum: no X display (%s%s): the window cannot be shown; -program, -upgrade, -cmdl_crtrpa, "
@@ -307,11 +150,10 @@ int main(int argc, char** argv) {
 
   // Runs that nobody watches: no dialog may wait for an answer.
   const char* kvn = FrmKestrumImpl::PROG_FILE_KVN;
-  if (commandLineMode()) Main::_unattended = true;
-  UserDialog::unattended(Main::_unattended);
+  if (CommandLine::unattendedMode()) UserDialog::unattended(true);
   // A settings file that cannot be read is refused before any device is
   // waited for: programming whatever else would wipe the device.
-  if (kvn && kvn[0] && !isReadableFile(kvn)) {
+  if (kvn && kvn[0] && !TextUtil::readableFile(kvn)) {
     fprintf(stderr, "kestrum: -program: cannot read settings file %s\n", kvn);
     return EXIT_INPUT_UNUSABLE;
   }
@@ -364,7 +206,7 @@ int main(int argc, char** argv) {
   // A command-line run that a signal reached before it ended never ends as a
   // success, whatever code its states left behind (a dialog cut short by the
   // signal may have ended the work as if answered).
-  if (Main::stopRequested() && Main::_unattended) Main::_exitCode = EXIT_INTERRUPTED;
+  if (Main::stopRequested() && UserDialog::unattended()) Main::_exitCode = EXIT_INTERRUPTED;
   // A command-line programming run is not started again once shutdown began.
   FrmKestrumImpl::CMDL_PROGRAM = false;
   trace("Main: entering Shutdown ... ");

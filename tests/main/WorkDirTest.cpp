@@ -1,6 +1,6 @@
+#include <errno.h>
 #include <gtest/gtest.h>
 
-#include <errno.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -49,38 +49,34 @@ protected:
 
 }  // namespace
 
-TEST_F(WorkDirTest, InstalledProgramWorksInThePerUserDirectory) {
-  WorkDir w = WorkDir::choose(start, program, nullptr, home.c_str());
-  EXPECT_TRUE(w.installed());
-  EXPECT_EQ(w.shareDir(), share);
-  EXPECT_EQ(w.dir(), userDir());
-}
-
-TEST_F(WorkDirTest, XdgDataHomeWinsOverHomeUnlessEmptyOrRelative) {
-  std::string data = tmp.path() + "/data";
-  EXPECT_EQ(WorkDir::choose(start, program, data.c_str(), home.c_str()).dir(), data + "/kestrum");
-  EXPECT_EQ(WorkDir::choose(start, program, "", home.c_str()).dir(), userDir());
-  EXPECT_EQ(WorkDir::choose(start, program, "rel/data", home.c_str()).dir(), userDir());
-}
-
-TEST_F(WorkDirTest, DirectoryWithItsOwnConfigurationIsKept) {
-  write(start + "/config.ini", "comport=/dev/ttyUSB0\n");
-  WorkDir w = WorkDir::choose(start, program, nullptr, home.c_str());
-  EXPECT_TRUE(w.installed());
-  EXPECT_EQ(w.dir(), "");
-}
-
-TEST_F(WorkDirTest, ProgramWithoutSharedFilesStaysWhereStarted) {
-  std::string built = tmp.path() + "/build/main/kestrum";
+// Where the program works: "" means where it was started.
+TEST_F(WorkDirTest, ChoiceOfTheWorkingDirectory) {
+  std::string data = tmp.path() + "/data", built = tmp.path() + "/build/main/kestrum";
   write(built, "");
-  WorkDir w = WorkDir::choose(start, built, nullptr, home.c_str());
-  EXPECT_FALSE(w.installed());
-  EXPECT_EQ(w.dir(), "");
-}
-
-TEST_F(WorkDirTest, TheSharedDirectoryIsNeverWorkedIn) {
-  WorkDir w = WorkDir::choose(share, program, nullptr, home.c_str());
-  EXPECT_EQ(w.dir(), userDir());
+  struct Case {
+    std::string start, program;
+    const char *xdg, *home;
+    std::string dir;
+    bool installed;
+  } cases[] = {
+      {start, program, nullptr, home.c_str(), userDir(), true},
+      {start, program, data.c_str(), home.c_str(), data + "/kestrum", true},
+      {start, program, "", home.c_str(), userDir(), true},          // empty and relative
+      {start, program, "rel/data", home.c_str(), userDir(), true},  // data homes do not count
+      {share, program, nullptr, home.c_str(), userDir(), true},     // never in the shipped files
+      {start, built, nullptr, home.c_str(), "", false},             // no shipped files: a build tree
+      {start, program, nullptr, nullptr, "", true},
+  };
+  for (const Case& c : cases) {
+    WorkDir w = WorkDir::choose(c.start, c.program, c.xdg, c.home);
+    EXPECT_EQ(c.dir, w.dir()) << c.start << " " << (c.xdg ? c.xdg : "-") << " " << (c.home ? c.home : "-");
+    EXPECT_EQ(c.installed, w.installed());
+  }
+  EXPECT_EQ(WorkDir::choose(start, program, nullptr, home.c_str()).shareDir(), share);
+  EXPECT_NE(WorkDir::choose(start, program, nullptr, nullptr).note().find("no per-user directory"), std::string::npos);
+  // A directory with a configuration of its own is kept.
+  write(start + "/config.ini", "comport=/dev/ttyUSB0\n");
+  EXPECT_EQ(WorkDir::choose(start, program, nullptr, home.c_str()).dir(), "");
 }
 
 TEST_F(WorkDirTest, PrefixInsideTheDataHomeGetsASeparateWorkDirectory) {
@@ -97,25 +93,11 @@ TEST_F(WorkDirTest, PrefixInsideTheDataHomeGetsASeparateWorkDirectory) {
   EXPECT_FALSE(fs::exists(userDir() + "/work/work"));
 }
 
-TEST_F(WorkDirTest, WithoutAnyHomeTheProgramStaysAndSaysWhy) {
-  WorkDir w = WorkDir::choose(start, program, nullptr, nullptr);
-  EXPECT_EQ(w.dir(), "");
-  EXPECT_NE(w.note().find("no per-user directory"), std::string::npos);
-}
-
+// Preparing copies the shipped files once: it never replaces the user's
+// files, makes read-only ones writable, and what the user removed later
+// stays removed.
 TEST_F(WorkDirTest, PrepareCopiesTheShippedFilesOnce) {
-  WorkDir w = WorkDir::choose(start, program, nullptr, home.c_str());
-  std::string why;
-  EXPECT_EQ(w.prepare(why), 3) << why;
-  EXPECT_EQ(readAll(userDir() + "/config.ini"), "comport=\n");
-  EXPECT_EQ(readAll(userDir() + "/help/algemeen.html"), "<html></html>");
-  // Prepared: what the user removed stays removed.
-  fs::remove(userDir() + "/language.ini");
-  EXPECT_EQ(w.prepare(why), 0);
-  EXPECT_FALSE(fs::exists(userDir() + "/language.ini"));
-}
-
-TEST_F(WorkDirTest, PrepareNeverReplacesTheUsersFiles) {
+  fs::permissions(share + "/config.ini", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   write(userDir() + "/language.ini", "taal=UK\n");
   write(userDir() + "/my.kvn", "x|1\n");
   WorkDir w = WorkDir::choose(start, program, nullptr, home.c_str());
@@ -124,27 +106,16 @@ TEST_F(WorkDirTest, PrepareNeverReplacesTheUsersFiles) {
   EXPECT_EQ(readAll(userDir() + "/language.ini"), "taal=UK\n");
   EXPECT_EQ(readAll(userDir() + "/my.kvn"), "x|1\n");
   EXPECT_EQ(readAll(userDir() + "/config.ini"), "comport=\n");
-}
-
-TEST_F(WorkDirTest, CopiesOfReadOnlyShippedFilesAreWritable) {
-  fs::permissions(share + "/config.ini", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  WorkDir w = WorkDir::choose(start, program, nullptr, home.c_str());
-  std::string why;
-  ASSERT_EQ(w.prepare(why), 3) << why;
+  EXPECT_EQ(readAll(userDir() + "/help/algemeen.html"), "<html></html>");
   EXPECT_TRUE((fs::status(userDir() + "/config.ini").permissions() & fs::perms::owner_write) != fs::perms::none);
+  fs::remove(userDir() + "/language.ini");
+  EXPECT_EQ(w.prepare(why), 0);
+  EXPECT_FALSE(fs::exists(userDir() + "/language.ini"));
 }
 
-TEST_F(WorkDirTest, APerUserDirectoryThatCannotBeMadeIsReported) {
-  write(home + "/.local/share", "a file in the way");
-  WorkDir w = WorkDir::choose(start, program, nullptr, home.c_str());
-  std::string why;
-  EXPECT_EQ(w.prepare(why), -1);
-  EXPECT_NE(why.find("cannot make"), std::string::npos) << why;
-}
-
-TEST_F(WorkDirTest, AnInterruptedPreparationIsFinishedNextTime) {
-  // A file where the shipped help folder goes stops the copy before
-  // config.ini, which marks a prepared directory.
+// A file where the shipped help folder goes stops the copy before
+// config.ini, which marks a prepared directory: the next start finishes it.
+TEST_F(WorkDirTest, AFailedPreparationIsReportedAndFinishedNextTime) {
   write(userDir() + "/help", "in the way");
   WorkDir w = WorkDir::choose(start, program, nullptr, home.c_str());
   std::string why;
@@ -155,6 +126,10 @@ TEST_F(WorkDirTest, AnInterruptedPreparationIsFinishedNextTime) {
   EXPECT_EQ(w.prepare(why), 2) << why;
   EXPECT_TRUE(fs::exists(userDir() + "/config.ini"));
   EXPECT_TRUE(fs::exists(userDir() + "/help/algemeen.html"));
+  fs::remove_all(home + "/.local");
+  write(home + "/.local/share", "a file in the way");
+  EXPECT_EQ(w.prepare(why), -1);
+  EXPECT_NE(why.find("cannot make"), std::string::npos) << why;
 }
 
 TEST(WorkDirProgramFile, IsTheRunningExecutable) {

@@ -7,6 +7,7 @@
 #include "SafeFileWriter.h"
 #include "SettingBin.h"
 #include "TextLine.h"
+#include "TextUtil.h"
 #include "TlctrlReadBack.h"
 #include "UserDialog.h"
 #include "kestrum/progctrl/Forms/FrmKestrum.h"
@@ -25,13 +26,6 @@ const char* ConfigInit::_file = "config.ini";
 namespace {
 std::string g_devDir = "/dev";
 
-void copyCut(char* dst, const char* src, size_t max) {
-  if (!src) src = "";
-  size_t n = strnlen(src, max);
-  memcpy(dst, src, n);
-  dst[n] = '\0';
-}
-
 // "settingfile=" -> "settingfile"
 std::string keyOf(const char* prefix) {
   std::string k(prefix);
@@ -39,7 +33,7 @@ std::string keyOf(const char* prefix) {
 }
 }  // namespace
 
-ConfigInit::TolType::TolType(const char* text) { copyCut(data, text, MAX_LEN); }
+ConfigInit::TolType::TolType(const char* text) { TextUtil::copyCut(data, text, sizeof data); }
 
 ConfigInit::ConfigInit(SettingBin* settingBin, FrmKestrum* frame, TlctrlRoot* root)
     : _settingBin(settingBin), _frame(frame), _root(root), _fd(nullptr), _verifyProgram(false) {
@@ -127,14 +121,14 @@ void ConfigInit::lastRevpackFile(const char* path) {
   if (_root)
     _root->lastRevpackFile(path);
   else
-    copyCut(_lastRevpackFile, path, MAX_VALUE_LEN);
+    TextUtil::copyCut(_lastRevpackFile, path, sizeof _lastRevpackFile);
 }
 
 void ConfigInit::lastBinFile(const char* path) {
   if (_root)
     _root->lastBinFile(path);
   else
-    copyCut(_lastBinFile, path, MAX_VALUE_LEN);
+    TextUtil::copyCut(_lastBinFile, path, sizeof _lastBinFile);
 }
 
 const char* ConfigInit::lastRevpackFile() const {
@@ -222,10 +216,10 @@ void ConfigInit::initComPorts() {
   // A name that does not fit a config.ini value could not be chosen again.
   std::vector<std::string> ports = SerialPortScan::scan(g_devDir.c_str(), MAX_NR_COMS, MAX_VALUE_LEN);
   int slot = 0;
-  for (auto& p : ports) copyCut(_comOpen[slot++], p.c_str(), MAX_VALUE_LEN);
+  for (auto& p : ports) TextUtil::copyCut(_comOpen[slot++], p.c_str(), sizeof _comOpen[0]);
 }
 
-void ConfigInit::comActive(const char* port) { copyCut(_comActive, port, MAX_VALUE_LEN); }
+void ConfigInit::comActive(const char* port) { TextUtil::copyCut(_comActive, port, sizeof _comActive); }
 
 void ConfigInit::devDir(const char* dir) { g_devDir = dir ? dir : "/dev"; }
 const char* ConfigInit::devDir() { return g_devDir.c_str(); }

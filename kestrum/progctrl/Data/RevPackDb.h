@@ -216,6 +216,9 @@ public:
   static bool findVersion(const uint8_t* data, int size, std::string& version, std::string& special);
 
 private:
+  static bool hasPackExt(const std::string& name);
+  // The plain files of a directory in numeric-aware name order.
+  static std::vector<std::string> listDir(const std::string& dir);
   void closeDb();
   Fl_Preferences* group(const char* group);
   void alert(const std::string& text);

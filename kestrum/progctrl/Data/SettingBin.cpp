@@ -9,6 +9,7 @@
 #include "Language.h"
 #include "SafeFileWriter.h"
 #include "TextLine.h"
+#include "TextUtil.h"
 #include "UserDialog.h"
 #include "kestrum/progctrl/Forms/FrmKestrum.h"
 #include "kestrum/progctrl/Forms/FrmKestrumImpl.h"
@@ -18,14 +19,6 @@ uint8_t SettingBin::_maxTolEntries = SettingBin::MAX_ENTRIES;
 const char SettingBin::_txtNotAllowedChars[5] = ";/\"|";
 
 namespace {
-// Copies at most max characters of src (null: empty) into dst.
-void copyCut(char* dst, const char* src, size_t max) {
-  if (!src) src = "";
-  size_t n = strnlen(src, max);
-  memcpy(dst, src, n);
-  dst[n] = '\0';
-}
-
 char charAt(const char* s, size_t pos) { return pos < strlen(s) ? s[pos] : '\0'; }
 
 bool controlChar(char c) {
@@ -136,8 +129,8 @@ bool SettingBin::setEntry(uint8_t entryNr, const char* txtEntry, const char* num
   if (numEntr) copyAllowed(tfnr, numEntr, numLen, MAX_NRS, allowedNumChar);
   if (fromDnld) {
     // The connected device's own type and special count, not what it sent.
-    if (entryNr == TOLTYPE_POS) copyCut(text, _tolType, MAX_TEXT_EXT);
-    if (entryNr == TOLSPECIAL_POS) copyCut(text, _tolSpecial, MAX_TEXT_EXT);
+    if (entryNr == TOLTYPE_POS) TextUtil::copyCut(text, _tolType, MAX_TEXT_EXT + 1);
+    if (entryNr == TOLSPECIAL_POS) TextUtil::copyCut(text, _tolSpecial, MAX_TEXT_EXT + 1);
   }
   return result;
 }
@@ -164,10 +157,10 @@ void SettingBin::storeStatusInfo(const char* type, const char* swVer, const char
     cleanUpEntries(true);
     if (_frame) _frame->removeSettingEdit();
   }
-  copyCut(_tolType, type, MAX_INFOSTR);
-  copyCut(_tolSwVer, swVer, MAX_INFOSTR);
-  copyCut(_tolSpecial, special, MAX_INFOSTR);
-  copyCut(_tolHwVer, hwVer, MAX_INFOSTR);
+  TextUtil::copyCut(_tolType, type, sizeof _tolType);
+  TextUtil::copyCut(_tolSwVer, swVer, sizeof _tolSwVer);
+  TextUtil::copyCut(_tolSpecial, special, sizeof _tolSpecial);
+  TextUtil::copyCut(_tolHwVer, hwVer, sizeof _tolHwVer);
   auto digit = [this](size_t pos) -> uint8_t {
     char c = charAt(_tolType, pos);
     return (c >= '0' && c <= '9') ? static_cast<uint8_t>(c - '0') : 0;
@@ -221,7 +214,7 @@ bool SettingBin::checkTolTypes() {
 
 void SettingBin::tolTypeFromNew(const char* tolType, bool cleanup) {
   const char* type = (_configInit && tolType) ? _configInit->quorelTolType(tolType) : "";
-  copyCut(_entryArr[TOLTYPE_POS].text, type, MAX_TEXT);
+  TextUtil::copyCut(_entryArr[TOLTYPE_POS].text, type, MAX_TEXT + 1);
   _entryArr[TOLSPECIAL_POS].text[0] = '\0';
   decodeType(_entryArr[TOLTYPE_POS].text);
   if (cleanup) cleanUpEntries(false);

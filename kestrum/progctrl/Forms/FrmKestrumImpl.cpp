@@ -40,6 +40,7 @@
 #include "TlctrlReadBack.h"
 #include "TlctrlRoot.h"
 #include "TlctrlUplReqEvt.h"
+#include "TextUtil.h"
 #include "UserDialog.h"
 #include "lib/Flu/Flu_Combo_List.h"
 #include "lib/Flu/flu_dir_chooser.h"
@@ -129,7 +130,11 @@ FrmKestrumImpl::FrmKestrumImpl(FrmKestrum* frame, TlctrlRoot* root)
 
 FrmKestrumImpl::~FrmKestrumImpl() { delete _closeQuestion; }
 
-bool FrmKestrumImpl::unattended() { return CMDL_PROGRAM || RevPackDb::CMDL_UPGRADE; }
+bool FrmKestrumImpl::unattended() {
+  // The run's switch, or command-line work still under way (set before the
+  // switch in some callers, such as the window's own tests).
+  return UserDialog::unattended() || CMDL_PROGRAM || RevPackDb::CMDL_UPGRADE;
+}
 
 bool FrmKestrumImpl::confirmDiscard() {
   // A command-line run has nobody to ask; it never edits either.
@@ -434,9 +439,8 @@ bool FrmKestrumImpl::btExecUpgrade() {
   if (byDevice) return true;
   if (settingsFile.empty()) {
     if (_ctrlBnd) _ctrlBnd->sendLocal(new BLocalEvent(TlctrlRoot::LOC_UPGRADE_REQ, true));
-  } else if (FILE* f = fopen(settingsFile.c_str(), "r")) {
+  } else if (TextUtil::readableFile(settingsFile.c_str())) {
     // The pack's settings go into the device first; the upgrade follows.
-    fclose(f);
     _frame->showBestGroup(settingsFile.c_str(), nullptr);
     _settingBin->editFromDownload(false);
     _settingBin->file(settingsFile.c_str());
@@ -476,8 +480,7 @@ void FrmKestrumImpl::activateButtons(bool on) {
 void FrmKestrumImpl::closeRequest() {
   // Leaving now would strand the device in its boot loader. An unattended
   // run has nobody to ask; it ends as failed (the upgrade set the code).
-  bool unattended = RevPackDb::CMDL_UPGRADE || CMDL_PROGRAM;
-  if (_root && _root->upgradeActive() && !unattended) {
+  if (_root && _root->upgradeActive() && !unattended()) {
     UserDialog::beep();
     if (UserDialog::script()) {
       if (UserDialog::choice(tr("Upgrade bezig: toch afsluiten?"), tr("Nee"), tr("Ja"), nullptr) == 1) shutdown();

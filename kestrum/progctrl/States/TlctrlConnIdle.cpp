@@ -1,4 +1,5 @@
 #include "TlctrlConnIdle.h"
+#include "TextUtil.h"
 
 #include <cstdio>
 #include <cstring>
@@ -56,18 +57,14 @@ void TlctrlConnIdle::commandLineStart() {
   if (TlctrlRoot::cmdlUpgradeNamed()) {
     if (!commandLineUpgrade()) {
       // Nothing was sent to the device; the pack or bin named cannot be used.
-      Main::_exitCode = EXIT_INPUT_UNUSABLE;
-      RevPackDb::CMDL_UPGRADE = false;
-      Main::_shutdown = true;
+      TlctrlRoot::endCommandLineRun(EXIT_INPUT_UNUSABLE);
     }
     return;
   }
   const char* file = FrmKestrumImpl::PROG_FILE_KVN;
   if (!file || file[0] == '\0' || !FrmKestrumImpl::CMDL_PROGRAM) return;
   FrmKestrumImpl* impl = _root->frmImpl();
-  FILE* probe = fopen(file, "r");
-  bool readable = probe != nullptr;
-  if (probe) fclose(probe);
+  bool readable = TextUtil::readableFile(file);
   SettingBin* sb = _root->tolSettingBin();
   if (impl && readable) {
     impl->btOpenSb();
@@ -81,10 +78,7 @@ void TlctrlConnIdle::commandLineStart() {
     // The file could not be read: programming whatever the store holds
     // would wipe the device's settings. The run ends as failed instead.
     B_EXCEPTION("Settings file " << file << " not loaded; nothing programmed");
-    Main::_exitCode = EXIT_INPUT_UNUSABLE;
-    FrmKestrumImpl::CMDL_PROGRAM = false;
-    if (impl) impl->shutdown();
-    Main::_shutdown = true;
+    TlctrlRoot::endCommandLineRun(EXIT_INPUT_UNUSABLE);
     return;
   }
   sendLocal(new TlctrlUplReqEvt());

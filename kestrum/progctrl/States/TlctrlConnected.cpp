@@ -12,6 +12,7 @@
 #include "ExitCode.h"
 #include "FrmKestrumImpl.h"
 #include "Main.h"
+#include "UserDialog.h"
 #include "RevPackDb.h"
 #include "TlctrlConnIdle.h"
 #include "TlctrlDisconnected.h"
@@ -53,18 +54,14 @@ bool TlctrlConnected::waitForBinFile() {
       _root->binFileSet(true);
       return true;
     }
-    Main::_exitCode = EXIT_INPUT_UNUSABLE;
-    RevPackDb::CMDL_UPGRADE = false;
-    Main::_shutdown = true;
+    TlctrlRoot::endCommandLineRun(EXIT_INPUT_UNUSABLE);
     return false;
   }
-  if (Main::_unattended) {
+  if (UserDialog::unattended()) {
     // Nobody is there to choose a bin file: the run was not given one.
     BDiag::print("Status Info: the device asks for firmware; no upgrade was asked for");
     fprintf(stderr, "kestrum: the device is in its boot loader and asks for firmware; run -upgrade for it\n");
-    Main::_exitCode = EXIT_INPUT_UNUSABLE;
-    FrmKestrumImpl::CMDL_PROGRAM = false;
-    Main::_shutdown = true;
+    TlctrlRoot::endCommandLineRun(EXIT_INPUT_UNUSABLE);
     return false;
   }
   _root->informSetBinFile();

@@ -270,7 +270,5 @@ void TlctrlReadBack::finishCompare() {
 }
 
 void TlctrlReadBack::endRun(int exitCode) {
-  Main::_exitCode = exitCode;
-  if (FrmKestrumImpl* impl = _root ? _root->frmImpl() : nullptr) impl->shutdown();
-  Main::_shutdown = true;
+  TlctrlRoot::endCommandLineRun(exitCode);
 }

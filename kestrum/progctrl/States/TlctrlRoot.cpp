@@ -1,4 +1,5 @@
 #include "TlctrlRoot.h"
+#include "TextUtil.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -109,7 +110,7 @@ void TlctrlRoot::onEntry(const BEvent*) {
       fprintf(stderr, "kestrum: -cmdl_crtrpa: %s\n", why.c_str());
       Main::_exitCode = EXIT_INPUT_UNUSABLE;
     }
-    Main::_shutdown = true;
+    endCommandLineRun();
     return;
   }
   TlctrlDialogScript::installFromEnvironment();
@@ -241,7 +242,7 @@ void TlctrlRoot::frmStatusInfo(const char* text, bool alarm) {
 
 void TlctrlRoot::statusOut(const char* text, bool progress) {
   // The run's last word (such as the device lost) counts as well.
-  bool commandLine = Main::_unattended || RevPackDb::CMDL_UPGRADE || FrmKestrumImpl::CMDL_PROGRAM ||
+  bool commandLine = UserDialog::unattended() || RevPackDb::CMDL_UPGRADE || FrmKestrumImpl::CMDL_PROGRAM ||
                      TlctrlReadBack::commandLine();
   if (commandLine || (debugLevel() & DBG_HIGH)) BDiag::print(std::string("Status Info: ") + text);
   // Without a window the status goes to standard output.
@@ -448,12 +449,21 @@ bool TlctrlRoot::cmdlUpgradeNamed() {
          RevPackDb::CMDL_BINFILE && RevPackDb::CMDL_BINFILE[0] != '\0';
 }
 
+void TlctrlRoot::endCommandLineRun(int exitCode) {
+  if (exitCode != KEEP_EXIT_CODE) Main::_exitCode = exitCode;
+  RevPackDb::CMDL_UPGRADE = false;
+  FrmKestrumImpl::CMDL_PROGRAM = false;
+  BDiag::print("Command-line run ends, exit code " + std::to_string(Main::_exitCode));
+  Main::_shutdown = true;
+}
+
 bool TlctrlRoot::loadCmdlUpgrade() {
   if (!cmdlUpgradeNamed()) return false;
-  char* name = RevPackDb::CMDL_REVPACK;
-  size_t len = strlen(name);
-  if (len > 4 && (strcmp(name + len - 4, ".rpa") == 0 || strcmp(name + len - 4, ".RPA") == 0))
-    name[len - 4] = '\0';
+  // The name is the user's argument: cut a copy, never the argument itself.
+  std::string stem = RevPackDb::CMDL_REVPACK;
+  if (stem.size() > 4 && (TextUtil::endsWith(stem, ".rpa") || TextUtil::endsWith(stem, ".RPA")))
+    stem.resize(stem.size() - 4);
+  const char* name = stem.c_str();
   createRevPack();
   if (!_revPack || !_revPack->selectRpFile(name)) {
     B_EXCEPTION("Revision pack " << name << " not found; no upgrade");

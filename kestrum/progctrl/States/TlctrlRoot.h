@@ -173,7 +173,11 @@ public:
   // ".RPA" cut off); false, with the reason traced, when no image came.
   bool loadCmdlUpgrade();
 
-  // Revision packs: the database is not part of this program yet.
+  // Ends a command-line run: sets the exit code (unless KEEP_EXIT_CODE),
+  // leaves no command-line work to start again, and ends the main loop.
+  static constexpr int KEEP_EXIT_CODE = -1;
+  static void endCommandLineRun(int exitCode = KEEP_EXIT_CODE);
+
   // Makes the revision pack database on first need; later calls list the packs again.
   void createRevPack();
   RevPackDb* revPack() const { return _revPack; }

@@ -8,6 +8,7 @@
 #include "BDiag.h"
 #include "BEvent.h"
 #include "BTimer.h"
+#include "ExitCode.h"
 #include "FrmKestrumImpl.h"
 #include "Language.h"
 #include "Main.h"
@@ -221,9 +222,7 @@ void TlctrlUpgrBackup::cancel() {
   std::string text = std::string(tr("Upgrade niet gestart")) + ": " + tr("geen backup van de instellingen");
   if (RevPackDb::CMDL_UPGRADE) {
     // The unattended run ends as failed; the device was not touched.
-    Main::_exitCode = 1;
-    RevPackDb::CMDL_UPGRADE = false;
-    Main::_shutdown = true;
+    TlctrlRoot::endCommandLineRun(EXIT_DEVICE_LOST);
     BDiag::print("Status Info: " + text);
   }
   // Stays in view over the idle state's "Verbonden" for a while.

@@ -132,8 +132,7 @@ void TlctrlUpgrading::onExit(const BEvent*) {
   if (!_root) return;
   if (RevPackDb::CMDL_UPGRADE) {
     _root->frmStatusInfo(gettext("Upgrading Ready", 0), false);
-    RevPackDb::CMDL_UPGRADE = false;
-    Main::_shutdown = true;
+    TlctrlRoot::endCommandLineRun();
   }
   _root->frmSetCursorBusy(false);
   _root->frmActivateButtons(true);

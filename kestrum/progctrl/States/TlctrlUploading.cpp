@@ -307,11 +307,10 @@ void TlctrlUploading::onExit(const BEvent*) {
   if (FrmKestrumImpl::CMDL_PROGRAM) {
     // A command-line run ends here, however the upload ended, unless the
     // check follows; the idle state that follows must not start it over.
-    FrmKestrumImpl::CMDL_PROGRAM = false;
-    if (!checkFollows) {
-      if (FrmKestrumImpl* impl = _root->frmImpl()) impl->shutdown();
-      Main::_shutdown = true;
-    }
+    if (checkFollows)
+      FrmKestrumImpl::CMDL_PROGRAM = false;
+    else
+      TlctrlRoot::endCommandLineRun();
   }
   stopTimer();
 }

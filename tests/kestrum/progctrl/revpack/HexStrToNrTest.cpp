@@ -2,17 +2,11 @@
 
 #include "HexStrToNr.h"
 
-TEST(HexStrToNrTest, BothCasesCount) {
+// Both cases count; other characters count zero but keep their place.
+TEST(HexStrToNrTest, ConvertsHexDigits) {
   HexStrToNr h;
-  EXPECT_EQ(0x00abu, h.convert("00ab"));
-  EXPECT_EQ(0xABCDu, h.convert("AbcD"));
-  EXPECT_EQ(0xffffu, h.convert("ffff"));
-}
-
-TEST(HexStrToNrTest, OtherCharactersCountZeroButKeepTheirPlace) {
-  HexStrToNr h;
-  EXPECT_EQ(0x10u, h.convert("1z"));
-  EXPECT_EQ(0x101u, h.convert("1g1"));
-  EXPECT_EQ(0u, h.convert(""));
+  for (auto c :
+       {std::make_pair("00ab", 0xabu), {"AbcD", 0xABCDu}, {"ffff", 0xffffu}, {"1z", 0x10u}, {"1g1", 0x101u}, {"", 0u}})
+    EXPECT_EQ(c.second, h.convert(c.first)) << c.first;
   EXPECT_EQ(0u, h.convert(nullptr));
 }

@@ -1,11 +1,13 @@
 #ifndef REVPACKFIXTURES_H
 #define REVPACKFIXTURES_H
 
+#include <FL/Fl_Preferences.H>
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,7 +18,8 @@
 namespace fs = std::filesystem;
 
 // Bytes of a synthetic firmware image: a counting pattern that is easy to
-// compare, the identification "H.49TL8888GM-ED" and "VERSION: TL-6.01SPEC01".
+// compare, the identification (such as "H.49TL8888GM-ED") and "VERSION: "
+// with version and special.
 inline std::vector<uint8_t> imageBytes(size_t size, const std::string& hwType, const std::string& version,
                                        const std::string& special, uint8_t seed = 0) {
   std::vector<uint8_t> b(size);
@@ -36,21 +39,13 @@ inline void writeBytes(const std::string& path, const std::vector<uint8_t>& b) {
   writeFile(path, std::string(b.begin(), b.end()));
 }
 
-inline std::vector<uint8_t> bytesOf(const std::string& path) {
-  std::string s = readFile(path);
-  return std::vector<uint8_t>(s.begin(), s.end());
-}
-
 // The sum the pack name carries, computed here without the program's code:
 // every byte from the "[.]" marker on, as a signed byte, modulo 2^16.
 inline int independentChecksum(const std::string& content) {
   size_t at = content.find("[.]");
   if (at == std::string::npos) return -1;
   long total = 0;
-  for (size_t i = at; i < content.size(); ++i) {
-    int v = static_cast<unsigned char>(content[i]);
-    total += v >= 128 ? v - 256 : v;
-  }
+  for (size_t i = at; i < content.size(); ++i) total += static_cast<signed char>(content[i]);
   return static_cast<int>(((total % 65536) + 65536) % 65536);
 }
 
@@ -67,31 +62,50 @@ inline const char* kRestrictionHeader =
     "; FLTK preferences file format 1.0\n; vendor: RevPacks\n; application: SwHwRestrictions\n\n[.]\n\n"
     "[./SwHwRestrictions]\n\n";
 
+// A pack written by the toolkit itself, for contents createDb never makes.
+inline void handMadePack(const std::string& name, const std::function<void(Fl_Preferences&)>& fill) {
+  fs::create_directories("RevPacks");
+  fs::create_directories("hand");
+  {
+    Fl_Preferences prefs("hand", "RevPacks", "pack");
+    Fl_Preferences gen(prefs, "General");
+    gen.set("version", 3);
+    fill(prefs);
+  }
+  fs::rename("hand/pack.prefs", "RevPacks/" + name);
+}
+
+// A bin group of a hand-made pack whose size says size and that stores stored bytes.
+inline void binGroup(Fl_Preferences& prefs, const char* name, const char* hw, int size, int stored) {
+  Fl_Preferences list(prefs, "BinFileList_2");
+  list.set(name, name);
+  Fl_Preferences g(prefs, name);
+  g.set("size", size);
+  if (hw) g.set("hardware", hw);
+  std::vector<uint8_t> data(stored, 0x5A);
+  g.set("data", data.data(), stored);
+}
+
 // A working directory with a bin directory, config.ini and a recorder for
 // what the user would see.
 class RevPackTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    RevPackDb::CHECK_HARDWARE = true;
-    RevPackDb::CMDL_CREATE_REVPACK = false;
+    TearDown();
     RevPackDb::bootPauseMs(0);
-    RevPackDb::setActHwSwVers("", "", "", "");
     RevPackDb::activeKvnFileReset();
     fs::create_directory("bins");
-    writeFile("config.ini",
-              "tolvantype=TL8888GM-ED;Meter G\ntolvantype=TL8888IM-ED;Meter I\ntolvantype=TL4444GM-ED\n");
+    writeFile("config.ini", "tolvantype=TL8888GM-ED;Meter G\ntolvantype=TL8888IM-ED;Meter I\ntolvantype=TL4444GM-ED\n");
   }
   void TearDown() override {
     RevPackDb::CHECK_HARDWARE = true;
     RevPackDb::CMDL_CREATE_REVPACK = false;
     RevPackDb::setActHwSwVers("", "", "", "");
   }
-
   // An application bin for hardware hw ("H.49") of the given type.
   std::vector<uint8_t> addBin(const std::string& name, const std::string& hw, const std::string& type,
-                              const std::string& version = "TL-6.01", const std::string& special = "SPEC01",
-                              size_t size = 0x5000) {
-    auto b = imageBytes(size, hw + type, version, special, static_cast<uint8_t>(name.size()));
+                              const std::string& version = "TL-6.01", size_t size = 0x5000) {
+    auto b = imageBytes(size, hw + type, version, "SPEC01", static_cast<uint8_t>(name.size()));
     writeBytes("bins/" + name, b);
     return b;
   }
@@ -107,6 +121,9 @@ protected:
     db->createDb("bins");
     auto packs = packsInDir();
     return packs.size() == 1 ? packs[0] : "";
+  }
+  void removePacks() {
+    for (const std::string& old : packsInDir()) fs::remove("RevPacks/" + old);
   }
 
   TempDir dir{TempDir::Entered};
