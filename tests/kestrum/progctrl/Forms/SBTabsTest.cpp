@@ -107,28 +107,24 @@ TEST_F(SBTabsTest, TheTypeChoosesSheetsAndFieldsWhichAreLinkedIntoTheStore) {
   EXPECT_EQ("unknown", _sb.sbEntryTitle(1, 'T'));
 }
 
-TEST_F(SBTabsTest, RepeatedTabNameAfterAnotherGivesThreeSheets) {
-  build("1;T;Een;A;ascii;;;;;;;;;;;;;\n2;T;Twee;B;ascii;;;;;;;;;;;;;\n3;T;Drie;A;ascii;;;;;;;;;;;;;\n");
-  EXPECT_EQ((std::vector<std::string>{"A", "B", "A"}), sheetLabels());
-  EXPECT_EQ(1, sheet(0)->children());
-  EXPECT_EQ(1, sheet(2)->children());
-}
-
-TEST_F(SBTabsTest, SheetOfOnlyUnsupportedEntriesStaysEmpty) {
-  // Entry 80 is not supported by hardware up to "G" when editing a download.
-  _sb.storeStatusInfo("TL8888GM-ED", "1.0", "", "F1");
-  _sb.editFromDownload(true);
-  build("1;T;Een;A;ascii;;;;;;;;;;;;;\n80;T;Tachtig;B;ascii;;;;;;;;;;;;;\n");
-  EXPECT_EQ((std::vector<std::string>{"A", "B"}), sheetLabels());
-  EXPECT_EQ(0, sheet(1)->children());
-}
-
-TEST_F(SBTabsTest, MissingDescriptionAlertsAndLeavesFormEmpty) {
+// Without a description the form stays empty; a tab name repeated after
+// another gives a sheet of its own; a sheet of entries the device's hardware
+// lacks (80 before "H", when editing a download) stays empty.
+TEST_F(SBTabsTest, SheetsFollowTheDescription) {
   _tabs->editSettingBin(&_sb);
   EXPECT_EQ(0, _tabs->children());
   ASSERT_EQ(1u, _dialogs.alerts.size());
   EXPECT_EQ("Fout!! Bestand \"config.csv\" niet aanwezig.\nGegevens kunnen NIET ingevuld worden.\n",
             _dialogs.alerts[0]);
+  build("1;T;Een;A;ascii;;;;;;;;;;;;;\n2;T;Twee;B;ascii;;;;;;;;;;;;;\n3;T;Drie;A;ascii;;;;;;;;;;;;;\n");
+  EXPECT_EQ((std::vector<std::string>{"A", "B", "A"}), sheetLabels());
+  EXPECT_EQ(1, sheet(0)->children());
+  EXPECT_EQ(1, sheet(2)->children());
+  _sb.storeStatusInfo("TL8888GM-ED", "1.0", "", "F1");
+  _sb.editFromDownload(true);
+  build("1;T;Een;A;ascii;;;;;;;;;;;;;\n80;T;Tachtig;B;ascii;;;;;;;;;;;;;\n");
+  EXPECT_EQ((std::vector<std::string>{"A", "B"}), sheetLabels());
+  EXPECT_EQ(0, sheet(1)->children());
 }
 
 TEST_F(SBTabsTest, CharactersTheFileOrTheWireCannotCarryVanishAtOnce) {

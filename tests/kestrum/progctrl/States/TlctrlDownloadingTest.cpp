@@ -45,11 +45,21 @@ TEST(TlctrlDownloading, BusyRepliesRepeatTheRequestThenEveryEntryArrivesInTheSto
   EXPECT_TRUE(sys.root()->isArmedLifeCkTimeout());
 }
 
-TEST(TlctrlDownloading, EndWithoutEntriesRebuildsTheFormFromTheUnchangedStore) {
+// "Programmeren" with nothing to program says why and asks the device
+// nothing; a fetch that ends without entries leaves the store as it was.
+TEST(TlctrlDownloading, NothingToProgramAndAnEndWithoutEntriesLeaveTheStore) {
   SKIP_WITHOUT_DISPLAY();
   CtrlSystem sys({"--entries", "0"});
   sys.start();
   ASSERT_TRUE(sys.waitConnectedIdle());
+  for (const char* why : {"er zijn geen instellingen (Nieuw, Open of Ophalen)",
+                          "het Tolvan type van de instellingen is onbekend"}) {
+    sys.frame()->btProgrammeren()->do_callback();
+    ASSERT_TRUE(sys.waitStatus(std::string("Niet geprogrammeerd: ") + why, 5000)) << sys.status();
+    EXPECT_EQ(TlctrlRoot::TLCTRLCONNIDLE, sys.subState());
+    sys.store()->setEntry(3, "iets", nullptr, false, SBEntry::ASCII_INPUT_TYPE);
+  }
+  EXPECT_EQ(0, sys.simCount("RX", "upload-request"));
   sys.store()->setEntry(7, "Kept", "77", false, SBEntry::INVALID_TYPE);
   sys.store()->markUnmodified();
   sys.frame()->btOphalen()->do_callback();

@@ -122,10 +122,8 @@ TEST_F(TlctrlRootTest, NoValidSoftwareAlertIsInTheChosenLanguage) {
       "Upgrade het revisie pakket,\nkies daarna het bin bestand dat bij deze Tolvan past,\nen start de upgrade met "
       "de knop Upgrade.\n\nRevisie pakketten (*.rpa) en bin bestanden zijn bij uw leverancier verkrijgbaar.";
   const char* cases[][3] = {{"", dutch, ""},
-                            {"NL", dutch, ""},
                             {"GER", "Der angeschlossene", "\n\nRevisionspakete (*.rpa)"},
                             {"UK", "The connected", "\n\nRevision packs (*.rpa)"},
-                            {"FR", "Le Tolvan", "\n\nLes paquets de r"},
                             {"SPA", "El Tolvan", "\n\nLos paquetes de revisi"}};
   for (auto& c : cases) {
     SCOPED_TRACE(c[0]);

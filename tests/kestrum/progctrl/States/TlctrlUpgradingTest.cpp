@@ -1,15 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <FL/Fl.H>
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Window.H>
 
-#include <cstdint>
-#include <functional>
 #include <set>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "BLocalEvent.h"
 #include "CtrlHarness.h"
@@ -187,12 +182,6 @@ protected:
       return entered && sys->subState() == TlctrlRoot::TLCTRLCONNIDLE;
     }, ms);
   }
-  ::testing::AssertionResult upgradeInWindow(int ms) {
-    if (!startConnected()) return ::testing::AssertionFailure() << "not connected";
-    if (!upgradeFromWindow()) return ::testing::AssertionFailure() << "upgrade not started";
-    if (!runUpgrade(ms)) return ::testing::AssertionFailure() << "upgrade did not end\n" << sys->simLog();
-    return ::testing::AssertionSuccess();
-  }
   std::string deviceImage() {
     for (int i = 0; i < 200 && readFile(sys->path("image.bin")).empty(); ++i) sys->run(20);
     return readFile(sys->path("image.bin"));
@@ -289,7 +278,9 @@ TEST_F(TlctrlUpgradingTest, NakAfterPacketSixResendsFromPacketFiveAndNumbersWrap
   SKIP_WITHOUT_DISPLAY();
   std::vector<uint8_t> image = imageOf(33000);
   makeSystem({"--nak-packet", "6"}, image);
-  ASSERT_TRUE(upgradeInWindow(60000));
+  ASSERT_TRUE(startConnected());
+  ASSERT_TRUE(upgradeFromWindow());
+  ASSERT_TRUE(runUpgrade(60000)) << sys->simLog();
   std::vector<int> numbers = packetNumbers(*sys);
   ASSERT_EQ(260u, numbers.size());
   EXPECT_EQ((std::vector<int>{1, 2, 3, 4, 5, 6, 5, 6, 7}), std::vector<int>(numbers.begin(), numbers.begin() + 9));
@@ -304,7 +295,10 @@ TEST_F(TlctrlUpgradingTest, NakAfterPacketSixResendsFromPacketFiveAndNumbersWrap
 }
 
 // The device answers every request for its settings with "waiting": no
-// backup. The window asks; only "Ja" goes on.
+// backup. The window asks; only "Ja" goes on. The upgrade sheet rests the
+// life check; leaving it any way but "Upgrade" switches it back on, so a
+// device that goes away is noticed again. An upgrade asked for without a
+// bin leaves the device alone.
 TEST_F(TlctrlUpgradingTest, DeviceThatKeepsItsSettingsIsUpgradedOnlyWhenTheUserSaysSo) {
   SKIP_WITHOUT_DISPLAY();
   for (int answer : {0, 1}) {
@@ -313,6 +307,11 @@ TEST_F(TlctrlUpgradingTest, DeviceThatKeepsItsSettingsIsUpgradedOnlyWhenTheUserS
     makeSystem({"--wait", "1000000"}, image);
     dialogs.answers = {answer};
     ASSERT_TRUE(startConnected());
+    if (answer == 0) {
+      sys->post(new BLocalEvent(TlctrlRoot::LOC_UPGRADE_REQ, true));
+      sys->run(500);
+      EXPECT_EQ(TlctrlRoot::TLCTRLCONNIDLE, sys->subState());
+    }
     ASSERT_TRUE(upgradeFromWindow());
     ASSERT_TRUE(sys->pump([&] { return !dialogs.choices.empty(); }, 20000));
     EXPECT_EQ(0u, dialogs.choices[0].find("Geen backup van de instellingen: de Tolvan geeft zijn instellingen niet"))
@@ -329,36 +328,23 @@ TEST_F(TlctrlUpgradingTest, DeviceThatKeepsItsSettingsIsUpgradedOnlyWhenTheUserS
       EXPECT_EQ(TlctrlRoot::TLCTRLCONNIDLE, sys->subState());
       EXPECT_EQ(0, sys->simCount("RX", "upgrade-request"));
       // The sheet is usable and the life check is on again.
-      EXPECT_TRUE(sys->root()->frmImpl()->btUpgrade()->active());
+      FrmKestrumImpl* impl = sys->root()->frmImpl();
+      EXPECT_TRUE(impl->btUpgrade()->active());
       EXPECT_TRUE(sys->root()->activeLifeCk());
       EXPECT_TRUE(sys->root()->isArmedLifeCkTimeout());
+      std::function<void()> leave[] = {[&] { upgradeSheet(false); }, [&] { impl->btOphalen(); }};
+      for (auto& how : leave) {
+        upgradeSheet(true);
+        ASSERT_NE(nullptr, impl->btUpgrade());
+        EXPECT_FALSE(sys->root()->activeLifeCk());
+        how();
+        sys->run(200);
+        EXPECT_EQ(nullptr, impl->btUpgrade());
+        EXPECT_TRUE(sys->root()->activeLifeCk());
+        EXPECT_TRUE(sys->root()->isArmedLifeCkTimeout());
+      }
     }
     EXPECT_TRUE(onlyBackup().empty());
-  }
-}
-
-// The upgrade sheet rests the life check; leaving it any way but "Upgrade"
-// switches it back on, so a device that goes away is noticed again. An
-// upgrade asked for without a bin leaves the device alone.
-TEST_F(TlctrlUpgradingTest, LeavingTheUpgradeSheetSwitchesTheLifeCheckOn) {
-  SKIP_WITHOUT_DISPLAY();
-  makeSystem({}, imageOf(1000));
-  ASSERT_TRUE(startConnected());
-  sys->post(new BLocalEvent(TlctrlRoot::LOC_UPGRADE_REQ, true));
-  sys->run(500);
-  EXPECT_EQ(TlctrlRoot::TLCTRLCONNIDLE, sys->subState());
-  EXPECT_EQ(0, sys->simCount("RX", "upgrade-request"));
-  FrmKestrumImpl* impl = sys->root()->frmImpl();
-  std::function<void()> leave[] = {[&] { upgradeSheet(false); }, [&] { impl->btOphalen(); }};
-  for (auto& how : leave) {
-    upgradeSheet(true);
-    ASSERT_NE(nullptr, impl->btUpgrade());
-    EXPECT_FALSE(sys->root()->activeLifeCk());
-    how();
-    sys->run(200);
-    EXPECT_EQ(nullptr, impl->btUpgrade());
-    EXPECT_TRUE(sys->root()->activeLifeCk());
-    EXPECT_TRUE(sys->root()->isArmedLifeCkTimeout());
   }
 }
 

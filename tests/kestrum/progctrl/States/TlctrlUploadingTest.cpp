@@ -157,21 +157,6 @@ TEST(TlctrlUploading, AnEntryTheDeviceKeepsRefusingEndsTheUploadNamingIt) {
   EXPECT_EQ(EXIT_DEVICE_LOST, Main::_exitCode);
 }
 
-TEST(TlctrlUploading, NothingToProgramSaysWhy) {
-  SKIP_WITHOUT_DISPLAY();
-  CtrlSystem sys;
-  sys.start();
-  ASSERT_TRUE(sys.waitConnectedIdle());
-  for (const char* why : {"er zijn geen instellingen (Nieuw, Open of Ophalen)",
-                          "het Tolvan type van de instellingen is onbekend"}) {
-    sys.frame()->btProgrammeren()->do_callback();
-    ASSERT_TRUE(sys.waitStatus(std::string("Niet geprogrammeerd: ") + why, 5000)) << sys.status();
-    EXPECT_EQ(TlctrlRoot::TLCTRLCONNIDLE, sys.subState());
-    sys.store()->setEntry(3, "iets", nullptr, false, SBEntry::ASCII_INPUT_TYPE);
-  }
-  EXPECT_EQ(0, sys.simCount("RX", "upload-request"));
-}
-
 // Every wait ends: a device that keeps answering busy, or one that went
 // away after the first entries, is given up within the stall limit (30 s
 // after its last acknowledge) as not connected, and the window is usable.
