@@ -157,14 +157,15 @@ TEST(TlctrlUploading, AnEntryTheDeviceKeepsRefusingEndsTheUploadNamingIt) {
   EXPECT_EQ(EXIT_DEVICE_LOST, Main::_exitCode);
 }
 
-// Every wait ends: a device that keeps answering busy, or one that went
-// away after the first entries, is given up within the stall limit (30 s
-// after its last acknowledge) as not connected, and the window is usable.
+// Every wait ends: a device that keeps answering busy is given up within
+// the stall limit (30 s after its last acknowledge), one that never answers
+// the upload request or went away after the first entries within the life
+// check, as not connected, and the window is usable.
 struct Stall {
   const char* what;
   bool fetch;
   std::vector<std::string> sim;
-  int goSilentAfter;  // entries; 0: never
+  int goSilentAfter;  // entries; 0: at once, -1: never
 };
 void PrintTo(const Stall& c, std::ostream* os) { *os << c.what; }
 class TlctrlStall : public ::testing::TestWithParam<Stall> {};
@@ -176,9 +177,10 @@ TEST_P(TlctrlStall, DeviceThatNeverEndsTheJobIsGivenUpAsNotConnected) {
   ASSERT_TRUE(sys.startWithFile(kvnText(fileEntry)));
   Main::_exitCode = 0;
   Fl_Button* button = c.fetch ? sys.frame()->btOphalen() : sys.frame()->btProgrammeren();
+  if (c.goSilentAfter == 0) sys.sim().command("silent on");
   button->do_callback();
   ASSERT_TRUE(sys.waitSub(c.fetch ? TlctrlRoot::TLCTRLDOWNLOADING : TlctrlRoot::TLCTRLUPLOADING, 2000));
-  if (c.goSilentAfter) {
+  if (c.goSilentAfter > 0) {
     ASSERT_TRUE(sys.waitSim("RX", "setting-entry", c.goSilentAfter));
     sys.sim().command("silent on");
   }
@@ -195,7 +197,8 @@ TEST_P(TlctrlStall, DeviceThatNeverEndsTheJobIsGivenUpAsNotConnected) {
 
 INSTANTIATE_TEST_SUITE_P(
     Jobs, TlctrlStall,
-    ::testing::Values(Stall{"FetchBusyForEver", true, {"--wait", "1000000"}, 0},
-                      Stall{"ProgramBusyForEver", false, {"--wait", "1000000"}, 0},
+    ::testing::Values(Stall{"FetchBusyForEver", true, {"--wait", "1000000"}, -1},
+                      Stall{"ProgramBusyForEver", false, {"--wait", "1000000"}, -1},
+                      Stall{"ProgramSilentFromTheStart", false, {}, 0},
                       Stall{"ProgramSilentAfterThreeEntries", false, {}, 3}),
     [](const ::testing::TestParamInfo<Stall>& i) { return std::string(i.param.what); });
