@@ -9,34 +9,33 @@
 #include <unistd.h>
 
 #include <FL/Fl.H>
+#include <FL/Fl_Button.H>
 #include <FL/Fl_Output.H>
 #include <X11/Xlib.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "BMainState.h"
 #include "BScheduler.h"
-#include "ChildProcess.h"
-#include "TempDir.h"
 #include "FrmKestrum.h"
 #include "FrmKestrumImpl.h"
 #include "Main.h"
 #include "SettingBin.h"
+#include "SimProcess.h"
+#include "TempDir.h"
+#include "TestFiles.h"
 #include "TlcdrvRoot.h"
 #include "TlctrlBndToProt.h"
 #include "TlctrlRoot.h"
 #include "UserDialog.h"
-#include "SimProcess.h"
 
 // Answers dialogs from a list and remembers what they said.
 class RecordingDialogs : public UserDialog::Script {
@@ -55,15 +54,14 @@ public:
 
 class CtrlTestMain : public BMainState {
 public:
-  void onEntry(const BEvent*) override {
-    root = new TlctrlRoot();
-    addRegion(root);
-  }
+  void onEntry(const BEvent*) override { addRegion(root = new TlctrlRoot()); }
   TlctrlRoot* root = nullptr;
 };
 
+using EntryMaker = std::function<std::pair<std::string, std::string>(int)>;
+
 // Lines "text|number" for entries 1..200; make(n) gives the pair of entry n.
-inline std::string kvnText(const std::function<std::pair<std::string, std::string>(int)>& make) {
+inline std::string kvnText(const EntryMaker& make) {
   std::string s;
   for (int n = 1; n <= 200; ++n) {
     auto p = make(n);
@@ -72,23 +70,14 @@ inline std::string kvnText(const std::function<std::pair<std::string, std::strin
   return s;
 }
 
-inline void writeFile(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-inline std::string readFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
-
-inline std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::stringstream ss(text);
-  std::string l;
-  while (std::getline(ss, l)) out.push_back(l);
-  return out;
+// Settings of the simulator's device type: entry n is prefix+n with the
+// number lead followed by base+n.
+inline EntryMaker settingsOf(const std::string& prefix, long base, const std::string& lead = "") {
+  return [=](int n) -> std::pair<std::string, std::string> {
+    if (n == SettingBin::TOLTYPE_POS) return {"TL8888GM-ED", ""};
+    if (n == SettingBin::TOLSPECIAL_POS) return {"STD", ""};
+    return {prefix + std::to_string(n), lead + std::to_string(base + n)};
+  };
 }
 
 // Prepares the working directory; the test skips when there is no display.
@@ -98,19 +87,17 @@ public:
   // name in the working directory. files are written there first. port
   // overrides the simulator's port in config.ini when not empty.
   explicit CtrlSystem(std::vector<std::string> simArgs = {}, const std::string& port = "",
-                      const std::vector<std::pair<std::string, std::string>>& files = {})
-      : _dir() {
+                      const std::vector<std::pair<std::string, std::string>>& files = {}) {
+    namespace fs = std::filesystem;
     for (const auto& f : files) writeFile(path(f.first), f.second);
     for (std::string& a : simArgs)
       if (!a.empty() && a[0] == '@') a = path(a.substr(1));
-    _oldCwd = std::filesystem::current_path();
-    namespace fs = std::filesystem;
+    _oldCwd = fs::current_path();
     for (const char* f : {"config.csv", "language.ini", "language.csv", "Startup.html", "tolvan.gif"}) {
       std::error_code ec;
       fs::copy_file(fs::path(KESTRUM_SOURCE_DIR) / "data" / f, fs::path(_dir.path()) / f, ec);
     }
-    simArgs.push_back("--log");
-    simArgs.push_back(path("sim.log"));
+    simArgs.insert(simArgs.end(), {"--log", path("sim.log")});
     if (port.empty()) {
       _sim.reset(new SimProcess(simArgs));
       _port = _sim->port();
@@ -135,17 +122,13 @@ public:
     std::filesystem::current_path(_oldCwd, ec);
   }
 
-  static bool haveDisplay() {
-    const char* d = getenv("DISPLAY");
-    return d && d[0];
-  }
+  static bool haveDisplay() { return getenv("DISPLAY") && getenv("DISPLAY")[0]; }
 
   // The shared X server may refuse a connection for a moment while many
   // tests connect at once; the toolkit would end the process instead of
   // trying again.
   static void awaitDisplay() {
-    if (!haveDisplay()) return;
-    for (int i = 0; i < 50; ++i) {
+    for (int i = 0; haveDisplay() && i < 50; ++i) {
       if (Display* d = XOpenDisplay(nullptr)) {
         XCloseDisplay(d);
         return;
@@ -166,6 +149,7 @@ public:
   const std::string& port() const { return _port; }
   TlctrlRoot* root() { return _main ? _main->root : nullptr; }
   SettingBin* store() { return root() ? root()->tolSettingBin() : nullptr; }
+  FrmKestrum* frame() { return root()->frame(); }
 
   // One round of the program's main loop.
   void round() {
@@ -176,6 +160,7 @@ public:
       if (st == BScheduler::SYSTEM_SLEEPING || st == BScheduler::SYSTEM_TERMINATED) break;
     }
     Fl::wait(0.005);
+    if (trail.empty() || trail.back() != status()) trail.push_back(status());
   }
 
   template <class F>
@@ -187,22 +172,15 @@ public:
       if (std::chrono::steady_clock::now() > until) return false;
     }
   }
-  void run(int ms) {
-    pump([] { return false; }, ms);
-  }
+  void run(int ms) { pump([] { return false; }, ms); }
 
-  // Status line of the window.
-  std::string status() {
-    Fl_Output* o = root() && root()->frame() ? root()->frame()->statusInfo() : nullptr;
-    return o && o->value() ? o->value() : "";
-  }
-  bool statusRed() {
-    Fl_Output* o = root() && root()->frame() ? root()->frame()->statusInfo() : nullptr;
-    return o && o->color() == FL_RED;
-  }
-  bool waitStatus(const std::string& text, int ms) {
-    return pump([&] { return status() == text; }, ms);
-  }
+  // Status line of the window, and every text it showed so far.
+  Fl_Output* statusLine() { return root() && root()->frame() ? root()->frame()->statusInfo() : nullptr; }
+  std::string status() { return statusLine() && statusLine()->value() ? statusLine()->value() : ""; }
+  bool statusRed() { return statusLine() && statusLine()->color() == FL_RED; }
+  bool waitStatus(const std::string& text, int ms) { return pump([&] { return status() == text; }, ms); }
+  bool saw(const std::string& text) const { return std::find(trail.begin(), trail.end(), text) != trail.end(); }
+  std::vector<std::string> trail;
 
   // The active state under the binder, and under the connected state.
   int topState() {
@@ -220,27 +198,46 @@ public:
     return pump([&] { return topState() == TlctrlRoot::TLCTRLCONNECTED &&
                              subState() == TlctrlRoot::TLCTRLCONNIDLE; }, ms);
   }
+  bool waitSub(int state, int ms) { return pump([&] { return subState() == state; }, ms); }
+  // Presses a button of the window and runs until the job it starts is
+  // over (job: the state it runs in).
+  bool press(Fl_Button* b, int job, int ms = 30000) {
+    b->do_callback();
+    return waitSub(job, 5000) && waitSub(TlctrlRoot::TLCTRLCONNIDLE, ms);
+  }
   void post(BLocalEvent* e) { root()->bndToProt()->sendLocal(e); }
+
+  // Connected, with the settings file kvn opened in the store.
+  bool startWithFile(const std::string& kvn) {
+    start();
+    if (!waitConnectedIdle()) return false;
+    writeFile(path("settings.kvn"), kvn);
+    store()->editFromDownload(false);
+    store()->file(path("settings.kvn").c_str());
+    return store()->loadFromFile();
+  }
 
   std::string simLog() { return readFile(path("sim.log")); }
   // Log lines of units the simulator received ("RX") or sent ("TX") whose
-  // description begins with what.
+  // description (after the hex bytes) begins with what.
   int simCount(const std::string& dir, const std::string& what) {
     int n = 0;
-    for (const std::string& l : lines(simLog())) {
+    for (const std::string& l : textLines(simLog())) {
       size_t d = l.find(" " + dir + " ");
-      if (d == std::string::npos) continue;
-      size_t w = l.find(" " + what, d + 3);
-      // The description follows the upper-case hex bytes.
-      if (w != std::string::npos) ++n;
+      if (d != std::string::npos && l.find(" " + what, d + 3) != std::string::npos) ++n;
     }
     return n;
   }
-
   // Runs until the simulator logged count such units (its log trails the
   // program by a little).
   bool waitSim(const std::string& dir, const std::string& what, int count, int ms = 3000) {
     return pump([&] { return simCount(dir, what) >= count; }, ms);
+  }
+  // The simulator's upload result (--out), entry by entry; it writes the
+  // file just after it logged the end.
+  std::vector<std::string> uploaded(const std::string& name = "out.kvn") {
+    for (int i = 0; i < 100 && readFile(path(name)).empty(); ++i) run(20);
+    return textLines(readFile(path(name)));
   }
 
   RecordingDialogs dialogs;

@@ -2,14 +2,15 @@
 
 #include <chrono>
 
-#include <FL/Fl_Button.H>
-
 #include "CtrlHarness.h"
 #include "DiagCapture.h"
 
 // Finding the device, keeping the connection alive and losing it.
 
-TEST(TlctrlConnection, ConnectedDeviceIsShownWithoutWaitingForTheInitTimer) {
+// One connection from its start to its loss and back: the device found at
+// once, polled every second, its status byte errors alerted once per
+// connection, lost ten seconds after it fell silent and found again.
+TEST(TlctrlConnection, DeviceIsFoundPolledLostAfterTenSecondsOfSilenceAndFoundAgain) {
   SKIP_WITHOUT_DISPLAY();
   CtrlSystem sys;
   ASSERT_FALSE(sys.port().empty());
@@ -18,35 +19,67 @@ TEST(TlctrlConnection, ConnectedDeviceIsShownWithoutWaitingForTheInitTimer) {
   EXPECT_EQ("Initializeren ...", sys.status());
   auto t0 = std::chrono::steady_clock::now();
   ASSERT_TRUE(sys.waitStatus("Verbonden", 3000));
+  // Without waiting for the initialisation timer: the entry's request did.
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1500));
+  EXPECT_EQ(1, sys.simCount("RX", "status-request"));
   EXPECT_FALSE(sys.statusRed());
   EXPECT_TRUE(sys.root()->connected());
   EXPECT_EQ(TlctrlRoot::TLCTRLCONNIDLE, sys.subState());
-  // Only the entry's status request was needed.
-  EXPECT_EQ(1, sys.simCount("RX", "status-request"));
-  FrmKestrum* frame = sys.root()->frame();
+  FrmKestrum* frame = sys.frame();
   EXPECT_STREQ("TL8888GM-ED", sys.store()->connTolType());
   EXPECT_STREQ("6.12.03", sys.store()->connSwVer());
   EXPECT_NE(nullptr, strstr(frame->txtTolSwVer()->value(), "6.12.03"));
   EXPECT_STREQ("STD", frame->txtTolSpecial()->value());
   EXPECT_STREQ("H.49", frame->txtTolHwVer()->value());
   EXPECT_EQ(0, Main::_exitCode);
-}
 
-TEST(TlctrlConnection, IdleStatePollsTheDeviceEverySecond) {
-  SKIP_WITHOUT_DISPLAY();
-  CtrlSystem sys;
-  sys.start();
-  ASSERT_TRUE(sys.waitConnectedIdle());
   int before = sys.simCount("RX", "status-request");
   sys.run(3300);
   int polls = sys.simCount("RX", "status-request") - before;
   EXPECT_GE(polls, 3);
   EXPECT_LE(polls, 4);
   EXPECT_TRUE(sys.root()->isArmedLifeCkTimeout());
+
+  // Errors in the status byte: one alert, however often they come and go.
+  sys.sim().command("status-byte 5");
+  ASSERT_TRUE(sys.pump([&] { return sys.root()->error(TlctrlRoot::CTRL_INV_PIN); }, 3000));
+  EXPECT_TRUE(sys.root()->error(TlctrlRoot::CTRL_GENERAL));
+  sys.sim().command("status-byte 255");
+  ASSERT_TRUE(sys.pump([&] { return !sys.root()->error(TlctrlRoot::CTRL_GENERAL); }, 3000));
+  sys.sim().command("status-byte 5");
+  ASSERT_TRUE(sys.pump([&] { return sys.root()->error(TlctrlRoot::CTRL_GENERAL); }, 3000));
+  ASSERT_EQ(1u, sys.dialogs.alerts.size());
+  EXPECT_EQ(0u, sys.dialogs.alerts[0].find("Attentie!! Volgende Fouten gedetecteerd:\n")) << sys.dialogs.alerts[0];
+
+  ASSERT_EQ(0u, sys.sim().command("silent on").rfind("OK", 0));
+  t0 = std::chrono::steady_clock::now();
+  ASSERT_TRUE(sys.waitStatus("Tolvan niet aangesloten", 12500));
+  EXPECT_GT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(8500));
+  EXPECT_TRUE(sys.statusRed());
+  EXPECT_EQ(1, Main::_exitCode);
+  EXPECT_EQ(TlctrlRoot::TLCTRLDISCONNECTED, sys.topState());
+  EXPECT_FALSE(sys.root()->connected());
+  // The device's identity is forgotten.
+  EXPECT_STREQ("", sys.store()->connTolType());
+  // Still asking every second, and the red text is refreshed each time.
+  before = sys.simCount("RX", "status-request");
+  sys.frame()->txtStatusInfo("");
+  sys.run(2200);
+  EXPECT_GE(sys.simCount("RX", "status-request") - before, 2);
+  EXPECT_EQ("Tolvan niet aangesloten", sys.status());
+
+  ASSERT_EQ(0u, sys.sim().command("silent off").rfind("OK", 0));
+  t0 = std::chrono::steady_clock::now();
+  ASSERT_TRUE(sys.waitStatus("Verbonden", 3000));
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1600));
+  EXPECT_FALSE(sys.statusRed());
+  EXPECT_TRUE(sys.root()->connected());
+  EXPECT_FALSE(sys.root()->error(TlctrlRoot::CTRL_TOLVAN_NOT_CONNECTED));
+  // A new connection alerts its errors again.
+  ASSERT_TRUE(sys.pump([&] { return sys.dialogs.alerts.size() == 2; }, 3000));
 }
 
-TEST(TlctrlConnection, PortThatCannotBeOpenedIsReportedAtOnce) {
+TEST(TlctrlConnection, PortThatCannotBeOpenedIsReportedAtOnceAndTheDebugCommandSetsAnIdentity) {
   SKIP_WITHOUT_DISPLAY();
   CtrlSystem sys({}, "/nonexistent/ttyKestrum");
   sys.start();
@@ -58,66 +91,7 @@ TEST(TlctrlConnection, PortThatCannotBeOpenedIsReportedAtOnce) {
   // The reason stays in front while the program keeps polling.
   sys.run(1300);
   EXPECT_EQ("COM poort niet beschikbaar", sys.status());
-}
 
-TEST(TlctrlConnection, DeviceSilentWhileIdleIsLostAfterTenSecondsAndFoundAgain) {
-  SKIP_WITHOUT_DISPLAY();
-  CtrlSystem sys;
-  sys.start();
-  ASSERT_TRUE(sys.waitConnectedIdle());
-  ASSERT_EQ(0u, sys.sim().command("silent on").rfind("OK", 0));
-  auto t0 = std::chrono::steady_clock::now();
-  ASSERT_TRUE(sys.waitStatus("Tolvan niet aangesloten", 12500));
-  auto lost = std::chrono::steady_clock::now() - t0;
-  EXPECT_GT(lost, std::chrono::milliseconds(8500));
-  EXPECT_TRUE(sys.statusRed());
-  EXPECT_EQ(1, Main::_exitCode);
-  EXPECT_EQ(TlctrlRoot::TLCTRLDISCONNECTED, sys.topState());
-  EXPECT_FALSE(sys.root()->connected());
-  // The device's identity is forgotten.
-  EXPECT_STREQ("", sys.store()->connTolType());
-  // Still asking every second, and the red text is refreshed each time.
-  int before = sys.simCount("RX", "status-request");
-  sys.root()->frame()->txtStatusInfo("");
-  sys.run(2200);
-  EXPECT_GE(sys.simCount("RX", "status-request") - before, 2);
-  EXPECT_EQ("Tolvan niet aangesloten", sys.status());
-  ASSERT_EQ(0u, sys.sim().command("silent off").rfind("OK", 0));
-  t0 = std::chrono::steady_clock::now();
-  ASSERT_TRUE(sys.waitStatus("Verbonden", 3000));
-  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1600));
-  EXPECT_FALSE(sys.statusRed());
-  EXPECT_TRUE(sys.root()->connected());
-  EXPECT_FALSE(sys.root()->error(TlctrlRoot::CTRL_TOLVAN_NOT_CONNECTED));
-}
-
-TEST(TlctrlConnection, StatusByteErrorsAlertOncePerConnection) {
-  SKIP_WITHOUT_DISPLAY();
-  CtrlSystem sys({"--status-byte", "5"});
-  sys.start();
-  ASSERT_TRUE(sys.waitConnectedIdle());
-  sys.run(2300);
-  ASSERT_EQ(1u, sys.dialogs.alerts.size());
-  EXPECT_EQ("Attentie!! Volgende Fouten gedetecteerd:\n"
-            "1. Tolvan fout, ( Algemeen )\n"
-            "3. Tolvan fout, ( Ongeldige PIN )\n",
-            sys.dialogs.alerts[0]);
-  EXPECT_TRUE(sys.root()->error(TlctrlRoot::CTRL_GENERAL));
-  EXPECT_TRUE(sys.root()->error(TlctrlRoot::CTRL_INV_PIN));
-  // A status byte that clears the errors, then sets them again, in the same
-  // connection: still no second alert.
-  sys.sim().command("status-byte 255");
-  ASSERT_TRUE(sys.pump([&] { return !sys.root()->error(TlctrlRoot::CTRL_GENERAL); }, 3000));
-  sys.sim().command("status-byte 5");
-  ASSERT_TRUE(sys.pump([&] { return sys.root()->error(TlctrlRoot::CTRL_GENERAL); }, 3000));
-  EXPECT_EQ(1u, sys.dialogs.alerts.size());
-}
-
-TEST(TlctrlConnection, DebugCommandTakesAnIdentityWithoutDevice) {
-  SKIP_WITHOUT_DISPLAY();
-  CtrlSystem sys({}, "/nonexistent/ttyKestrum");
-  sys.start();
-  ASSERT_TRUE(sys.waitStatus("COM poort niet beschikbaar", 1000));
   const char* args[] = {"Tlctrl", "rpa", "set_actual", "TL4400GS-EA", "SW1", "SPC", "H.50"};
   sys.root()->printStateData(7, const_cast<char**>(args));
   EXPECT_STREQ("TL4400GS-EA", sys.store()->connTolType());
@@ -133,12 +107,8 @@ TEST(TlctrlConnection, DebugCommandTakesAnIdentityWithoutDevice) {
 // exactly. The simulator holds the rest of its status info until told.
 TEST(TlctrlConnection, RequestsMadeWhileAStatusInfoIsHalfReceivedStartOnceItIsIn) {
   SKIP_WITHOUT_DISPLAY();
-  auto entry = [](int n) -> std::pair<std::string, std::string> {
-    if (n == SettingBin::TOLTYPE_POS) return {"TL8888GM-ED", ""};
-    if (n == SettingBin::TOLSPECIAL_POS) return {"STD", ""};
-    // Numbers 6 and 21 and checksums like ACK and NAK are on the wire too.
-    return {"Naam" + std::to_string(n), "06" + std::to_string(20000000 + n)};
-  };
+  // Numbers 6 and 21 and checksums like ACK and NAK are on the wire too.
+  EntryMaker entry = settingsOf("Naam", 20000000, "06");
   std::string kvn = kvnText(entry);
   CtrlSystem sys({"--kvn", "@device.kvn", "--out", "@out.kvn", "--baud", "9600"}, "", {{"device.kvn", kvn}});
   sys.start();
@@ -149,17 +119,14 @@ TEST(TlctrlConnection, RequestsMadeWhileAStatusInfoIsHalfReceivedStartOnceItIsIn
     Fl_Button* button;
     const char* held;
     const char* request;
-  };
-  FrmKestrum* frame = sys.root()->frame();
-  const Press presses[] = {
-      {frame->btOphalen(), "holdRequest sig=100", "download-request"},
-      {frame->btProgrammeren(), "holdRequest sig=103", "upload-request"},
+  } presses[] = {
+      {sys.frame()->btOphalen(), "holdRequest sig=100", "download-request"},
+      {sys.frame()->btProgrammeren(), "holdRequest sig=103", "upload-request"},
   };
   int splits = 0;
   for (const Press& p : presses) {
     ASSERT_EQ("OK split 20 600000", sys.sim().command("split 20 600000"));
-    ++splits;
-    ASSERT_TRUE(sys.waitSim("--", "split: 20 of", splits, 5000)) << sys.simLog();
+    ASSERT_TRUE(sys.waitSim("--", "split: 20 of", ++splits, 5000)) << sys.simLog();
     // The program has the first part and waits for the rest.
     ASSERT_TRUE(sys.pump([] { return TlcdrvRoot::unitArriving(); }, 5000));
     p.button->do_callback();
@@ -179,7 +146,7 @@ TEST(TlctrlConnection, RequestsMadeWhileAStatusInfoIsHalfReceivedStartOnceItIsIn
   }
   for (int n = 1; n <= 200; ++n) EXPECT_EQ(entry(n).first, sys.store()->getEntry(n)->text) << n;
   ASSERT_TRUE(sys.waitSim("RX", "upload-end", 1, 5000));
-  for (int i = 0; i < 100 && readFile(sys.path("out.kvn")).empty(); ++i) sys.run(30);
+  sys.uploaded();
   EXPECT_EQ(kvn, readFile(sys.path("out.kvn")));
   EXPECT_EQ(0, Main::_exitCode);
   EXPECT_EQ(std::string::npos, cap.remote.find("lifeCheckTimeout"));

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <FL/Fl_Browser.H>
-
-#include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>
 
 #include "CtrlHarness.h"
@@ -17,18 +15,14 @@
 
 namespace {
 
-std::pair<std::string, std::string> fileEntry(int n) {
-  if (n == SettingBin::TOLTYPE_POS) return {"TL8888GM-ED", ""};
-  if (n == SettingBin::TOLSPECIAL_POS) return {"STD", ""};
-  return {"Set" + std::to_string(n), std::to_string(5550000 + n)};
-}
+const EntryMaker fileEntry = settingsOf("Set", 5550000);
 
-// Connects, switches the option on through the options dialog, loads the
-// file and presses "Programmeren".
+// Connects, sets the option through the options dialog, loads the file and
+// presses "Programmeren".
 void programChecked(CtrlSystem& sys, bool check) {
   sys.start();
   ASSERT_TRUE(sys.waitConnectedIdle());
-  FrmKestrum* frame = sys.root()->frame();
+  FrmKestrum* frame = sys.frame();
   frame->frmImpl()->btOptionsWindow();
   ASSERT_NE(nullptr, frame->optVerify());
   frame->optVerify()->value(check ? 1 : 0);
@@ -51,57 +45,64 @@ void expectFileInStore(CtrlSystem& sys) {
   }
 }
 
+struct Check {
+  const char* what;
+  bool option;
+  std::vector<std::string> sim;
+  const char* status;  // null: nothing read back
+  int sent;            // entries the device took
+  size_t differences;
+};
+void PrintTo(const Check& c, std::ostream* os) { *os << c.what; }
+class TlctrlCheck : public ::testing::TestWithParam<Check> {};
+
 }  // namespace
 
-TEST(TlctrlReadBack, CheckAfterProgrammingReportsWhatTheDeviceDoesNotHold) {
+TEST_P(TlctrlCheck, CheckAfterProgrammingReportsWhatTheDeviceDoesNotHold) {
   SKIP_WITHOUT_DISPLAY();
-  struct Case {
-    std::vector<std::string> simArgs;
-    const char* status;
-    bool red;
-    size_t differences;
-  } cases[] = {
-      {{}, "Controle: Tolvan bevat de instellingen", false, 0},
-      // Entries 151..200, text and number each.
-      {{"--entries", "150"}, "Controle: verschillen gevonden", true, 100},
-  };
-  for (const Case& c : cases) {
-    CtrlSystem sys(c.simArgs);
-    programChecked(sys, true);
-    ASSERT_TRUE(sys.waitStatus(c.status, 30000)) << sys.status();
-    EXPECT_EQ(c.red, sys.statusRed());
-    EXPECT_EQ(1, sys.simCount("RX", "download-request"));
-    EXPECT_EQ(c.differences, sys.root()->readBack()->differences().size());
-    EXPECT_TRUE(sys.dialogs.alerts.empty());
-    FrmKestrum* frame = sys.root()->frame();
-    if (c.differences == 0) {
-      EXPECT_EQ(nullptr, frame->diffWindow());
-    } else {
-      // Listed under the heading, the first one first: a field config.csv
-      // does not describe is named by its entry and half.
-      ASSERT_NE(nullptr, frame->diffWindow());
-      ASSERT_EQ(static_cast<int>(c.differences) + 1, frame->diffList()->size());
-      EXPECT_STREQ("@.\t@.151 tekst\t@.Set151\t@.", frame->diffList()->text(2));
-      EXPECT_STREQ("@.\t@.151 nummer\t@.5550151\t@.", frame->diffList()->text(3));
-    }
-    // What was programmed stays in the window, whatever the device holds.
-    expectFileInStore(sys);
+  const Check& c = GetParam();
+  CtrlSystem sys(c.sim);
+  programChecked(sys, c.option);
+  EXPECT_EQ(c.sent, sys.simCount("RX", "setting-entry"));
+  FrmKestrum* frame = sys.frame();
+  if (!c.status) {
+    // Two status requests answered after the programming: time enough for
+    // any read-back to have been asked for.
+    int after = sys.simCount("RX", "status-request");
+    ASSERT_TRUE(sys.waitSim("RX", "status-request", after + 2, 5000));
+    EXPECT_EQ(0, sys.simCount("RX", "download-request"));
+    EXPECT_FALSE(sys.root()->readBack()->verifyAfterProgramming());
+    return;
   }
+  ASSERT_TRUE(sys.waitStatus(c.status, 30000)) << sys.status();
+  EXPECT_EQ(c.differences > 0, sys.statusRed());
+  EXPECT_EQ(1, sys.simCount("RX", "download-request"));
+  EXPECT_EQ(c.differences, sys.root()->readBack()->differences().size());
+  EXPECT_TRUE(sys.dialogs.alerts.empty());
+  if (c.differences == 0) {
+    EXPECT_EQ(nullptr, frame->diffWindow());
+  } else {
+    // Listed under the heading, the first one first: a field config.csv
+    // does not describe is named by its entry and half.
+    ASSERT_NE(nullptr, frame->diffWindow());
+    ASSERT_EQ(static_cast<int>(c.differences) + 1, frame->diffList()->size());
+    EXPECT_STREQ("@.\t@.151 tekst\t@.Set151\t@.", frame->diffList()->text(2));
+    EXPECT_STREQ("@.\t@.151 nummer\t@.5550151\t@.", frame->diffList()->text(3));
+  }
+  // What was programmed stays in the window, whatever the device holds.
+  expectFileInStore(sys);
 }
 
-TEST(TlctrlReadBack, WithoutTheOptionNothingIsReadBack) {
-  SKIP_WITHOUT_DISPLAY();
-  CtrlSystem sys({"--out", "@out.kvn"});
-  programChecked(sys, false);
-  // Two status requests answered after the programming: time enough for
-  // any read-back to have been asked for.
-  int after = sys.simCount("RX", "status-request");
-  ASSERT_TRUE(sys.waitSim("RX", "status-request", after + 2, 5000));
-  EXPECT_EQ(0, sys.simCount("RX", "download-request"));
-  EXPECT_FALSE(sys.root()->readBack()->verifyAfterProgramming());
-}
+// The device holding only 150 entries takes only those; entries 151..200
+// differ, text and number each.
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TlctrlCheck,
+    ::testing::Values(Check{"OptionOff", false, {}, nullptr, 200, 0},
+                      Check{"Same", true, {}, "Controle: Tolvan bevat de instellingen", 200, 0},
+                      Check{"Differs", true, {"--entries", "150"}, "Controle: verschillen gevonden", 150, 100}),
+    [](const ::testing::TestParamInfo<Check>& i) { return std::string(i.param.what); });
 
-TEST(TlctrlReadBack, DeviceLostDuringTheCheckLeavesTheProgrammedSettingsInTheWindow) {
+TEST(TlctrlCheckLoss, DeviceLostDuringTheCheckLeavesTheProgrammedSettingsInTheWindow) {
   SKIP_WITHOUT_DISPLAY();
   CtrlSystem sys({"--baud", "9600"});
   programChecked(sys, true);
@@ -138,73 +139,56 @@ Fl_Color fieldColour(FrmKestrum* frame, int nr, char list) {
 }
 }  // namespace
 
-TEST(TlctrlReadBack, OphalenWithAFileOpenMarksAndListsWhatDiffers) {
+// "Ophalen" without a file lists nothing; with one it marks and lists what
+// differs. "Programmeren" after "Ophalen" asks only when something will
+// change in the device, and a stop keeps the list.
+TEST(TlctrlCompare, OphalenComparesWithTheFileAndProgrammerenAsksBeforeChanging) {
   SKIP_WITHOUT_DISPLAY();
-  for (bool fileOpen : {true, false}) {
-    CtrlSystem sys({"--kvn", "@device.kvn"}, "", {{"device.kvn", kvnText(deviceEntry)}});
-    sys.start();
-    ASSERT_TRUE(sys.waitConnectedIdle());
-    FrmKestrum* frame = sys.root()->frame();
-    if (fileOpen) {
-      writeFile(sys.path("settings.kvn"), kvnText(fileEntry));
-      g_chosen = sys.path("settings.kvn");
-      FrmKestrumImpl::fileChooser(chooseFile);
-      frame->btOpen()->do_callback();
-      FrmKestrumImpl::fileChooser(nullptr);
-    }
-    frame->btOphalen()->do_callback();
-    ASSERT_TRUE(sys.pump([&] { return sys.subState() == TlctrlRoot::TLCTRLDOWNLOADING; }, 3000));
-    ASSERT_TRUE(sys.pump([&] { return sys.subState() == TlctrlRoot::TLCTRLCONNIDLE; }, 30000));
-    if (!fileOpen) {
-      EXPECT_EQ(nullptr, frame->diffWindow());
-      continue;
-    }
-    ASSERT_NE(nullptr, frame->diffWindow());
-    Fl_Browser* list = frame->diffList();
-    ASSERT_EQ(3, list->size());  // the heading and two fields
-    EXPECT_STREQ("@.Telefoonnummers\t@.Telefoon 2\t@.5550012\t@.0699", list->text(2));
-    EXPECT_STREQ("@.Ingangen\t@.Ingang 1 tekst\t@.Set31\t@.Pomp", list->text(3));
-    // The form shows the device's settings, the two fields marked.
-    EXPECT_STREQ("0699", sys.store()->getEntry(12)->tfnr);
-    EXPECT_EQ(static_cast<Fl_Color>(FrmKestrum::DIFF_COLOR), fieldColour(frame, 12, 'N'));
-    EXPECT_EQ(static_cast<Fl_Color>(FrmKestrum::DIFF_COLOR), fieldColour(frame, 31, 'T'));
-    EXPECT_NE(static_cast<Fl_Color>(FrmKestrum::DIFF_COLOR), fieldColour(frame, 12, 'T'));
-    EXPECT_NE(0u, fieldColour(frame, 12, 'T'));
-  }
-}
+  CtrlSystem sys({"--kvn", "@device.kvn"}, "", {{"device.kvn", kvnText(deviceEntry)}});
+  sys.start();
+  ASSERT_TRUE(sys.waitConnectedIdle());
+  FrmKestrum* frame = sys.frame();
+  ASSERT_TRUE(sys.press(frame->btOphalen(), TlctrlRoot::TLCTRLDOWNLOADING));
+  EXPECT_EQ(nullptr, frame->diffWindow());
+  ASSERT_TRUE(sys.press(frame->btProgrammeren(), TlctrlRoot::TLCTRLUPLOADING));
+  EXPECT_TRUE(sys.dialogs.choices.empty());
+  EXPECT_EQ(1, sys.simCount("RX", "upload-request"));
 
-TEST(TlctrlReadBack, ProgrammeerenAfterOphalenShowsWhatWillChangeAndAsks) {
-  SKIP_WITHOUT_DISPLAY();
-  struct Case {
-    bool edit;
-    int answer;  // 0 go on, 1 stop
-    int uploads;
-  } cases[] = {{false, 0, 1}, {true, 0, 1}, {true, 1, 0}};
-  for (const Case& c : cases) {
-    CtrlSystem sys({"--kvn", "@device.kvn"}, "", {{"device.kvn", kvnText(deviceEntry)}});
-    sys.start();
-    ASSERT_TRUE(sys.waitConnectedIdle());
-    FrmKestrum* frame = sys.root()->frame();
-    frame->btOphalen()->do_callback();
-    ASSERT_TRUE(sys.pump([&] { return sys.subState() == TlctrlRoot::TLCTRLDOWNLOADING; }, 3000));
-    ASSERT_TRUE(sys.pump([&] { return sys.subState() == TlctrlRoot::TLCTRLCONNIDLE; }, 30000));
-    if (c.edit) sys.store()->setEntry(12, nullptr, "0612", false, SBEntry::TEL_INPUT_TYPE);
-    sys.dialogs.answers = {c.answer};
+  sys.store()->markUnmodified();
+  writeFile(sys.path("settings.kvn"), kvnText(fileEntry));
+  g_chosen = sys.path("settings.kvn");
+  FrmKestrumImpl::fileChooser(chooseFile);
+  frame->btOpen()->do_callback();
+  FrmKestrumImpl::fileChooser(nullptr);
+  ASSERT_TRUE(sys.press(frame->btOphalen(), TlctrlRoot::TLCTRLDOWNLOADING));
+  ASSERT_NE(nullptr, frame->diffWindow());
+  Fl_Browser* list = frame->diffList();
+  ASSERT_EQ(3, list->size());  // the heading and two fields
+  EXPECT_STREQ("@.Telefoonnummers\t@.Telefoon 2\t@.5550012\t@.0699", list->text(2));
+  EXPECT_STREQ("@.Ingangen\t@.Ingang 1 tekst\t@.Set31\t@.Pomp", list->text(3));
+  // The form shows the device's settings, the two fields marked.
+  EXPECT_STREQ("0699", sys.store()->getEntry(12)->tfnr);
+  EXPECT_EQ(static_cast<Fl_Color>(FrmKestrum::DIFF_COLOR), fieldColour(frame, 12, 'N'));
+  EXPECT_EQ(static_cast<Fl_Color>(FrmKestrum::DIFF_COLOR), fieldColour(frame, 31, 'T'));
+  EXPECT_NE(static_cast<Fl_Color>(FrmKestrum::DIFF_COLOR), fieldColour(frame, 12, 'T'));
+  EXPECT_NE(0u, fieldColour(frame, 12, 'T'));
+
+  sys.store()->setEntry(12, nullptr, "0612", false, SBEntry::TEL_INPUT_TYPE);
+  for (int answer : {1, 0}) {  // stop, then go on
+    SCOPED_TRACE(answer);
+    sys.dialogs.choices.clear();
+    sys.dialogs.answers = {answer};
     frame->btProgrammeren()->do_callback();
     sys.run(300);
-    if (c.uploads) {
-      ASSERT_TRUE(sys.waitSim("RX", "upload-end", 1, 30000)) << c.edit;
-    }
-    EXPECT_EQ(c.uploads, sys.simCount("RX", "upload-request")) << c.edit << c.answer;
-    if (!c.edit) {
-      EXPECT_TRUE(sys.dialogs.choices.empty());
-      continue;
+    if (answer == 0) {
+      ASSERT_TRUE(sys.waitSim("RX", "upload-end", 2, 30000));
     }
     ASSERT_EQ(1u, sys.dialogs.choices.size());
     EXPECT_NE(std::string::npos, sys.dialogs.choices[0].find("1 velden worden in de Tolvan gewijzigd"))
         << sys.dialogs.choices[0];
+    EXPECT_EQ(2 - answer, sys.simCount("RX", "upload-request"));
     // Stopped: the list stays, naming the field with the file's and the device's value.
-    if (c.answer == 1) {
+    if (answer == 1) {
       ASSERT_NE(nullptr, frame->diffWindow());
       EXPECT_STREQ("@.Telefoonnummers\t@.Telefoon 2\t@.0612\t@.0699", frame->diffList()->text(2));
     }
