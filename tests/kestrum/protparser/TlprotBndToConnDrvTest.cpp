@@ -97,6 +97,11 @@ TEST_F(ParserTest, EachKindOfUnitBecomesItsReport) {
   EXPECT_TRUE(unit(frame(13, std::string("\x00", 1) + "H1" + std::string(2, '\0') + "TL88")).empty());
   EXPECT_TRUE(written(nullptr).empty());
   EXPECT_FALSE(cap.has("Assertion") || cap.has("Exception")) << cap.remote;
+  // From the device through the driver.
+  sys.main->ctrlLog.clear();
+  pty.send(kEntry7);
+  ASSERT_TRUE(sys.pump([&] { return !sys.main->ctrlLog.empty(); }));
+  EXPECT_EQ(sys.main->ctrlLog[0].f1, "AB");
 }
 
 TEST_F(ParserTest, WhatCannotBeUsedIsDroppedWithAMessage) {

@@ -54,6 +54,7 @@ TEST(TlprotEvents, SignalsTraceFlagsAndTracedValues) {
 
 TEST(TlprotEvents, EventsKeepBoundedCopiesOfTheirData) {
   TlprotSeeEvt see;
+  see.convertF1('/', '\\');
   EXPECT_EQ(see.f1data(), nullptr);
   char text[] = "abcdef";
   see.f1data(text, 3);
