@@ -47,6 +47,7 @@ TEST(PortDiagnosis, HoldersSuspectsAndMissingRightsAreExplainedWithTheirCure) {
       {{}, {{99, "brltty"}}, "/dev/ttyS7", ENXIO, {"/dev/ttyS7 has no device behind it: is the device connected"}, "brltty"},
       {{}, {}, "/tmp", ENOTTY, {"/tmp is not a serial port"}, ":"},
       {{}, {}, locked, EACCES, {locked + ": permission denied", "group " + group + " (sudo usermod -aG " + group + " $USER) and log in again"}, "root"},
+      {{}, {}, "/tmp", EACCES, {"/tmp: permission denied", "group dialout (sudo usermod -aG dialout $USER)"}, "root"},
   };
   for (const auto& c : cases) {
     FakeProc proc;
