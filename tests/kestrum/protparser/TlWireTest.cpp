@@ -19,8 +19,9 @@ TlWire::StatusInfo status(const std::string& texts) {
 }  // namespace
 
 TEST(TlWire, FramesThePcSends) {
+  // Each buffer starts with other bytes: every byte of a frame must be written.
   for (uint8_t type : {0, 2, 3, 5, 8, 10}) {
-    uint8_t out[6];
+    uint8_t out[6] = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
     ASSERT_EQ(TlWire::noDataFrame(type, out), 6u);
     EXPECT_EQ(Bytes(out, out + 6), (Bytes{0x01, type, 0x00, 0x02, 0x03, static_cast<uint8_t>(6 + type)}));
   }
@@ -31,6 +32,7 @@ TEST(TlWire, FramesThePcSends) {
       {"C:\\a", "0\\1", {0x01, 0x04, 0x0D, 0x02, 0x07, 0x22, 'C', ':', '/', 'a', 0x22, 0x2C, 0x22, '0', '\\', '1', 0x22, 0x03, 0x9C}},
   };
   for (const auto& e : entries) {
+    memset(out, 0xEE, sizeof out);
     size_t n = TlWire::settingEntryFrame(7, e.f1, e.f2, out, sizeof out);
     EXPECT_EQ(Bytes(out, out + n), e.frame) << e.f1;
   }
@@ -42,6 +44,7 @@ TEST(TlWire, FramesThePcSends) {
   EXPECT_EQ(TlWire::settingEntryFrame(1, "AB", "1", out, 15), 15u);
   // The boot loader goes as one frame whose length byte is 0.
   uint8_t img[3] = {0xAA, 0x01, 0x03};
+  memset(out, 0xEE, sizeof out);
   ASSERT_EQ(TlWire::bootLoadDataFrame(img, 3, out, sizeof out), 9u);
   EXPECT_EQ(Bytes(out, out + 9), (Bytes{0x01, 0x0C, 0x00, 0x02, 0xAA, 0x01, 0x03, 0x03, 0xC0}));
   std::vector<uint8_t> big(2043, 0x11), bigOut(4096);
