@@ -7,10 +7,10 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "WaitUntil.h"
 
 // A pseudo-terminal for the tests: the program opens the slave side by its
 // path like a serial port, the test plays the device on the master side.
@@ -28,17 +28,19 @@ struct PtyPair {
       tcsetattr(master, TCSANOW, &tio);
     }
   }
-  ~PtyPair() {
-    if (master >= 0) close(master);
-  }
+  ~PtyPair() { hangUp(); }
   bool ok() const { return master >= 0 && !slave.empty(); }
+  // The far end goes away, as when the device is unplugged.
+  void hangUp() {
+    if (master >= 0) close(master);
+    master = -1;
+  }
 
   void send(const std::vector<unsigned char>& bytes) const {
-    size_t done = 0;
-    while (done < bytes.size()) {
+    for (size_t done = 0; done < bytes.size();) {
       ssize_t w = write(master, bytes.data() + done, bytes.size() - done);
-      if (w > 0) done += static_cast<size_t>(w);
-      else break;
+      if (w <= 0) break;
+      done += static_cast<size_t>(w);
     }
   }
 
@@ -46,9 +48,7 @@ struct PtyPair {
   std::vector<unsigned char> receive(int quietMs = 100) const {
     std::vector<unsigned char> out;
     unsigned char buf[4096];
-    for (;;) {
-      struct pollfd p = {master, POLLIN, 0};
-      if (poll(&p, 1, quietMs) <= 0) break;
+    for (struct pollfd p = {master, POLLIN, 0}; poll(&p, 1, quietMs) > 0;) {
       ssize_t r = read(master, buf, sizeof buf);
       if (r <= 0) break;
       out.insert(out.end(), buf, buf + r);
@@ -57,16 +57,10 @@ struct PtyPair {
   }
 };
 
-// Waits (briefly) until cond() holds; pseudo-terminals pass bytes on
-// asynchronously.
+// Pseudo-terminals pass bytes on asynchronously.
 template <class F>
 bool eventually(F cond, int ms = 2000) {
-  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!cond()) {
-    if (std::chrono::steady_clock::now() > until) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
+  return waitUntil(cond, ms, 1);
 }
 
 #endif

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
@@ -17,13 +16,12 @@
 
 #include "BBinderState.h"
 #include "BMainState.h"
-#include "BRootState.h"
 #include "BScheduler.h"
 #include "BTimer.h"
-#include "SLListIterator.h"
 #include "CdrvErrorEvt.h"
 #include "CdrvPortSetEvt.h"
 #include "CdrvStrEvt.h"
+#include "SLListIterator.h"
 #include "TlcdrvBinding.h"
 #include "TlcdrvRoot.h"
 #include "TlcdrvSignals.h"
@@ -49,8 +47,7 @@ struct Received {
 class TestBinder : public BBinderState {
 public:
   typedef std::function<void(TestBinder*)> Binder;
-  TestBinder(BCompositeState* enclosing, ComponentId cmp, StateId id, Binder bind,
-             std::vector<Received>* log)
+  TestBinder(BCompositeState* enclosing, ComponentId cmp, StateId id, Binder bind, std::vector<Received>* log)
       : BBinderState(enclosing, TOL_PROG, cmp, id, PRIO_4), _bind(bind), _log(log) {}
   bool isPersistent() override { return false; }
   void onEntry(const BEvent*) override { _bind(this); }
@@ -62,29 +59,14 @@ public:
     r.sig = e->signalId();
     r.from = e->componentId();
     if (auto s = dynamic_cast<const CdrvStrEvt*>(e)) r.bytes.assign(s->bytes(), s->bytes() + s->nrBytes);
-    if (auto x = dynamic_cast<const CdrvErrorEvt*>(e)) {
-      r.error = x->error();
-      r.reason = x->reason();
-    }
-    if (auto x = dynamic_cast<const TlprotSeeEvt*>(e)) {
-      r.entryNr = x->entryNr();
-      r.f1 = x->f1data() ? x->f1data() : "(null)";
-      r.f2 = x->f2data() ? x->f2data() : "(null)";
-    }
+    if (auto x = dynamic_cast<const CdrvErrorEvt*>(e)) r.error = x->error(), r.reason = x->reason();
+    if (auto x = dynamic_cast<const TlprotSeeEvt*>(e))
+      r.entryNr = x->entryNr(), r.f1 = x->f1data() ? x->f1data() : "(null)", r.f2 = x->f2data() ? x->f2data() : "(null)";
     if (auto x = dynamic_cast<const TlctrlStiEvt*>(e)) {
-      r.prVer = x->prVer;
-      r.extraStat = x->extraStat;
-      r.nrEntries = x->totalNrEntries;
-      r.type = x->type;
-      r.softw = x->softw;
-      r.special = x->special;
-      r.hardw = x->hardw;
+      r.prVer = x->prVer, r.extraStat = x->extraStat, r.nrEntries = x->totalNrEntries;
+      r.type = x->type, r.softw = x->softw, r.special = x->special, r.hardw = x->hardw;
     }
-    if (auto x = dynamic_cast<const TlctrlBootInf*>(e)) {
-      r.type = x->type;
-      r.special = x->special;
-      r.hardw = x->hardw;
-    }
+    if (auto x = dynamic_cast<const TlctrlBootInf*>(e)) r.type = x->type, r.special = x->special, r.hardw = x->hardw;
     _log->push_back(r);
     transition(static_cast<BState*>(nullptr));
   }
@@ -104,7 +86,7 @@ public:
     for (it.first(); !it.end(); it.next()) {
       BBinding* b = nullptr;
       it.currentItem(&b);
-      if (!b || !b->isActivated()) all = false;
+      all = all && b && b->isActivated();
     }
     return all;
   }
@@ -147,9 +129,7 @@ struct LinkSystem {
     BMainState::mutexId(("Kestrum_link_test_" + std::to_string(getpid())).c_str());
     main = new TestMain(withParser, parserStandIn);
     main->startup();
-    pump([&] {
-      return main->ctrl && main->ctrl->allActivated() && (!main->prot || main->prot->allActivated());
-    });
+    pump([&] { return main->ctrl && main->ctrl->allActivated() && (!main->prot || main->prot->allActivated()); });
   }
   ~LinkSystem() {
     main->shutdown();
@@ -173,9 +153,7 @@ struct LinkSystem {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   }
-  void run(int ms) {
-    pump([] { return false; }, ms);
-  }
+  void run(int ms) { pump([] { return false; }, ms); }
 
   void choosePort(const std::string& port) {
     static std::string name;
@@ -185,13 +163,6 @@ struct LinkSystem {
     pump([&] { return main->ctrlLog.size() > before; });
   }
   void toParser(BBindingEvent* e) { main->ctrl->send(e, PROT_PARSER); }
-
-  std::vector<Received> reports(SignalId sig) const {
-    std::vector<Received> out;
-    for (const auto& r : main->ctrlLog)
-      if (r.sig == sig && r.from == PROT_PARSER) out.push_back(r);
-    return out;
-  }
 };
 
 #endif
