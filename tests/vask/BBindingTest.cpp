@@ -157,7 +157,9 @@ TEST_F(VaskTest, AnswersTravelBackOnTheBindingOfTheReceivedEvent) {
   std::vector<int> sources;
   c1->_h = [&](BState* s, const BEvent* e) {
     sources.push_back(static_cast<const BBindingEvent*>(e)->source());
-    if (e->signalId() == 60) EXPECT_TRUE(s->sendBack(static_cast<const BBindingEvent*>(e), new Counted(61, &alive)));
+    if (e->signalId() == 60) {
+      EXPECT_TRUE(s->sendBack(static_cast<const BBindingEvent*>(e), new Counted(61, &alive)));
+    }
   };
   b->_h = [&](BState* s, const BEvent* e) {
     sources.push_back(static_cast<const BBindingEvent*>(e)->source());
