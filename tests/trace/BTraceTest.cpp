@@ -23,7 +23,6 @@ bool matches(const std::string& text, const std::string& re) { return std::regex
 
 class BTraceTest : public VaskTest {
 protected:
-  // Runs a command with a fresh capture.
   void run(const std::string& c) {
     cap.clear();
     cmd(c);
@@ -341,7 +340,6 @@ TEST_F(BTraceTest, RemoteConsoleCarriesTraceLinesAndCommands) {
   BTrace::dbgPrint("hello console");
   ASSERT_TRUE(waitUntil([&] { return console.has("hello console\n"); }, 10000));
   EXPECT_TRUE(matches(console.text(), TS + "hello console\n")) << console.text();
-  // Parses until done() holds.
   auto parseUntil = [](const std::function<bool()>& done) {
     return waitUntil([&] {
       if (!done()) BTrace::parseDebugStream();

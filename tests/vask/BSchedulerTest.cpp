@@ -103,8 +103,6 @@ TEST_F(VaskTest, TerminationWaitsForArmedTimersAndRegisteredQueues) {
   EXPECT_TRUE(cap.has("Destroy mutexId:vasktest_"));
 }
 
-// ---------------------------------------------------------------- timers
-
 class TimerTest : public VaskTest {
 protected:
   void SetUp() override {
