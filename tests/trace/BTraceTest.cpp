@@ -303,8 +303,9 @@ TEST_F(BTraceTest, CommandsFileRunsTheFilteredLinesAndIsCreatedWhenMissing) {
   ASSERT_TRUE(fs::exists("dbgTraceCommands.txt"));
   EXPECT_EQ(fs::file_size("dbgTraceCommands.txt"), 0u);
   TRoot* drv = enter("Tlcdrv", 10, 10);
-  writeFile("dbgTraceCommands.txt", "# lvl settings for the driver\nTlcdrv lvl dat\r\nTlcdrv rert que\n"
-                                    "Tlcdrv lvl med" + std::string(80, ' ') + "Tlcdrv lvl low\nTlcdrv lvl hi");
+  std::string longLine = "Tlcdrv lvl med" + std::string(80, ' ') + "Tlcdrv lvl low\n";
+  writeFile("dbgTraceCommands.txt",
+            "# lvl settings for the driver\nTlcdrv lvl dat\r\nTlcdrv rert que\n" + longLine + "Tlcdrv lvl hi");
   cap.clear();
   BTrace::processCommandsFile("lvl");
   EXPECT_EQ(drv->debugLevel(), 0x0032);  // the long line was cut, not split
@@ -375,7 +376,9 @@ TEST_F(BTraceTest, RemoteConsoleCarriesTraceLinesAndCommands) {
   console.clear();
   ASSERT_TRUE(console.send(std::string(300, 'b')));
   EXPECT_TRUE(parseUntil(shown("refused\n")));
-  ASSERT_TRUE(console.send("bb lvl all\r\nTlcdrv lvl dat off\r\n"));
+  ASSERT_TRUE(console.send("bb lvl all\r"));  // the line end in two pieces
+  EXPECT_TRUE(parseUntil([] { return BTrace::debugInputBuffer == "\r"; }));
+  ASSERT_TRUE(console.send("\nTlcdrv lvl dat off\r\n"));
   EXPECT_TRUE(parseUntil(level(0x0070)));
   EXPECT_EQ(BTrace::findComponent("bb"), nullptr);  // the tail of the refused line was dropped
   // A command of exactly 255 characters is still taken.
