@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "BClientSocketStream.h"
-#include "TraceTestUtil.h"
+#include "ConsolePeer.h"
+#include "WaitUntil.h"
 
 TEST(BClientSocketStream, UnconnectedOrUnresolvedStreamDropsWritesAndReceivesNothing) {
   BClientSocketStream s;
@@ -21,44 +22,44 @@ TEST(BClientSocketStream, UnconnectedOrUnresolvedStreamDropsWritesAndReceivesNot
 }
 
 TEST(BClientSocketStream, OperatorsSendTheirTextAtOnceAlsoByHostName) {
-  Console console;
+  ConsolePeer console;
   BClientSocketStream s;
-  EXPECT_TRUE(s.connect("localhost", console.port));
+  EXPECT_TRUE(s.connect("localhost", console.port()));
   ASSERT_TRUE(console.accept());
   s << std::string("s:") << "c:" << 'x' << static_cast<unsigned char>('y') << ' ' << static_cast<short>(-5) << ' '
     << static_cast<unsigned short>(65535) << ' ' << -42 << ' ' << 3000000000u << ' ' << -7L << ' ' << 8UL << ' '
     << reinterpret_cast<const void*>(0x1234) << "\n";
-  ASSERT_TRUE(console.waitFor("\n"));
-  EXPECT_EQ(console.received, "s:c:xy -5 65535 -42 3000000000 -7 8 0x1234\n");
+  ASSERT_TRUE(waitUntil([&] { return console.has("\n"); }, 10000));
+  EXPECT_EQ(console.text(), "s:c:xy -5 65535 -42 3000000000 -7 8 0x1234\n");
   EXPECT_TRUE(s.disconnect());
   EXPECT_FALSE(s.send("after"));
 }
 
 TEST(BClientSocketStream, LongInputArrivesAtMost500BytesPerCall) {
-  Console console;
+  ConsolePeer console;
   BClientSocketStream s;
-  s.connect("127.0.0.1", console.port);
+  s.connect("127.0.0.1", console.port());
   ASSERT_TRUE(console.accept());
   std::string data;
   for (int i = 0; i < 1200; ++i) data += char('a' + i % 26);
   ASSERT_TRUE(console.send(data));
   std::string all, chunk = "old";
   std::vector<int> sizes;
-  until([&] { return all.size() >= data.size(); }, [&] {
+  waitUntil([&] {
     int n = s.recv(chunk);
     if (n > 0) {
       sizes.push_back(n);
       EXPECT_EQ(chunk.size(), size_t(n));
       all += chunk;
     }
-  });
+    return all.size() >= data.size();
+  }, 10000, 2);
   EXPECT_EQ(all, data);
   ASSERT_GE(sizes.size(), 3u);
   for (int n : sizes) EXPECT_LE(n, 500);
   EXPECT_EQ(s.recv(chunk), 0);  // nothing waiting
   EXPECT_EQ(chunk, "");
-  close(console.peer);  // the peer goes away: still 0, and writes never raise SIGPIPE
-  console.peer = -1;
+  console.hangUp();  // the peer goes away: still 0, and writes never raise SIGPIPE
   EXPECT_EQ(s.recv(chunk), 0);
   for (int i = 0; i < 3; ++i) s << "into the void\n";
 }

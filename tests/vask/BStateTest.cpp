@@ -76,18 +76,6 @@ TEST_F(BStateTest, DoneAndErrorEmptyTheRegionAndLaterEventsSkipIt) {
   }
 }
 
-TEST_F(BStateTest, TargetTransitionReplacesTheStateAfterItsHandlerReturned) {
-  TRoot* r = root = make();
-  r->addRegion(new TLeaf(r, "A", 21, [r](BState* s, const BEvent*) {
-    s->transition(new TLeaf(r, "B", 22));
-    note("after-transition:" + static_cast<TLeaf*>(s)->_tag);  // still alive here
-  }));
-  r->enter();
-  journal().clear();
-  send({110});
-  EXPECT_EQ(journal(), (J{"event:A:110", "after-transition:A", "exit:A", "delete:A", "entry:B"}));
-}
-
 TEST_F(BStateTest, DeferredEventsComeBackInOrderAtTheFrontOfTheQueue) {
   TRoot* r = root = make();
   r->addRegion(new TLeaf(r, "wait", 21, [r](BState* s, const BEvent* e) {
@@ -114,13 +102,18 @@ TEST_F(BStateTest, SendLocalToUnknownStateIdIsDroppedAtTheRoot) {
   EXPECT_TRUE(cap.has("Assertion failed: event != NULL event undefined"));
 }
 
-TEST_F(BStateTest, TransitionTraceLinesFollowTheDebugLevel) {
+TEST_F(BStateTest, TargetTransitionReplacesTheStateAfterItsHandlerReturnedAndIsTraced) {
   TRoot* r = root = make("Comp");
-  r->addRegion(new TLeaf(r, "A", 21, [r](BState* s, const BEvent*) { s->transition(new TLeaf(r, "B", 22)); }));
+  r->addRegion(new TLeaf(r, "A", 21, [r](BState* s, const BEvent*) {
+    s->transition(new TLeaf(r, "B", 22));
+    note("after-transition:" + static_cast<TLeaf*>(s)->_tag);  // still alive here
+  }));
   r->enter();
   r->debugLevel(DBG_ALL);
+  journal().clear();
   cap.clear();
   send({110});
+  EXPECT_EQ(journal(), (J{"event:A:110", "after-transition:A", "exit:A", "delete:A", "entry:B"}));
   EXPECT_TRUE(cap.has("=sl>;10:10->2;evt[10:10:110;"));
   EXPECT_TRUE(cap.has("=ext>;10:10:21;enclosing[10:10:2] (Comp:"));
   EXPECT_TRUE(cap.has("=ent>;10:10:22;enclosing[10:10:2] (Comp:"));

@@ -5,13 +5,13 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 
 #include "BSystem.h"
 #include "ChildProcess.h"
 #include "TempDir.h"
+#include "TestFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -49,11 +49,6 @@ TEST(SingleInstance, SecondProcessWithTheSameNameIsRefusedUntilTheFirstIsKilled)
 namespace {
 const std::string kName = "Vask_locktest_MutexId";
 
-std::string readAll(const std::string& path) {
-  std::ifstream in(path);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 // Points the lock at runtime (XDG_RUNTIME_DIR) and the fallback's parent
 // (TMPDIR) for the life of the object. The test process owns both.
 struct LockPlace {
@@ -75,7 +70,7 @@ TEST(InstanceLock, PrivateDirectoryHoldsTheLockWithThePidAndLosesItAtClose) {
   ASSERT_EQ(BSystem::LOCK_OK, BSystem::createLock(kName)) << BSystem::lockError();
   std::string path = BSystem::lockPath(kName);
   EXPECT_EQ(0u, path.rfind(runtime.path() + "/", 0)) << path;
-  EXPECT_EQ(std::to_string(getpid()) + "\n", readAll(path));
+  EXPECT_EQ(std::to_string(getpid()) + "\n", readFile(path));
   BSystem::closeLock();
   EXPECT_FALSE(fs::exists(path));
 }
@@ -91,7 +86,7 @@ TEST(InstanceLock, UnsafePlacesAreRefusedWithAReasonAndNothingIsWrittenThrough) 
       {"lock name is a link to a file of the user",
        [](const std::string& runtime, const std::string& tmp) {
          std::string victim = tmp + "/precious.txt";
-         std::ofstream(victim) << "precious\n";
+         writeFile(victim, "precious\n");
          fs::create_symlink(victim, runtime + "/" + kName + ".lock");
          return victim;
        },
@@ -126,7 +121,7 @@ TEST(InstanceLock, UnsafePlacesAreRefusedWithAReasonAndNothingIsWrittenThrough) 
       EXPECT_FALSE(BSystem::lockHeld());
     }
     if (!untouched.empty()) {
-      EXPECT_EQ("precious\n", readAll(untouched));
+      EXPECT_EQ("precious\n", readFile(untouched));
     }
     chmod(runtime.path().c_str(), 0700);
   }
