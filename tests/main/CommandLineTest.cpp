@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "ChildProcess.h"
 #include "TempDir.h"
+#include "TestFiles.h"
 #include "CommandLine.h"
 #include "FrmKestrumImpl.h"
 #include "Main.h"
@@ -22,7 +21,8 @@ struct CommandLineTest : ::testing::Test {
   void SetUp() override { CommandLine::reset(); }
   void TearDown() override { CommandLine::reset(); }
   // Scans args (argv[0] is prog); returns what went to standard error.
-  std::string scan(std::vector<std::string> args, const std::string& prog = "kestrum", const std::string& home = "") {
+  std::string scan(std::vector<std::string> args, const std::string& prog = "kestrum",
+                   const std::string& home = "") {
     argStore = args;
     argStore.insert(argStore.begin(), prog);
     argv.clear();
@@ -57,16 +57,16 @@ TEST_F(CommandLineTest, HelpIsAskedByALoneArgumentAndNamesTheProgramAndEveryOpti
   const std::string hashes(79, '#');
   EXPECT_EQ(0u, out.find(hashes + "\n# Usage: /opt/kestrum\n#  -cmdl_crtrpa,")) << out;
   EXPECT_EQ(out.size() - hashes.size() - 1, out.rfind(hashes + "\n")) << out;
-  for (const char* o : {"-bindir,", "-createrevpack,", "-nohwcheck,", "-revpack,", "-binfile,", "-allownobackup,",
-                        "-program,", "-fetch,", "-verify,"})
+  for (const char* o : {"-bindir,", "-createrevpack,", "-nohwcheck,", "-revpack,", "-binfile,",
+                        "-allownobackup,", "-program,", "-fetch,", "-verify,"})
     EXPECT_NE(std::string::npos, out.find(std::string("\n#  ") + o)) << o;
   EXPECT_NE(std::string::npos, out.find("\n\n#  -upgrade,")) << "an empty line before -upgrade";
 }
 
 TEST_F(CommandLineTest, OptionsSetTheirVariables) {
-  EXPECT_EQ("", scan({"-cmdl_crtrpa", "-bindir", "bins", "-createrevpack", "-produpgr", "-nohwcheck", "-upgrade",
-                      "-allownobackup", "-revpack", "TL-6[00ab]", "-binfile", "b.bin", "-remdbg", "host", "4100",
-                      "-unknown"}));
+  EXPECT_EQ("", scan({"-cmdl_crtrpa", "-bindir", "bins", "-createrevpack", "-produpgr", "-nohwcheck",
+                      "-upgrade", "-allownobackup", "-revpack", "TL-6[00ab]", "-binfile", "b.bin", "-remdbg",
+                      "host", "4100", "-unknown"}));
   EXPECT_TRUE(RevPackDb::CMDL_CREATE_REVPACK);
   EXPECT_EQ("bins", str(RevPackDb::CMDL_BINDIR));
   EXPECT_TRUE(FrmKestrumImpl::CREATE_REVPACK);
@@ -77,7 +77,6 @@ TEST_F(CommandLineTest, OptionsSetTheirVariables) {
   EXPECT_EQ("b.bin", str(RevPackDb::CMDL_BINFILE));
   EXPECT_EQ("host", str(Main::_dbgAddr));
   EXPECT_EQ(4100, Main::_dbgPort);
-  EXPECT_TRUE(CommandLine::unattendedMode());
   // Nothing of the argument vector is written to.
   EXPECT_EQ("kestrum", argStore[0]);
   EXPECT_EQ("TL-6[00ab]", argStore[10]);
@@ -123,7 +122,7 @@ TEST_F(CommandLineTest, MissingValuesAreIgnoredWithAWarning) {
 TEST_F(CommandLineTest, AnExistingFileIsNeverTakenAsAnOption) {
   TempDir dir;
   std::string file = dir.path() + "/-remdbg";
-  std::ofstream(file) << "x";
+  writeFile(file, "x");
   scan({file, "127.0.0.1", "4100", dir.path() + "/my.kvn"});
   EXPECT_EQ(0, Main::_dbgPort);
   EXPECT_EQ(nullptr, Main::_refPackFile);
@@ -132,7 +131,7 @@ TEST_F(CommandLineTest, AnExistingFileIsNeverTakenAsAnOption) {
 
 TEST_F(CommandLineTest, RevisionPacksAreCopiedIntoRevPacksOfTheProgramsDirectory) {
   TempDir progDir, work;
-  for (const char* f : {"A[0001].rpa", "B[0002].rpa", "UPPER.RPA"}) std::ofstream(work.path() + "/" + f) << "[.]\n";
+  for (const char* f : {"A[0001].rpa", "B[0002].rpa", "UPPER.RPA"}) writeFile(work.path() + "/" + f, "[.]\n");
   scan({work.path() + "/UPPER.RPA", work.path() + "/A[0001].rpa", work.path() + "/B[0002].rpa"},
        progDir.path() + "/kestrum");
   EXPECT_TRUE(fs::exists(progDir.path() + "/RevPacks/A[0001].rpa"));
@@ -170,7 +169,7 @@ TEST(CommandLineValues, DirectoryAndPort) {
 TEST_F(CommandLineTest, FetchAndVerifyCombinationsThatMeanNothingAreRefused) {
   TempDir dir;
   std::string kvn = dir.path() + "/s.kvn";
-  std::ofstream(kvn) << "x|1\n";
+  writeFile(kvn, "x|1\n");
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"-fetch", "o.kvn", "-program", kvn}, "-fetch cannot be combined"},
       {{"-verify", kvn, "-upgrade"}, "cannot be combined with -upgrade"},

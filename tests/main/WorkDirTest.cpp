@@ -2,27 +2,18 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
-#include "ChildProcess.h"
 #include "TempDir.h"
+#include "TestFiles.h"
 #include "WorkDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string readAll(const fs::path& p) {
-  std::ifstream in(p);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 void write(const fs::path& p, const std::string& text) {
   fs::create_directories(p.parent_path());
-  std::ofstream(p) << text;
+  writeFile(p, text);
 }
 
 // An installed program: <prefix>/bin/kestrum with its shipped files in
@@ -73,7 +64,8 @@ TEST_F(WorkDirTest, ChoiceOfTheWorkingDirectory) {
     EXPECT_EQ(c.installed, w.installed());
   }
   EXPECT_EQ(WorkDir::choose(start, program, nullptr, home.c_str()).shareDir(), share);
-  EXPECT_NE(WorkDir::choose(start, program, nullptr, nullptr).note().find("no per-user directory"), std::string::npos);
+  EXPECT_NE(WorkDir::choose(start, program, nullptr, nullptr).note().find("no per-user directory"),
+            std::string::npos);
   // A directory with a configuration of its own is kept.
   write(start + "/config.ini", "comport=/dev/ttyUSB0\n");
   EXPECT_EQ(WorkDir::choose(start, program, nullptr, home.c_str()).dir(), "");
@@ -97,17 +89,19 @@ TEST_F(WorkDirTest, PrefixInsideTheDataHomeGetsASeparateWorkDirectory) {
 // files, makes read-only ones writable, and what the user removed later
 // stays removed.
 TEST_F(WorkDirTest, PrepareCopiesTheShippedFilesOnce) {
-  fs::permissions(share + "/config.ini", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(share + "/config.ini",
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   write(userDir() + "/language.ini", "taal=UK\n");
   write(userDir() + "/my.kvn", "x|1\n");
   WorkDir w = WorkDir::choose(start, program, nullptr, home.c_str());
   std::string why;
   EXPECT_EQ(w.prepare(why), 2) << why;
-  EXPECT_EQ(readAll(userDir() + "/language.ini"), "taal=UK\n");
-  EXPECT_EQ(readAll(userDir() + "/my.kvn"), "x|1\n");
-  EXPECT_EQ(readAll(userDir() + "/config.ini"), "comport=\n");
-  EXPECT_EQ(readAll(userDir() + "/help/algemeen.html"), "<html></html>");
-  EXPECT_TRUE((fs::status(userDir() + "/config.ini").permissions() & fs::perms::owner_write) != fs::perms::none);
+  EXPECT_EQ(readFile(userDir() + "/language.ini"), "taal=UK\n");
+  EXPECT_EQ(readFile(userDir() + "/my.kvn"), "x|1\n");
+  EXPECT_EQ(readFile(userDir() + "/config.ini"), "comport=\n");
+  EXPECT_EQ(readFile(userDir() + "/help/algemeen.html"), "<html></html>");
+  EXPECT_TRUE((fs::status(userDir() + "/config.ini").permissions() & fs::perms::owner_write) !=
+              fs::perms::none);
   fs::remove(userDir() + "/language.ini");
   EXPECT_EQ(w.prepare(why), 0);
   EXPECT_FALSE(fs::exists(userDir() + "/language.ini"));

