@@ -33,7 +33,7 @@ if [ "$load" != none ]; then
   load_pid=$!
 fi
 
-pattern='^(Kestrum[A-Za-z]*E2e|Tlctrl[A-Za-z]*)\.'
+pattern='^([A-Za-z]+/)?(Kestrum[A-Za-z]*E2e|Tlctrl[A-Za-z]*)\.'
 logs=build-test/soak
 mkdir -p "$logs"
 for r in $(seq 1 "$rounds"); do
