@@ -9,12 +9,9 @@
 
 namespace {
 
-class SBEntryTest : public ::testing::Test {
+class SBEntryTest : public DataTest {
 protected:
-  TempDir dir{TempDir::Entered};
-  DialogScript dialogs;
   SettingBin sb{nullptr};
-  void TearDown() override { Language::destroy(); }
 };
 
 // A line with filter text in column col (9..17).

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "DataTestSupport.h"
 #include "SettingBin.h"
 #include "SettingDiff.h"
@@ -26,11 +24,10 @@ void set(SettingBin& sb, int nr, const char* text, const char* number) {
   snprintf(e->tfnr, sizeof e->tfnr, "%s", number);
 }
 
-struct SettingDiffTest : ::testing::Test {
-  TempDir dir{TempDir::Entered};
+struct SettingDiffTest : DataTest {
   SettingBin file{nullptr}, device{nullptr};
   void SetUp() override {
-    std::ofstream("config.csv") << CONFIG;
+    writeFile("config.csv", CONFIG);
     for (SettingBin* sb : {&file, &device}) {
       set(*sb, 10, "TL8888PM-ED", "");
       set(*sb, 3, "Kelder", "");

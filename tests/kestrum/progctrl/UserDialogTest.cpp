@@ -28,8 +28,7 @@ TEST(UserDialog, ScriptReplacesToolkitDialogsUntilRemoved) {
   EXPECT_EQ(UserDialog::script(), nullptr);
 }
 
-// A run that nobody watches: no window, the alert goes to the trace (and
-// standard error) on one line, and the question stays unanswered.
+// The alert goes to the trace (and standard error) on one line.
 TEST(UserDialog, UnattendedRunShowsNothingAndAnswersNoQuestion) {
   DiagCapture diag;
   UserDialog::unattended(true);
@@ -42,8 +41,7 @@ TEST(UserDialog, UnattendedRunShowsNothingAndAnswersNoQuestion) {
   EXPECT_TRUE(diag.has("Doorgaan?")) << diag.remote;
 }
 
-// A stop signal while a question is open closes it: the program ends
-// instead of waiting for a person, and the question counts as unanswered.
+// The program ends instead of waiting for a person.
 TEST(UserDialog, StopSignalClosesAnOpenQuestion) {
   const char* d = getenv("DISPLAY");
   if (!d || !*d) GTEST_SKIP() << "needs an X display";
