@@ -89,6 +89,4 @@ TEST_F(SettingDiffTest, ReferenceComesBackWholeAfterTheStoreWasOverwritten) {
   for (int nr = 1; nr <= 200; ++nr) set(file, nr, "", "");
   ref.restoreInto(file);
   EXPECT_TRUE(ref.compare(file, "config.csv").empty());
-  EXPECT_STREQ("Kelder", file.getEntry(3)->text);
-  EXPECT_STREQ("0612345678", file.getEntry(5)->tfnr);
 }
