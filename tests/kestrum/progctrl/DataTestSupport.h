@@ -3,19 +3,16 @@
 
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <deque>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "Language.h"
 #include "TempDir.h"
@@ -43,6 +40,15 @@ struct DialogScript : UserDialog::Script {
     return a;
   }
   void beep() override { beeps++; }
+};
+
+// A case in a fresh working directory, with the user's side scripted; the
+// translation table read from that directory goes with it.
+class DataTest : public ::testing::Test {
+protected:
+  ~DataTest() override { Language::destroy(); }
+  TempDir dir{TempDir::Entered};
+  DialogScript dialogs;
 };
 
 // Runs fn in a child process that may write files of at most limit bytes.

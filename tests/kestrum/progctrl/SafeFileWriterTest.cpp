@@ -13,10 +13,7 @@
 
 namespace {
 
-struct SafeFileWriterTest : ::testing::Test {
-  TempDir dir{TempDir::Entered};
-  DialogScript dialogs;
-  void TearDown() override { Language::destroy(); }
+struct SafeFileWriterTest : DataTest {
   int files() {
     int n = 0;
     for (auto& e : std::filesystem::directory_iterator(".")) n += e.is_regular_file();
@@ -73,7 +70,6 @@ TEST_F(SafeFileWriterTest, AFailingDiskKeepsTheOldFileAndReportsIt) {
   EXPECT_EQ(rc, 0);
   EXPECT_EQ(readFile("set.kvn"), "old\n");
   EXPECT_EQ(files(), 1);
-  // A name that cannot be a file cannot be opened at all.
   std::filesystem::create_directory("dir.kvn");
   SafeFileWriter d("dir.kvn");
   EXPECT_EQ(d.open(), nullptr);

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "DataTestSupport.h"
 #include "SettingBin.h"
 #include "SettingDiff.h"
@@ -26,11 +24,10 @@ void set(SettingBin& sb, int nr, const char* text, const char* number) {
   snprintf(e->tfnr, sizeof e->tfnr, "%s", number);
 }
 
-struct SettingDiffTest : ::testing::Test {
-  TempDir dir{TempDir::Entered};
+struct SettingDiffTest : DataTest {
   SettingBin file{nullptr}, device{nullptr};
   void SetUp() override {
-    std::ofstream("config.csv") << CONFIG;
+    writeFile("config.csv", CONFIG);
     for (SettingBin* sb : {&file, &device}) {
       set(*sb, 10, "TL8888PM-ED", "");
       set(*sb, 3, "Kelder", "");
@@ -92,6 +89,4 @@ TEST_F(SettingDiffTest, ReferenceComesBackWholeAfterTheStoreWasOverwritten) {
   for (int nr = 1; nr <= 200; ++nr) set(file, nr, "", "");
   ref.restoreInto(file);
   EXPECT_TRUE(ref.compare(file, "config.csv").empty());
-  EXPECT_STREQ("Kelder", file.getEntry(3)->text);
-  EXPECT_STREQ("0612345678", file.getEntry(5)->tfnr);
 }

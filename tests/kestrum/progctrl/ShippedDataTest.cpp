@@ -8,11 +8,9 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <regex>
 #include <set>
-#include <sstream>
 
 #include "ConfigInit.h"
 #include "DataTestSupport.h"
@@ -26,10 +24,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class ShippedData : public ::testing::Test {
+class ShippedData : public DataTest {
 protected:
-  TempDir dir{TempDir::Entered};
-  DialogScript dialogs;
   std::vector<std::string> types;  // the device types of config.ini
   std::vector<std::string> form;   // config.csv without its header
 
@@ -49,7 +45,6 @@ protected:
     ConfigInit cfg(&sb, nullptr, nullptr);
     for (const char* name : cfg.tolTypes()) types.push_back(cfg.quorelTolType(name));
   }
-  void TearDown() override { Language::destroy(); }
   void language(const char* name) {
     writeFile("language.ini", std::string("taal=") + name + "\n");
     Language::destroy();
@@ -159,9 +154,7 @@ TEST_F(ShippedData, EveryTextTheProgramTranslatesIsInTheTable) {
   for (const char* top : {"kestrum", "main"}) {
     for (auto& e : fs::recursive_directory_iterator(std::string(KESTRUM_SOURCE_DIR) + "/" + top)) {
       if (e.path().extension() != ".cpp") continue;
-      std::stringstream ss;
-      ss << std::ifstream(e.path()).rdbuf();
-      std::string src = ss.str();
+      std::string src = readFile(e.path());
       for (std::sregex_iterator it(src.begin(), src.end(), call), end; it != end; ++it, ++found)
         EXPECT_EQ(table.count((*it)[1].str()), 1u) << e.path().filename() << ": \"" << (*it)[1] << "\"";
     }

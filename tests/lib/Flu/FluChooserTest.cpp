@@ -1,4 +1,6 @@
 #include "FluTestSupport.h"
+#include "TempDir.h"
+#include "TestFiles.h"
 
 #include "flu_dir_chooser.h"
 #include "flu_file_chooser.h"
@@ -12,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -29,15 +30,8 @@ struct Answer {
 };
 Answer g_answer;
 
-Fl_Window* findDialog(const std::string& title) {
-  for (Fl_Window* w = Fl::first_window(); w; w = Fl::next_window(w)) {
-    if (w->label() && title == w->label()) return w;
-  }
-  return nullptr;
-}
-
 void actOnDialog(void*) {
-  Fl_Window* dlg = findDialog(g_answer.title);
+  Fl_Window* dlg = flutest::findWindow(g_answer.title);
   if (!dlg) {
     Fl::repeat_timeout(0.02, actOnDialog);
     return;
@@ -67,16 +61,12 @@ class ChooserTest : public ::testing::Test {
 protected:
   void SetUp() override {
     FLU_NEED_DISPLAY();
-    // Each case runs as its own process in the same directory, in parallel.
-    _dir = fs::absolute(std::string("chooser_") +
-                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(_dir);
     fs::create_directories(_dir / "bins");
-    std::ofstream(_dir / "a.kvn") << "x|1\n";
+    writeFile(_dir / "a.kvn", "x|1\n");
   }
-  void TearDown() override { fs::remove_all(_dir); }
 
-  fs::path _dir;
+  TempDir _tmp;
+  fs::path _dir{_tmp.path()};
 };
 
 } // namespace

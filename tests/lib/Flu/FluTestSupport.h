@@ -5,11 +5,12 @@
 #include <FL/Fl_Group.H>
 #include <FL/Fl_Window.H>
 
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
-#include <thread>
+#include <string>
+
+#include "WaitUntil.h"
 
 // From FL/x.H, whose X11 macros would clash with GoogleTest's names.
 extern FL_EXPORT void fl_open_display();
@@ -23,15 +24,14 @@ namespace flutest {
 inline bool openDisplay() {
   void (*fatal)(const char*, ...) = Fl::fatal;
   Fl::fatal = throwingFatal;
-  bool ok = false;
-  for (int i = 0; i < 50 && !ok; ++i) {
+  bool ok = waitUntil([] {
     try {
       fl_open_display();
-      ok = true;
+      return true;
     } catch (const std::runtime_error&) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      return false;
     }
-  }
+  }, 5000, 100);
   Fl::fatal = fatal;
   return ok;
 }
@@ -58,7 +58,12 @@ inline void pressKey(int key, const char* text = "") {
   Fl::handle(FL_KEYBOARD, target);
 }
 
-// Depth-first search for the first widget that matches pred.
+inline Fl_Window* findWindow(const std::string& title) {
+  for (Fl_Window* w = Fl::first_window(); w; w = Fl::next_window(w))
+    if (w->label() && title == w->label() && w->shown() && w->visible()) return w;
+  return nullptr;
+}
+
 template <class Pred>
 Fl_Widget* findWidget(Fl_Group* g, Pred pred) {
   for (int i = 0; i < g->children(); ++i) {

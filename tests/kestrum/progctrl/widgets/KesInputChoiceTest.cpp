@@ -33,7 +33,6 @@ protected:
   }
   void TearDown() override { delete _win; }
 
-  // Chooses item i from the menu as the user would.
   void pick(int i) {
     Fl_Menu_Button* m = _choice->menubutton();
     m->picked(m->menu() + i);

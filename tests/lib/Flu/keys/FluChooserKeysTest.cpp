@@ -2,6 +2,8 @@
 // X server, as a person at the keyboard would.
 #include "ChildProcess.h"
 #include "FluTestSupport.h"
+#include "TempDir.h"
+#include "TestFiles.h"
 
 #include "flu_file_chooser.h"
 
@@ -10,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -37,22 +38,16 @@ struct Keys {
 };
 Keys g_keys;
 
-Fl_Window* findDialog(const std::string& title) {
-  for (Fl_Window* w = Fl::first_window(); w; w = Fl::next_window(w))
-    if (w->label() && title == w->label() && w->shown() && w->visible()) return w;
-  return nullptr;
-}
-
 void giveUp(void*) {
   // The keys never took the dialog away: close it so the case can fail.
-  if (Fl_Window* w = findDialog(g_keys.title)) {
+  if (Fl_Window* w = flutest::findWindow(g_keys.title)) {
     g_keys.failed = true;
     w->do_callback();
   }
 }
 
 void press(void*) {
-  if (!findDialog(g_keys.title)) {
+  if (!flutest::findWindow(g_keys.title)) {
     Fl::repeat_timeout(0.05, press);
     return;
   }
@@ -86,18 +81,12 @@ protected:
   void SetUp() override {
     FLU_NEED_DISPLAY();
     if (!haveXdotool()) GTEST_SKIP() << "xdotool missing";
-    _dir = fs::absolute(std::string("keys_") +
-                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(_dir);
     fs::create_directories(_dir / "sub");
-    for (const char* f : {"t1.kvn", "alpha.kvn", "other.txt"}) std::ofstream(_dir / f) << "x|1\n";
-    std::ofstream(_dir / "sub" / "deep.kvn") << "x|1\n";
-    g_keys = Keys();
+    for (const char* f : {"t1.kvn", "alpha.kvn", "other.txt", "sub/deep.kvn"}) writeFile(_dir / f, "x|1\n");
   }
   void TearDown() override {
     Fl::remove_timeout(giveUp);
     Fl::remove_timeout(press);
-    fs::remove_all(_dir);
   }
 
   // Runs the save chooser from start with the keys; the path it returns.
@@ -114,7 +103,8 @@ protected:
     return chosen ? chosen : "(cancelled)";
   }
 
-  fs::path _dir;
+  TempDir _tmp;
+  fs::path _dir{_tmp.path()};
 };
 
 TEST_F(ChooserKeysTest, TypedAndPastedNames) {
