@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 
 #include "ConfigInit.h"
@@ -134,6 +135,41 @@ TEST_F(SettingBinTest, SaveWritesTwoHundredLinesInPlaceOfTheOldFile) {
   EXPECT_FALSE(sb->storeToFile());
   EXPECT_EQ(dialogs.alerts.size(), 1u);
   EXPECT_TRUE(sb->modified());
+}
+
+TEST_F(SettingBinTest, WhatTheStoreHoldsSavesAndLoadsBackIdentical) {
+  // Random entries of the characters the settings allow: what is typed is
+  // kept (cut to the field), and what is kept survives the file.
+  std::mt19937 rnd(20261206);
+  auto randomText = [&rnd](size_t maxLen, bool (*ok)(char)) {
+    std::string t;
+    for (size_t len = rnd() % (maxLen + 1); t.size() < len;) {
+      char c = static_cast<char>(1 + rnd() % 255);
+      if (ok(c)) t += c;
+    }
+    return t;
+  };
+  for (int round = 0; round < 40; round++) {
+    SCOPED_TRACE(round);
+    for (int nr = 1; nr <= 200; nr++) {
+      // An empty type is read back as the default one.
+      std::string t = (nr == 10 ? "TL8" : "") + randomText(nr == 10 ? 6 : 60, SettingBin::allowedChar);
+      std::string n = randomText(25, SettingBin::allowedNumChar);
+      put(nr, t.c_str(), n.c_str());
+      ASSERT_EQ(text(nr), t.substr(0, sb->textFieldSize(static_cast<uint8_t>(nr), SBEntry::ASCII_INPUT_TYPE)));
+      ASSERT_EQ(number(nr), n.substr(0, SettingBin::MAX_NRS));
+    }
+    sb->file("prop.kvn");
+    ASSERT_TRUE(sb->storeToFile());
+    SettingBin other(nullptr);
+    other.file("prop.kvn");
+    ASSERT_TRUE(other.loadFromFile());
+    for (int nr = 1; nr <= 200; nr++) {
+      ASSERT_STREQ(other.getEntry(nr)->text, sb->getEntry(nr)->text) << nr;
+      ASSERT_STREQ(other.getEntry(nr)->tfnr, sb->getEntry(nr)->tfnr) << nr;
+    }
+  }
+  for (const std::string& a : dialogs.alerts) EXPECT_NE(a.find("maximum"), std::string::npos) << a;
 }
 
 TEST_F(SettingBinTest, TypedCharactersTheFileOrTheWireCannotCarryAreLeftOut) {
