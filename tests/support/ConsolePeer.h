@@ -9,22 +9,15 @@
 
 #include <string>
 
+#include "LoopbackListener.h"
+
 // The test's end of the debug console for code that runs in the test's own
 // process. Unlike DebugConsole nothing reads in the background, so the test
 // pumps the program between looks; and it sends raw bytes (a command in
 // pieces, no line end) and can hang up.
 class ConsolePeer {
 public:
-  ConsolePeer() {
-    _listen = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (bind(_listen, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && listen(_listen, 1) == 0 &&
-        getsockname(_listen, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-      _port = ntohs(a.sin_port);
-  }
+  ConsolePeer() { _listen = listenOnLoopback(_port); }
   ~ConsolePeer() {
     hangUp();
     if (_listen >= 0) close(_listen);

@@ -13,21 +13,15 @@
 #include <string>
 #include <thread>
 
+#include "LoopbackListener.h"
+
 // The remote debug console: accepts the program's connection and collects
 // what it sends.
 class DebugConsole {
 public:
   DebugConsole() {
-    _listen = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = 0;
-    socklen_t len = sizeof a;
-    if (bind(_listen, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(_listen, 1) != 0 ||
-        getsockname(_listen, reinterpret_cast<sockaddr*>(&a), &len) != 0)
-      return;
-    _port = ntohs(a.sin_port);
+    _listen = listenOnLoopback(_port);
+    if (_listen < 0) return;
     _thread = std::thread([this] { run(); });
   }
   ~DebugConsole() {

@@ -102,7 +102,7 @@ struct Counted : BBindingEvent {
   int* _alive;
 };
 
-struct ChildSpec {
+struct ChildDesc {
   const char* name;
   ModuleId mod;
   ComponentId cmp;
@@ -113,14 +113,14 @@ struct ChildSpec {
 
 // Binds one child root; the tests keep the child to drive its side.
 struct TBinding : BBinding {
-  explicit TBinding(const ChildSpec& c) : BBinding(c.key), _c(c) {}
+  explicit TBinding(const ChildDesc& c) : BBinding(c.key), _c(c) {}
   BRootState* createChild() override {
     _root = new TRoot(_c.name, _c.mod, _c.cmp, _c.prio);
     _root->_autoAccept = _c.autoAccept;
     return _root;
   }
   void destroyChild() override { note(std::string("destroyChild:") + _c.name); }
-  ChildSpec _c;
+  ChildDesc _c;
   TRoot* _root = nullptr;
 };
 
@@ -137,11 +137,11 @@ struct TKey : BKey {
 
 // A binder that makes its bindings when entered.
 struct TBinder : BBinderState {
-  TBinder(BCompositeState* enc, ModuleId mod, ComponentId cmp, std::vector<ChildSpec> children)
+  TBinder(BCompositeState* enc, ModuleId mod, ComponentId cmp, std::vector<ChildDesc> children)
       : BBinderState(enc, mod, cmp, 30, PRIO_4), _children(children) {}
   bool isPersistent() override { return false; }
   void onEntry(const BEvent*) override {
-    for (const ChildSpec& c : _children) {
+    for (const ChildDesc& c : _children) {
       _bindings.push_back(new TBinding(c));
       addBinding(_bindings.back());
     }
@@ -156,7 +156,7 @@ struct TBinder : BBinderState {
     _wdBinding = b;
   }
   TRoot* child(size_t i) { return _bindings[i]->_root; }
-  std::vector<ChildSpec> _children;
+  std::vector<ChildDesc> _children;
   std::vector<TBinding*> _bindings;  // owned by the runtime once added
   BBinding* _wdBinding = nullptr;
   Handler _h;
@@ -199,7 +199,7 @@ protected:
   }
   // A parent component (10, 10) whose binder binds the given children and
   // holds one leaf region.
-  TBinder* binder(std::vector<ChildSpec> children, const char* name = "parent", ComponentId cmp = 10) {
+  TBinder* binder(std::vector<ChildDesc> children, const char* name = "parent", ComponentId cmp = 10) {
     TRoot* root = make(name, 10, cmp);
     TBinder* b = new TBinder(root, 10, cmp, children);
     b->addRegion(new TLeaf(b, "region", 40));

@@ -220,6 +220,8 @@ private:
   // The plain files of a directory in numeric-aware name order.
   static std::vector<std::string> listDir(const std::string& dir);
   void closeDb();
+  // The groups share the root's data: they go before the store lets it go.
+  void dropGroups();
   Fl_Preferences* group(const char* group);
   void alert(const std::string& text);
   void beep();

@@ -359,12 +359,7 @@ bool RevPackDb::createDb(const char* binDir) {
   }
 
   std::string packName = retrNewRevPackName();
-  delete _gen;
-  delete _typeList;
-  delete _binList;
-  delete _hwSwList;
-  _gen = _typeList = _binList = _hwSwList = nullptr;
-  _db = nullptr;
+  dropGroups();
   bool ok = _store.commit(scratch.c_str());
   _createRpActive = false;
   if (!ok) {

@@ -54,14 +54,17 @@ void RevPackDb::setRpaFiles() {
 
 // ------------------------------------------------------------ open a pack
 
-void RevPackDb::closeDb() {
-  // The groups share the root's data: they go first.
+void RevPackDb::dropGroups() {
   delete _gen;
   delete _typeList;
   delete _binList;
   delete _hwSwList;
   _gen = _typeList = _binList = _hwSwList = nullptr;
   _db = nullptr;
+}
+
+void RevPackDb::closeDb() {
+  dropGroups();
   _store.close();
   _dbPath.clear();
 }
