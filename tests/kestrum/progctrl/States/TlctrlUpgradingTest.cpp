@@ -9,6 +9,7 @@
 #include "BLocalEvent.h"
 #include "CtrlHarness.h"
 #include "RPbinList.h"
+#include "DiagCapture.h"
 #include "RPbtUpgrade.h"
 #include "RevPackDb.h"
 #include "TlctrlUplReqEvt.h"
@@ -270,6 +271,28 @@ TEST_F(TlctrlUpgradingTest, UpgradeFromTheWindowLeavesExactlyTheImageInTheDevice
   EXPECT_TRUE(sys->waitSim("RX", "eot", 2));
   EXPECT_EQ(16u, packetNumbers(*sys).size());
   EXPECT_EQ(padded(image), deviceImage());
+}
+
+// The upgrade asked for while a status info is half received waits for the
+// rest of it (the frame behind would be lost), then starts.
+TEST_F(TlctrlUpgradingTest, UpgradeAskedForWhileAStatusInfoIsHalfReceivedStartsOnceItIsIn) {
+  SKIP_WITHOUT_DISPLAY();
+  std::vector<uint8_t> image = imageOf(300);
+  makeSystem({"--kvn", "@dev.kvn"}, image, {{"dev.kvn", deviceSettings()}});
+  ASSERT_TRUE(startConnected());
+  DiagCapture cap;
+  sys->root()->debugLevel(0x0020);
+  ASSERT_EQ("OK split 20 600000", sys->sim().command("split 20 600000"));
+  ASSERT_TRUE(sys->waitSim("--", "split: 20 of", 1, 5000)) << sys->simLog();
+  ASSERT_TRUE(sys->pump([] { return TlcdrvRoot::unitArriving(); }, 5000));
+  ASSERT_TRUE(upgradeFromWindow());
+  std::string held = "holdRequest sig=" + std::to_string(TlctrlRoot::LOC_UPGRADE_REQ);
+  ASSERT_TRUE(sys->pump([&] { return cap.has(held); }, 5000)) << cap.remote;
+  EXPECT_EQ(0, sys->simCount("RX", "download-request"));
+  ASSERT_EQ("OK release", sys->sim().command("release"));
+  ASSERT_TRUE(runUpgrade(30000)) << sys->simLog();
+  EXPECT_EQ(padded(image), deviceImage());
+  EXPECT_EQ(1, sys->simCount("RX", "upgrade-request"));
 }
 
 // A refused packet is sent again from the one before it; the packet
