@@ -6,20 +6,12 @@
 #include <vector>
 
 #include "DiagCapture.h"
+#include "TestFrame.h"
 #include "TlWire.h"
 #include "TlcdrvReader.h"
 
 namespace {
 
-typedef std::vector<unsigned char> Bytes;
-
-Bytes frame(uint8_t type, const std::string& data) {
-  Bytes f = {0x01, type, static_cast<unsigned char>(data.size()), 0x02};
-  f.insert(f.end(), data.begin(), data.end());
-  f.push_back(0x03);
-  f.push_back(TlWire::checksum(f.data(), f.size()));
-  return f;
-}
 // A setting entry; its number byte may look like SOH, ACK or NAK.
 Bytes entry(char nr) { return frame(4, std::string(1, nr) + "\"AB\",\"1\""); }
 

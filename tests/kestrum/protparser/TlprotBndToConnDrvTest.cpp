@@ -17,18 +17,10 @@
 #include "TlprotUplEndEvt.h"
 #include "TlprotUprEvt.h"
 #include "kestrum/conndrv/PtyPair.h"
+#include "kestrum/conndrv/TestFrame.h"
 
 namespace {
 
-typedef std::vector<unsigned char> Bytes;
-
-Bytes frame(uint8_t type, const std::string& data) {
-  Bytes f = {0x01, type, static_cast<unsigned char>(data.size()), 0x02};
-  f.insert(f.end(), data.begin(), data.end());
-  f.push_back(0x03);
-  f.push_back(TlWire::checksum(f.data(), f.size()));
-  return f;
-}
 const Bytes kEntry7 = frame(4, "\x07\"AB\",\"1\"");
 
 // The parser with the driver on a pseudo-terminal; the test is the device.
