@@ -50,7 +50,9 @@ start_sim() {
 }
 
 # start_kestrum DIR [kestrum arguments...]: the program in DIR (its working
-# directory, with the shipped data files and config.ini naming DIR/tty).
+# directory, with the shipped data files and config.ini naming DIR/tty). Its
+# dialogs are answered from DIR/dialogs.txt when there is one, else with the
+# first button.
 start_kestrum() {
   local dir=$1
   shift
@@ -58,7 +60,9 @@ start_kestrum() {
   mkdir -p -m 700 "$dir/xdg"
   PORT="$dir/tty" awk 'BEGIN { p = ENVIRON["PORT"] } /^comport=/ { print "comport=" p; next } { print }' \
     "$root/data/config.ini" >"$dir/config.ini"
-  (cd "$dir" && XDG_RUNTIME_DIR="$dir/xdg" KESTRUM_DIALOG_SCRIPT=/dev/null exec "$kestrum_bin" "$@" \
+  local dialogs=/dev/null
+  [ -f "$dir/dialogs.txt" ] && dialogs=$dir/dialogs.txt
+  (cd "$dir" && XDG_RUNTIME_DIR="$dir/xdg" KESTRUM_DIALOG_SCRIPT="$dialogs" exec "$kestrum_bin" "$@" \
     >"$dir/kestrum.out" 2>&1) &
   pids+=($!)
 }
@@ -70,3 +74,22 @@ wait_log() {
   exit 1
 }
 
+
+# device_kvn FORMAT: a device's 200 settings on standard output; entry 10 is
+# the device type, entry 20 the special, every other line is
+# printf FORMAT (entry number modulo 100) (entry number).
+device_kvn() {
+  local n
+  for n in $(seq 1 200); do
+    case $n in
+      10) echo "TL8888GM-ED|" ;;
+      20) echo "STD|" ;;
+      *) printf "$1\n" $((n % 100)) "$n" ;;
+    esac
+  done
+}
+
+# The main window's id, once it is shown.
+kestrum_window() {
+  timeout 30 xdotool search --sync --name "Tolvan Programmeer Omgeving" | head -n1
+}

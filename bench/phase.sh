@@ -29,16 +29,13 @@ baud=9600
 
 dir=$work/phase
 mkdir -p "$dir"
-for n in $(seq 1 200); do
-  case $n in
-    10) echo "TL8888GM-ED|" ;;
-    20) echo "STD|" ;;
-    *) printf 'Naam%03d|06%08d\n' "$n" "$n" ;;
-  esac
-done >"$dir/device.kvn"
+device_kvn 'Naam%03d|06%08d' >"$dir/device.kvn"
 start_sim "$dir" --kvn "$dir/device.kvn" --entries 10 --control "$dir/ctl"
+# Fetched settings are not in a file: each later fetch asks before it
+# replaces them, and is told not to save them.
+printf '2\n%.0s' $(seq "$fetches") >"$dir/dialogs.txt"
 start_kestrum "$dir"
-win=$(timeout 30 xdotool search --sync --name "Tolvan Programmeer Omgeving" | head -n1)
+win=$(kestrum_window)
 wait_log "$dir" "TX .* status-info" 15
 
 count() { grep -c -- "$1" "$dir/sim.log" 2>/dev/null || true; }

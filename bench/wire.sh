@@ -54,17 +54,11 @@ bench_download_upload() {
   local dir=$work/settings
   mkdir -p "$dir"
   # Every entry filled: a 12-character text and a 10-digit number.
-  for n in $(seq 1 200); do
-    case $n in
-      10) echo "TL8888GM-ED|" ;;
-      20) echo "STD|" ;;
-      *) printf 'Instelling%02d|06%08d\n' $((n % 100)) "$n" ;;
-    esac
-  done >"$dir/device.kvn"
+  device_kvn 'Instelling%02d|06%08d' >"$dir/device.kvn"
   start_sim "$dir" --kvn "$dir/device.kvn"
   start_kestrum "$dir"
   local win
-  win=$(timeout 30 xdotool search --sync --name "Tolvan Programmeer Omgeving" | head -n1)
+  win=$(kestrum_window)
   wait_log "$dir" "TX .* status-info" 15
   sleep 1
   xdotool mousemove --window "$win" 445 37 click 1 # Ophalen
