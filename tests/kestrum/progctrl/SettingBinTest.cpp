@@ -381,6 +381,7 @@ TEST_F(SettingBinTest, AnotherTypeThanTheDevicesAsksBeforeProgramming) {
   ASSERT_EQ(dialogs.questions.size(), 2u);
   EXPECT_NE(dialogs.questions[0].find("\"TL4444GS-EA\" in Bestand verschilt met\nVerbonden Tolvan Type \"TL8888GM-ED\""),
             std::string::npos) << dialogs.questions[0];
+  EXPECT_EQ(dialogs.buttons[0], (std::vector<std::string>{"Nee", "JA", ""}));
   EXPECT_EQ(dialogs.beeps, 2);
   // From the command line nobody is asked.
   FrmKestrumImpl::CMDL_PROGRAM = true;

@@ -256,6 +256,7 @@ TEST_F(FrmKestrumTest, OpslaanAsksAboutANameWithoutExtension) {
   EXPECT_EQ("tweede.kvn", g_calls[0][2]);
   ASSERT_EQ(1u, _dialogs.questions.size());
   EXPECT_NE(std::string::npos, _dialogs.questions[0].find(": instellingen\n")) << _dialogs.questions[0];
+  EXPECT_EQ((std::vector<std::string>{"Nee", "Ja", ""}), _dialogs.buttons[0]);
   EXPECT_EQ(2, _dialogs.beeps);
   EXPECT_TRUE(fileExists("instellingen"));
   EXPECT_FALSE(fileExists("instellingen.kvn"));
