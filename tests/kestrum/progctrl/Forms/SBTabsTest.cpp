@@ -104,8 +104,7 @@ TEST_F(SBTabsTest, SheetsFollowTheDescription) {
   _tabs->editSettingBin(&_sb);
   EXPECT_EQ(0, _tabs->children());
   ASSERT_EQ(1u, _dialogs.alerts.size());
-  EXPECT_EQ("Fout!! Bestand \"config.csv\" niet aanwezig.\nGegevens kunnen NIET ingevuld worden.\n",
-            _dialogs.alerts[0]);
+  EXPECT_NE(std::string::npos, _dialogs.alerts[0].find("\"config.csv\" niet aanwezig")) << _dialogs.alerts[0];
   build("1;T;Een;A;ascii;;;;;;;;;;;;;\n2;T;Twee;B;ascii;;;;;;;;;;;;;\n3;T;Drie;A;ascii;;;;;;;;;;;;;\n");
   EXPECT_EQ((std::vector<std::string>{"A", "B", "A"}), sheetLabels());
   EXPECT_EQ(1, sheet(0)->children());
@@ -225,6 +224,4 @@ TEST_F(SBTabsTest, ChoiceAndMenuButtonStoreTheChosenValue) {
   menu->picked(menu->menu() + 0);
   EXPECT_STREQ("Aan", _sb.getEntry(6)->text);
   EXPECT_STREQ("Aan", menu->tooltip());
-  EXPECT_EQ(s->rightTxtMargin(), menu->x() + menu->w());
-  EXPECT_EQ(s->rightNumMargin(), choice->x() + choice->w());
 }
