@@ -379,8 +379,9 @@ TEST_F(SettingBinTest, AnotherTypeThanTheDevicesAsksBeforeProgramming) {
   EXPECT_TRUE(sb->checkTolTypes());
   EXPECT_FALSE(sb->checkTolTypes());
   ASSERT_EQ(dialogs.questions.size(), 2u);
-  EXPECT_NE(dialogs.questions[0].find("\"TL4444GS-EA\" in Bestand verschilt met\nVerbonden Tolvan Type \"TL8888GM-ED\""),
-            std::string::npos) << dialogs.questions[0];
+  const std::string& q = dialogs.questions[0];
+  EXPECT_NE(q.find("\"TL4444GS-EA\" in Bestand verschilt met\nVerbonden Tolvan Type \"TL8888GM-ED\""),
+            q.npos) << q;
   EXPECT_EQ(dialogs.buttons[0], (std::vector<std::string>{"Nee", "JA", ""}));
   EXPECT_EQ(dialogs.beeps, 2);
   // From the command line nobody is asked.

@@ -121,7 +121,8 @@ TEST_F(RevPackTest, BootLoaderForKnownAndUnknownHardware) {
       {{{"BOOT_LOAD_B00.bin", "00"}, {"BOOT_LOAD_H49.bin", "49"}}, "", nullptr, true, "00", "onbekend"},
       {{{"BOOT_LOAD_B00.bin", "00"}, {"BOOT_LOAD_H49.bin", "49"}}, "H.49", nullptr, true, "49",
        "Correct Revpack:TLc3[0000].rpa. With 2nd boot for HW version: H.49"},
-      {{{"BOOT_LOAD_B00.bin", "00"}, {"BOOT_LOAD_H49.bin", "49"}}, "B.48", nullptr, true, "00", "HW version: B.48"},
+      {{{"BOOT_LOAD_B00.bin", "00"}, {"BOOT_LOAD_H49.bin", "49"}}, "B.48", nullptr, true, "00",
+       "HW version: B.48"},
       {{{"BOOT_LOAD_H49.bin", "49"}}, "B.48", nullptr, false, "",
        "Invalid Revpack:TLc5[0000].rpa. No 2nd boot for HW version: B.48"},
       // The boot information asked for a loader the pack does not have.
