@@ -136,9 +136,7 @@ TEST_F(ConfigInitTest, ChoicesAreWrittenBackInOrderAtTheEnd) {
     EXPECT_EQ(readFile("config.ini"), c.written);
     EXPECT_EQ(frame.configInit(), nullptr);
   }
-  EXPECT_EQ(missing,
-            "Attentie!! Bestand \"config.ini\" niet aanwezig.\nVoor communicatie met Tolvan eerst COM poort,\n"
-            "via Opties knop instellen.\n");
+  EXPECT_NE(missing.find("\"config.ini\" niet aanwezig"), std::string::npos) << missing;
   std::filesystem::remove("config.ini");
   std::filesystem::create_directory("config.ini");
   dialogs.alerts.clear();

@@ -12,17 +12,6 @@
 
 namespace {
 
-TEST(UserDialog, ScriptReplacesToolkitDialogsUntilRemoved) {
-  {
-    // Answers, questions and beeps reach the script in the cases that use it.
-    DialogScript script;
-    UserDialog::alert(nullptr);
-    EXPECT_EQ(script.alerts, std::vector<std::string>{""});
-    EXPECT_EQ(UserDialog::script(), &script);
-  }
-  EXPECT_EQ(UserDialog::script(), nullptr);
-}
-
 // The alert goes to the trace (and standard error) on one line.
 TEST(UserDialog, UnattendedRunShowsNothingAndAnswersNoQuestion) {
   DiagCapture diag;

@@ -23,14 +23,8 @@ inline void writeConfigCsv(const std::string& lines) {
 // Types text into the input as the user would, one key at a time.
 inline void typeInto(Fl_Input* input, const char* text) {
   Fl::focus(input);
-  for (const char* p = text; *p; ++p) {
-    char key[2] = {*p, '\0'};
-    Fl::e_keysym = static_cast<unsigned char>(*p);
-    Fl::e_text = key;
-    Fl::e_length = 1;
-    Fl::e_state = 0;
-    input->handle(FL_KEYBOARD);
-  }
+  for (const char* p = text; *p; ++p)
+    flutest::pressKey(static_cast<unsigned char>(*p), std::string(1, *p).c_str());
   Fl::e_text = const_cast<char*>("");
   Fl::e_length = 0;
 }

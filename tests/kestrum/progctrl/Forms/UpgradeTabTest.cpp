@@ -72,6 +72,15 @@ protected:
     for (int i = 1; list && i <= list->list.size(); ++i) v.push_back(list->list.text(i));
     return v;
   }
+  // What the sheet shows of the chosen bin: type, version, hardware, special
+  // and the hardware it may go on.
+  std::vector<std::string> shownInfo() {
+    std::vector<std::string> v;
+    Fl_Group* sheet = _frm->settingEdit()->child(0)->as_group();
+    for (int i = 0; i < sheet->children(); ++i)
+      if (Fl_Output* o = dynamic_cast<Fl_Output*>(sheet->child(i))) v.push_back(o->value());
+    return v;
+  }
 
   TempDir _dir{TempDir::Entered};
   DialogScript _dialogs;
@@ -83,9 +92,10 @@ protected:
 
 }  // namespace
 
-// Without packs there is no upgrade; with one, only the bins the device may take; the life check rests while the user
-// chooses; a bin with settings writes them; the choice is remembered; the
-// upgrade needs a connected device.
+// Without packs there is no upgrade; with one, only the bins the device may
+// take, the first shown with what it holds; the life check rests while the
+// user chooses; a bin with settings writes them; the choice is remembered;
+// the upgrade needs a connected device; another pack offers its own bins.
 TEST_F(UpgradeTabTest, SheetOffersOnlyTheBinsTheDeviceMayTakeAndRemembersTheChoice) {
   _impl->btOptionsWindow();
   EXPECT_FALSE(_frm->optUpgrade()->visible());
@@ -96,6 +106,7 @@ TEST_F(UpgradeTabTest, SheetOffersOnlyTheBinsTheDeviceMayTakeAndRemembersTheChoi
   ASSERT_EQ(1, tabs->children());
   EXPECT_STREQ("RevPack Software Upgrade", tabs->child(0)->label());
   EXPECT_EQ((std::vector<std::string>{"Meter A_612.bin", "Meter A_613.bin"}), offeredBins());
+  EXPECT_EQ((std::vector<std::string>{"Meter A", "TL-6.12", "H.49", "SPEC01", " H.**"}), shownInfo());
   EXPECT_FALSE(_root.isArmedLifeCkTimeout());
   std::filesystem::remove("kvn_pre_update.kvn");
   _impl->binList()->choose("Meter A_612.bin");
@@ -103,18 +114,23 @@ TEST_F(UpgradeTabTest, SheetOffersOnlyTheBinsTheDeviceMayTakeAndRemembersTheChoi
   EXPECT_FALSE(_impl->btExecUpgrade());
   EXPECT_FALSE(_root.binFileSet());
   _impl->binList()->choose("Meter A_613.bin");
+  EXPECT_EQ("TL-6.13", shownInfo()[1]);
   openUpgradeSheet();
   EXPECT_STREQ("Meter A_613.bin", _impl->binList()->value());
-}
-
-TEST_F(UpgradeTabTest, DeviceAskingForFirmwareGetsTheSheet) {
-  makePack();
-  _root.upgrInitByTol(true);
-  _root.informSetBinFile();
-  ASSERT_EQ(1u, _dialogs.alerts.size());
-  EXPECT_NE(std::string::npos,
-            _dialogs.alerts[0].find("Revisie pakketten (*.rpa) en bin bestanden zijn bij uw leverancier verkrijgbaar."));
-  EXPECT_EQ(2u, offeredBins().size());
+  // A second pack without the bins of the device's type.
+  std::string first = _impl->rpList()->value();
+  for (const char* bin : {"bins/TL8888GM-ED_612.bin", "bins/TL8888GM-ED_613.bin"})
+    std::filesystem::remove(bin);
+  ASSERT_TRUE(_root.revPack()->createDb("bins"));
+  _root.createRevPack();
+  openUpgradeSheet();
+  RPrefPackList* packs = _impl->rpList();
+  ASSERT_EQ(2, packs->list.size());
+  std::string other = packs->list.text(1) == first ? packs->list.text(2) : packs->list.text(1);
+  ASSERT_TRUE(packs->choose(other.c_str()));
+  EXPECT_EQ(other, _root.lastRevpackFile());
+  EXPECT_TRUE(offeredBins().empty());
+  EXPECT_EQ("", shownInfo()[0]);
 }
 
 TEST_F(UpgradeTabTest, PackNamedOnTheCommandLineOpensTheUpgradeCheck) {
@@ -126,19 +142,6 @@ TEST_F(UpgradeTabTest, PackNamedOnTheCommandLineOpensTheUpgradeCheck) {
   Main::_refPackFile = nullptr;
   EXPECT_TRUE(_frm->optUpgrade()->value());
   EXPECT_EQ(2u, offeredBins().size());
-}
-
-TEST_F(UpgradeTabTest, UpgradeOfAConnectedDeviceLoadsTheBinAndItsBootLoader) {
-  makePack();
-  openUpgradeSheet();
-  _root.connected(true);
-  _impl->binList()->choose("Meter A_612.bin");
-  ASSERT_TRUE(_impl->btExecUpgrade()) << (_dialogs.alerts.empty() ? "" : _dialogs.alerts.back());
-  EXPECT_TRUE(_root.binFileSet());
-  EXPECT_EQ(0x2000 - 0x100, _root.revPack()->binSize());  // processor 49: from 0x100 on
-  EXPECT_GT(_root.revPack()->bootSize(), 0);
-  // Same network letter: the pack's settings are not programmed first.
-  EXPECT_EQ(nullptr, _sb.file());
 }
 
 // "Gen. RevPack Db" shows what came of it (the report's wording is the

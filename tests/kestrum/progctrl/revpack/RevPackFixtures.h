@@ -39,16 +39,6 @@ inline void writeBytes(const std::string& path, const std::vector<uint8_t>& b) {
   writeFile(path, std::string(b.begin(), b.end()));
 }
 
-// The sum the pack name carries, computed here without the program's code:
-// every byte from the "[.]" marker on, as a signed byte, modulo 2^16.
-inline int independentChecksum(const std::string& content) {
-  size_t at = content.find("[.]");
-  if (at == std::string::npos) return -1;
-  long total = 0;
-  for (size_t i = at; i < content.size(); ++i) total += static_cast<signed char>(content[i]);
-  return static_cast<int>(((total % 65536) + 65536) % 65536);
-}
-
 // The packs in "RevPacks".
 inline std::vector<std::string> packsInDir() {
   std::vector<std::string> out;

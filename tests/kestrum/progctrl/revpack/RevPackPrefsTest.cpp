@@ -49,37 +49,6 @@ TEST_F(RevPackPrefsTest, GroupPathsLongerThanTheToolkitsBufferAreRefused) {
   EXPECT_FALSE(refused.openCopy("over.rpa", "V", "over"));
 }
 
-TEST_F(RevPackPrefsTest, ReadingWorksOnACopyAndLeavesTheFileAlone) {
-  std::string content = std::string(kHeader) + "\n[.]\n\n[./g]\n\nk:ab\n+cd\n";
-  writeFile("mine.rpa", content);
-  {
-    RevPackPrefs p;
-    ASSERT_TRUE(p.openCopy("mine.rpa", "V", "mine"));
-    Fl_Preferences g(*p.prefs(), "g");
-    char v[16];
-    g.get("k", v, "", sizeof v);
-    EXPECT_STREQ("abcd", v);
-    g.set("new", 1);
-  }
-  EXPECT_EQ(content, readFile("mine.rpa"));
-}
-
-TEST_F(RevPackPrefsTest, CommitPutsTheToolkitsBytesUnderOurName) {
-  RevPackPrefs p;
-  ASSERT_TRUE(p.create(".", "V", "made"));
-  std::string work = p.workFile();
-  {
-    Fl_Preferences g(*p.prefs(), "g");
-    g.set("k", "v");
-  }
-  ASSERT_TRUE(p.commit("made.rst"));
-  std::string made = readFile("made.rst");
-  EXPECT_EQ(0u, made.find("; FLTK preferences file format 1.0\n; vendor: V\n; application: made\n"));
-  EXPECT_NE(std::string::npos, made.find("[./g]\n\nk:v\n"));
-  EXPECT_FALSE(fileExists(work));
-  EXPECT_FALSE(p.isOpen());
-}
-
 TEST_F(RevPackPrefsTest, MaliciousApplicationNameStaysInThePrivateDirectory) {
   RevPackPrefs p;
   ASSERT_TRUE(p.create(".", "V", "../../escape"));
