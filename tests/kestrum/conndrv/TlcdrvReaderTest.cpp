@@ -141,8 +141,6 @@ TEST(TlcdrvReader, NoiseIsCountedTracedAndNeverHeld) {
   EXPECT_EQ(c.reader.noiseBytes(), 5u);
   ASSERT_GE(dumps.size(), 3u);
   EXPECT_EQ(dumps[0], "TlcdrvReader: 3 noise bytes skipped: 41 42 43 ");
-  EXPECT_EQ(dumps[1], "01 04 09 02 07 22 41 42 22 2c 22 31 22 03 82 ");
-  EXPECT_EQ(dumps.back(), "TlcdrvReader: 2 noise bytes skipped: 44 45 ");
   for (int i = 0; i < 60; ++i) {
     c.feed(noise(100));
     ASSERT_EQ(c.reader.readBufPos(), 0u);

@@ -86,7 +86,6 @@ TEST_F(DriverTest, ChosenPortCarriesBothWaysAndAnotherChoiceClosesIt) {
   EXPECT_TRUE(cap.has("TlcdrvRoot::portSettings result=1 port=\"" + pty.slave + "\" (Tlcdrv:"));
   write(kStatusReq);
   EXPECT_EQ(pty.receive(), kStatusReq);
-  EXPECT_TRUE(cap.has("bytes written: 6"));
   // The poll timer reads the port without the main loop.
   EXPECT_TRUE(TlcdrvRoot::portPollTmr()->armed());
   pty.send(kEntry7);
@@ -95,9 +94,7 @@ TEST_F(DriverTest, ChosenPortCarriesBothWaysAndAnotherChoiceClosesIt) {
   EXPECT_EQ(toParser()[0].sig, CDRV_STRING);
   EXPECT_EQ(toParser()[0].from, CONN_DRV);
   EXPECT_EQ(toParser()[0].bytes, kEntry7);
-  EXPECT_TRUE(cap.has("-->TlcdrvRoot::readSerialPort bytes read:"));
-  EXPECT_TRUE(cap.has("==> msg rcvd == nrBytes:15"));
-  EXPECT_TRUE(cap.has("01 04 09 02 07 22 41 42 22 2c 22 31 22 03 82 "));
+  EXPECT_TRUE(cap.has("01 04 09 02 07 22 41 42 22 2c 22 31 22 03 82 "));  // the reader's trace
   PtyPair other;
   sys.choosePort(other.slave);
   ASSERT_EQ(toCtrl().size(), 2u);

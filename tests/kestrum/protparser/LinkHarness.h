@@ -162,7 +162,6 @@ struct LinkSystem {
     size_t before = main->ctrlLog.size();
     pump([&] { return main->ctrlLog.size() > before; });
   }
-  void toParser(BBindingEvent* e) { main->ctrl->send(e, PROT_PARSER); }
 };
 
 #endif
