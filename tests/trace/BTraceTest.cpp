@@ -331,7 +331,6 @@ TEST_F(BTraceTest, RemoteConsoleCarriesTraceLinesAndCommands) {
   ASSERT_TRUE(console.connected());
   BTrace::dbgPrint("hello console");
   ASSERT_TRUE(waitUntil([&] { return console.has("hello console\n"); }, 10000));
-  EXPECT_TRUE(matches(console.text(), TS + "hello console\n")) << console.text();
   auto parseUntil = [](const std::function<bool()>& done) {
     return waitUntil([&] {
       if (!done()) BTrace::parseDebugStream();

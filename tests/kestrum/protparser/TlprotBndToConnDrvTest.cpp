@@ -4,6 +4,7 @@
 #include "LinkHarness.h"
 #include "TlprotBndToConnDrv.h"
 #include "TlprotSignals.h"
+#include "TlprotSrqEvt.h"
 #include "kestrum/conndrv/PtyPair.h"
 #include "kestrum/conndrv/TestFrame.h"
 
@@ -34,8 +35,9 @@ struct ParserTest : ::testing::Test {
     sys.run(20);
     return sys.main->ctrlLog;
   }
-  // What the program wrote to the device.
-  Bytes written() {
+  // What the program wrote to the device, for a request of the controller.
+  Bytes written(BBindingEvent* request = nullptr) {
+    if (request) sys.main->ctrl->send(request, PROT_PARSER);
     Bytes out;
     sys.pump([&] {
       Bytes part = pty.receive(0);
@@ -118,4 +120,11 @@ TEST_F(ParserTest, BadFramesAreAnsweredWithNakUntilTooManyCame) {
   EXPECT_EQ(unit(kEntry7).size(), 1u);
   unit(bad);
   EXPECT_EQ(written(), Bytes{0x15});
+}
+
+// The device answers both with its status: nothing above tells them apart.
+// (Every other request is checked by the controller's runs with the device.)
+TEST_F(ParserTest, StatusRequestAndLifeCheckBecomeTheirFrames) {
+  EXPECT_EQ(written(new TlprotSrqEvt()), frame(0, ""));
+  EXPECT_EQ(written(new BBindingEvent(TLPROT_LIFE_CHECK, true)), frame(8, ""));
 }
