@@ -1,6 +1,6 @@
 // What only the whole process shows: the single-instance lock, the remote
-// debug console reached by name, how a run ends, and the installed and
-// packaged program. (The console's commands during a run are end-to-end tests.)
+// debug console reached by name, how a run ends, and the installed program.
+// (The console's commands during a run are end-to-end tests.)
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -102,8 +102,8 @@ TEST_F(ProcessTest, InstalledProgramWorksInThePerUserDirectory) {
        {"bin/kestrum", "bin/tolvan-sim", "share/kestrum/config.csv", "share/kestrum/help/algemeen.html",
         "share/applications/kestrum.desktop", "share/icons/hicolor/32x32/apps/kestrum.png"})
     EXPECT_TRUE(fs::is_regular_file(p / f)) << f;
-  // The man pages are made from the usage texts (whose options the scan's
-  // tests check) and carry the one table of exit codes, the same as the README's.
+  // The man pages are made from the usage texts and carry the one table of
+  // exit codes, the same as the README's.
   std::string page = readFile(p / "share/man/man1/kestrum.1");
   EXPECT_NE(page.find(".TP\n\\fB\\-upgrade\\fR"), std::string::npos) << page;
   EXPECT_EQ(page.find("@OPTIONS@"), std::string::npos);
