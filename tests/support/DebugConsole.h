@@ -26,8 +26,9 @@ public:
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof a;
-    if (_listen < 0 || bind(_listen, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(_listen, 1) != 0 ||
-        getsockname(_listen, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+    sockaddr* sa = reinterpret_cast<sockaddr*>(&a);
+    if (_listen < 0 || bind(_listen, sa, sizeof a) != 0 || listen(_listen, 1) != 0 ||
+        getsockname(_listen, sa, &len) != 0)
       return;
     _port = ntohs(a.sin_port);
     _thread = std::thread([this] { run(); });

@@ -33,8 +33,9 @@ struct Port {
   ~Port() { close(_fd); }
   void send(const Bytes& b) {
     pollfd p{_fd, POLLOUT, 0};
-    for (ssize_t done = 0, w; done < ssize_t(b.size()) && poll(&p, 1, 5000) > 0; done += std::max<ssize_t>(w, 0))
-      w = write(_fd, b.data() + done, b.size() - done);
+    ssize_t done = 0;
+    while (done < ssize_t(b.size()) && poll(&p, 1, 5000) > 0)
+      done += std::max<ssize_t>(write(_fd, b.data() + done, b.size() - done), 0);
   }
   // Up to n bytes; fewer when the line stayed quiet for 5 s.
   Bytes read(size_t n) {
@@ -77,8 +78,8 @@ const Bytes ACK{0x06};
 TEST(TolvanSim, FramesTheDeviceSends) {
   TempDir dir;
   writeFile(dir.file("dl.kvn"), "Alarm|0612345678\r\nC:\\dir\\x|12\r\n|\r\n");
-  SimProcess sim({"--kvn", dir.file("dl.kvn"), "--entries", "3", "--wait", "1", "--type", "TL4422GM-AD", "--sw",
-                  "TOLVAN SW7.01.02", "--special", "SP1", "--hw", "H.51", "--status-byte", "7"});
+  SimProcess sim({"--kvn", dir.file("dl.kvn"), "--entries", "3", "--wait", "1", "--type", "TL4422GM-AD",
+                  "--sw", "TOLVAN SW7.01.02", "--special", "SP1", "--hw", "H.51", "--status-byte", "7"});
   Port port(sim.port());
   port.send(frameOf(0, ""));
   EXPECT_EQ(frameOf(1, "\x01\x07\x03\"TL4422GM-AD\",\"TOLVAN SW7.01.02\",\"SP1\",\"H.51\""), port.frame());
