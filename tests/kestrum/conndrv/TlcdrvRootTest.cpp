@@ -81,7 +81,7 @@ TEST_F(DriverTest, ChosenPortCarriesBothWaysAndAnotherChoiceClosesIt) {
   // The poll timer reads the port without the main loop.
   EXPECT_TRUE(TlcdrvRoot::portPollTmr()->armed());
   pty.send(kEntry7);
-  eventually([&] { return BScheduler::step(), !toParser().empty(); });
+  waitUntil([&] { return BScheduler::step(), !toParser().empty(); }, 2000, 1);
   ASSERT_EQ(toParser().size(), 1u);
   EXPECT_EQ(toParser()[0].sig, CDRV_STRING);
   EXPECT_EQ(toParser()[0].from, CONN_DRV);
@@ -124,7 +124,7 @@ TEST_F(DriverTest, PortsThatCannotBeUsedAreReportedWithTheirReason) {
 TEST_F(DriverTest, WriteWhileAFrameIsHalfReceivedLosesNeitherItNorTheReply) {
   sys.choosePort(pty.slave);
   pty.send(Bytes(kEntry7.begin(), kEntry7.begin() + 6));
-  ASSERT_TRUE(eventually([] { return TlcdrvRoot::serial()->getNbrOfBytes() == 6; }));
+  ASSERT_TRUE(waitUntil([] { return TlcdrvRoot::serial()->getNbrOfBytes() == 6; }, 2000, 1));
   TlcdrvRoot::portReadable();
   EXPECT_TRUE(watched.empty());
   sys.run(10);
