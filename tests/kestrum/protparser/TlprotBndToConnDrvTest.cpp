@@ -6,7 +6,7 @@
 #include "TlprotSignals.h"
 #include "TlprotSrqEvt.h"
 #include "kestrum/conndrv/PtyPair.h"
-#include "kestrum/conndrv/TestFrame.h"
+#include "TestFrame.h"
 
 namespace {
 

@@ -12,16 +12,14 @@
 
 #include "SimProcess.h"
 #include "TempDir.h"
+#include "TestFrame.h"
 #include "TestFiles.h"
 
-// The frames the simulator sends, byte for byte, built here from the wire
-// layout. Everything else it does is seen by the end-to-end and controller
-// tests that drive it; a frame layout or checksum the driver and the
-// simulator got wrong alike is not.
+// The frames the simulator sends, byte for byte. Everything else it does is
+// seen by the end-to-end and controller tests that drive it; a frame layout
+// or checksum the driver and the simulator got wrong alike is not.
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 // The PC's end of the line, opened raw as the program opens a serial port.
 struct Port {
@@ -58,17 +56,8 @@ struct Port {
   }
 };
 
-Bytes frameOf(uint8_t type, const std::string& data) {
-  Bytes f{0x01, type, static_cast<uint8_t>(data.size()), 0x02};
-  f.insert(f.end(), data.begin(), data.end());
-  f.push_back(0x03);
-  unsigned sum = 0;
-  for (uint8_t b : f) sum += b;
-  f.push_back(static_cast<uint8_t>(sum));
-  return f;
-}
 Bytes entryFrame(char nr, const std::string& text, const std::string& number) {
-  return frameOf(4, nr + ("\"" + text + "\",\"" + number + "\""));
+  return frame(4, nr + ("\"" + text + "\",\"" + number + "\""));
 }
 
 const Bytes ACK{0x06};
@@ -81,24 +70,24 @@ TEST(TolvanSim, FramesTheDeviceSends) {
   SimProcess sim({"--kvn", dir.file("dl.kvn"), "--entries", "3", "--wait", "1", "--type", "TL4422GM-AD",
                   "--sw", "TOLVAN SW7.01.02", "--special", "SP1", "--hw", "H.51", "--status-byte", "7"});
   Port port(sim.port());
-  port.send(frameOf(0, ""));
-  EXPECT_EQ(frameOf(1, "\x01\x07\x03\"TL4422GM-AD\",\"TOLVAN SW7.01.02\",\"SP1\",\"H.51\""), port.frame());
+  port.send(frame(0, ""));
+  EXPECT_EQ(frame(1, "\x01\x07\x03\"TL4422GM-AD\",\"TOLVAN SW7.01.02\",\"SP1\",\"H.51\""), port.frame());
   struct Step { Bytes sent, answer; } steps[] = {
-      {frameOf(3, ""), frameOf(9, "")},  // waiting
-      {frameOf(3, ""), entryFrame(1, "Alarm", "0612345678")},
+      {frame(3, ""), frame(9, "")},  // waiting
+      {frame(3, ""), entryFrame(1, "Alarm", "0612345678")},
       {ACK, entryFrame(2, "C:/dir/x", "12")},  // the backslash travels as a slash
       {ACK, entryFrame(3, "", "")},
-      {ACK, frameOf(5, "")},
-      {frameOf(10, ""), frameOf(11, "")},  // restarts into its boot loader, which asks for loading
+      {ACK, frame(5, "")},
+      {frame(10, ""), frame(11, "")},  // restarts into its boot loader, which asks for loading
   };
   for (const Step& s : steps) {
     port.send(s.sent);
     EXPECT_EQ(s.answer, port.frame());
   }
   // A second-stage loader too long for its length byte, which says 0.
-  Bytes loader = frameOf(12, std::string(300, 'U'));
+  Bytes loader = frame(12, std::string(300, 'U'));
   loader[2] = 0;
   loader.back() = static_cast<uint8_t>(loader.back() - 300);
   port.send(loader);
-  EXPECT_EQ(frameOf(13, std::string(1, '\0') + "H.51TL4422GM-ADSP1" + std::string(3, '\0')), port.frame());
+  EXPECT_EQ(frame(13, std::string(1, '\0') + "H.51TL4422GM-ADSP1" + std::string(3, '\0')), port.frame());
 }
