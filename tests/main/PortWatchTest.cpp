@@ -87,23 +87,15 @@ TEST_F(PortWatchTest, BytesFromTheDeviceEndTheToolkitsWait) {
   EXPECT_FALSE(TlcdrvRoot::serial()->watched());
 }
 
-TEST_F(PortWatchTest, UnpluggedPortWakesTheWaitOnceOnly) {
-  close(pty.master);
-  pty.master = -1;
+TEST_F(PortWatchTest, UnpluggedPortWakesTheWaitOnceOnlyAndIsNotPolledEveryRound) {
+  pty.hangUp();
   ASSERT_TRUE(portWakesTheWait());
   EXPECT_TRUE(TlcdrvRoot::serial()->hungUp());
+  expectWaitForThePollTimer();
   // A hung-up line is readable for ever: were it still watched, every wait
   // below would end at once with another wake-up.
   unsigned long after = PortWatch::wakeups();
   sys->run(30);
   for (int i = 0; i < 3; ++i) Fl::wait(0.02);
   EXPECT_EQ(PortWatch::wakeups(), after);
-}
-
-TEST_F(PortWatchTest, HungUpPortIsNotPolledEveryRoundEither) {
-  close(pty.master);
-  pty.master = -1;
-  TlcdrvRoot::portReadable();
-  ASSERT_TRUE(TlcdrvRoot::serial()->hungUp());
-  expectWaitForThePollTimer();
 }

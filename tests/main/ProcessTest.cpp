@@ -1,16 +1,13 @@
 // What only the whole process shows: the single-instance lock, the remote
-// debug console reached by name, how a run ends, and the installed and
-// packaged program. (The console's commands during a run are end-to-end tests.)
+// debug console reached by name, how a run ends, and the installed program.
+// (The console's commands during a run are end-to-end tests.)
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <set>
-#include <sstream>
 
 #include "ChildProcess.h"
 #include "DebugConsole.h"
 #include "ExitCode.h"
-#include "SwVersion.h"
 #include "TempDir.h"
 #include "TestFiles.h"
 #include "WaitUntil.h"
@@ -28,20 +25,6 @@ std::vector<fs::path> packsIn(const fs::path& dir) {
   for (const auto& f : fs::directory_iterator(dir / "RevPacks", ec))
     if (f.path().extension() == ".rpa") packs.push_back(f.path());
   return packs;
-}
-
-// Regular files and links below dir, as paths relative to it.
-std::set<std::string> filesUnder(const fs::path& dir) {
-  std::set<std::string> out;
-  for (const auto& f : fs::recursive_directory_iterator(dir))
-    if (f.is_regular_file() || f.is_symlink()) out.insert(fs::relative(f.path(), dir).string());
-  return out;
-}
-
-std::string field(const std::string& control, const std::string& name) {
-  for (const std::string& line : textLines(control))
-    if (line.rfind(name + ": ", 0) == 0) return line.substr(name.size() + 2);
-  return "";
 }
 
 // Every run has its own runtime directory (so its own lock), home and
@@ -71,7 +54,9 @@ TEST_F(ProcessTest, SecondInstanceIsRefusedWithItsOwnCodeAndTheLockIsFreedAtExit
   auto second = start({});
   EXPECT_EQ(second->waitExit(), EXIT_ANOTHER_INSTANCE);
   EXPECT_NE(second->err().find("another instance"), std::string::npos) << second->err();
-  EXPECT_NE(second->err().find(kLockName), std::string::npos) << second->err();
+  EXPECT_NE(second->err().find(std::string(kLockName) + ", pid " + std::to_string(first->pid()) + ")"),
+            std::string::npos)
+      << second->err();
   first->signal(SIGINT);
   EXPECT_EQ(first->waitExit(), 0);
   EXPECT_EQ(first->out().find("# Usage:"), std::string::npos);
@@ -107,9 +92,9 @@ TEST_F(ProcessTest, RemoteDebugHostNameAndAFailedPackCreation) {
 // cmake --install into a temporary prefix, then the installed kestrum: run
 // elsewhere than in a configured directory it prepares and works in the
 // per-user directory (building a revision pack needs no display, so the run
-// ends by itself). The Debian package holds the same files and runs too.
-TEST_F(ProcessTest, InstalledProgramWorksInThePerUserDirectoryAndThePackageHoldsTheSameFiles) {
-  TempDir prefix, out, root;
+// ends by itself).
+TEST_F(ProcessTest, InstalledProgramWorksInThePerUserDirectory) {
+  TempDir prefix;
   ChildProcess install({KESTRUM_CMAKE_COMMAND, "--install", KESTRUM_BINARY_DIR, "--prefix", prefix.path()});
   ASSERT_EQ(install.waitExit(120000), 0) << install.out() << install.err();
   const fs::path p(prefix.path());
@@ -117,8 +102,8 @@ TEST_F(ProcessTest, InstalledProgramWorksInThePerUserDirectoryAndThePackageHolds
        {"bin/kestrum", "bin/tolvan-sim", "share/kestrum/config.csv", "share/kestrum/help/algemeen.html",
         "share/applications/kestrum.desktop", "share/icons/hicolor/32x32/apps/kestrum.png"})
     EXPECT_TRUE(fs::is_regular_file(p / f)) << f;
-  // The man pages are made from the usage texts (whose options the scan's
-  // tests check) and carry the one table of exit codes, the same as the README's.
+  // The man pages are made from the usage texts and carry the one table of
+  // exit codes, the same as the README's.
   std::string page = readFile(p / "share/man/man1/kestrum.1");
   EXPECT_NE(page.find(".TP\n\\fB\\-upgrade\\fR"), std::string::npos) << page;
   EXPECT_EQ(page.find("@OPTIONS@"), std::string::npos);
@@ -128,8 +113,6 @@ TEST_F(ProcessTest, InstalledProgramWorksInThePerUserDirectoryAndThePackageHolds
     EXPECT_NE(page.find(".TP\n.B " + std::to_string(code) + "\n"), std::string::npos) << code;
     EXPECT_NE(readme.find("\n| " + std::to_string(code) + " | "), std::string::npos) << code;
   }
-  EXPECT_NE(readFile(p / "share/man/man1/tolvan-sim.1").find("\\fB\\-\\-link\\fR \\fIPATH\\fR"),
-            std::string::npos);
 
   const std::string kestrum = (p / "bin/kestrum").string();
   auto help = start({"help"}, true, kestrum);
@@ -163,26 +146,4 @@ TEST_F(ProcessTest, InstalledProgramWorksInThePerUserDirectoryAndThePackageHolds
   EXPECT_NE(readFile(packs[0]).find("Meter A v6.12.bin"), std::string::npos);
   EXPECT_EQ(own->err().find("Prepared"), std::string::npos) << own->err();
 
-  std::string version = Sw_VERSION;
-  version = version.substr(version.find_first_of("0123456789"));
-  const std::string cpack = (fs::path(KESTRUM_CMAKE_COMMAND).parent_path() / "cpack").string();
-  ChildProcess pack(
-      {cpack, "-G", "DEB", "-B", out.path(), "--config", KESTRUM_BINARY_DIR "/CPackConfig.cmake"}, {},
-      KESTRUM_BINARY_DIR);
-  ASSERT_EQ(pack.waitExit(300000), 0) << pack.out() << pack.err();
-  const std::string deb = out.path() + "/kestrum_" + version + "_amd64.deb";
-  ChildProcess info({"/usr/bin/dpkg-deb", "-f", deb});
-  ASSERT_EQ(info.waitExit(), 0) << info.err();
-  EXPECT_EQ("kestrum", field(info.out(), "Package"));
-  EXPECT_EQ(version, field(info.out(), "Version"));
-  EXPECT_EQ("amd64", field(info.out(), "Architecture"));
-  EXPECT_NE("", field(info.out(), "Maintainer"));
-  const std::string depends = ", " + field(info.out(), "Depends");
-  for (const char* lib : {"libfltk1.3", "libfltk-images1.3", "libc6", "libstdc++6", "libx11-6"})
-    EXPECT_NE(std::string::npos, depends.find(std::string(", ") + lib)) << lib << "\n" << info.out();
-  ChildProcess unpack({"/usr/bin/dpkg-deb", "-x", deb, root.path()});
-  ASSERT_EQ(unpack.waitExit(60000), 0) << unpack.err();
-  EXPECT_EQ(filesUnder(prefix.path()), filesUnder(fs::path(root.path()) / "usr"));
-  auto packaged = start({"help"}, true, root.path() + "/usr/bin/kestrum");
-  EXPECT_EQ(packaged->waitExit(), 0) << packaged->err();
 }

@@ -26,12 +26,13 @@ inline void dieWithTest(pid_t test) {
 }
 
 // A program run by a test: its standard output and error are collected, its
-// environment can be extended (or, with "-NAME", cut down), and it is killed
+// environment can be extended (or, with "-NAME", cut down), its standard
+// input is empty or, with withInput, written by the test, and it is killed
 // if the test forgets it.
 class ChildProcess {
 public:
   ChildProcess(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env = {},
-               const std::string& cwd = "") {
+               const std::string& cwd = "", bool withInput = false) {
     // Everything the child needs is made before the fork: between fork and
     // exec only async-signal-safe calls, as another thread of the test may
     // hold the allocator's lock at the moment of the fork.
@@ -53,8 +54,8 @@ public:
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    int out[2], err[2];
-    if (pipe(out) != 0 || pipe(err) != 0) return;
+    int out[2], err[2], in[2] = {-1, -1};
+    if (pipe(out) != 0 || pipe(err) != 0 || (withInput && pipe(in) != 0)) return;
     pid_t test = getpid();
     _pid = fork();
     if (_pid == 0) {
@@ -63,14 +64,17 @@ public:
       dup2(err[1], 2);
       close(out[0]);
       close(err[0]);
-      int devnull = open("/dev/null", O_RDONLY);
-      if (devnull >= 0) dup2(devnull, 0);
+      int input = withInput ? in[0] : open("/dev/null", O_RDONLY);
+      if (input >= 0) dup2(input, 0);
+      if (withInput) close(in[1]);
       if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
       execve(argv[0], argv.data(), envp.data());
       _exit(127);
     }
     close(out[1]);
     close(err[1]);
+    if (withInput) close(in[0]);
+    _in = in[1];
     _out = out[0];
     _err = err[0];
     fcntl(_out, F_SETFL, O_NONBLOCK);
@@ -81,6 +85,7 @@ public:
       kill(_pid, SIGKILL);
       waitpid(_pid, nullptr, 0);
     }
+    if (_in >= 0) close(_in);
     if (_out >= 0) close(_out);
     if (_err >= 0) close(_err);
   }
@@ -111,22 +116,37 @@ public:
   }
   // Waits until the standard output or error holds the text.
   bool waitFor(const std::string& text, int timeoutMs = 20000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(scaledMs(timeoutMs));
-    while (std::chrono::steady_clock::now() < end) {
-      if (_stdout.find(text) != std::string::npos || _stderr.find(text) != std::string::npos) return true;
-      drain(50);
-      if (_exited || waitpid(_pid, nullptr, WNOHANG) == _pid) {
-        _exited = true;
-        drain(0);
-        return _stdout.find(text) != std::string::npos || _stderr.find(text) != std::string::npos;
-      }
-    }
-    return false;
+    auto has = [&](const std::string& s) { return s.find(text) != std::string::npos; };
+    return waitUntilTrue([&] { return has(_stdout) || has(_stderr); }, timeoutMs);
+  }
+  // Waits until the standard output holds the text at or after from; its
+  // position, or npos.
+  size_t waitOut(const std::string& text, size_t from, int timeoutMs) {
+    waitUntilTrue([&] { return _stdout.find(text, from) != std::string::npos; }, timeoutMs);
+    return _stdout.find(text, from);
+  }
+  // Writes to the standard input (made withInput); whether all went.
+  bool input(const std::string& text) {
+    return _in >= 0 && write(_in, text.data(), text.size()) == static_cast<ssize_t>(text.size());
   }
   const std::string& out() const { return _stdout; }
   const std::string& err() const { return _stderr; }
 
 private:
+  template <class Done>
+  bool waitUntilTrue(Done done, int timeoutMs) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(scaledMs(timeoutMs));
+    while (std::chrono::steady_clock::now() < end) {
+      if (done()) return true;
+      drain(50);
+      if (_exited || waitpid(_pid, nullptr, WNOHANG) == _pid) {
+        _exited = true;
+        drain(0);
+        return done();
+      }
+    }
+    return false;
+  }
   void drain(int timeoutMs) {
     struct pollfd p[2] = {{_out, POLLIN, 0}, {_err, POLLIN, 0}};
     if (poll(p, 2, timeoutMs) <= 0) return;
@@ -137,7 +157,7 @@ private:
   }
 
   pid_t _pid = -1;
-  int _out = -1, _err = -1;
+  int _in = -1, _out = -1, _err = -1;
   bool _exited = false;
   int _code = -1;
   std::string _stdout, _stderr;

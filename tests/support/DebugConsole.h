@@ -13,15 +13,24 @@
 #include <string>
 #include <thread>
 
-#include "LoopbackListener.h"
+#include "WaitUntil.h"
 
-// The remote debug console: accepts the program's connection and collects
-// what it sends.
+// The remote debug console on 127.0.0.1 at a port the system picks: accepts
+// the program's connection and collects what it sends, in the background so
+// that a busy trace never fills the line.
 class DebugConsole {
 public:
   DebugConsole() {
-    _listen = listenOnLoopback(_port);
-    if (_listen < 0) return;
+    _listen = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    sockaddr* sa = reinterpret_cast<sockaddr*>(&a);
+    if (_listen < 0 || bind(_listen, sa, sizeof a) != 0 || listen(_listen, 1) != 0 ||
+        getsockname(_listen, sa, &len) != 0)
+      return;
+    _port = ntohs(a.sin_port);
     _thread = std::thread([this] { run(); });
   }
   ~DebugConsole() {
@@ -35,55 +44,49 @@ public:
     std::lock_guard<std::mutex> l(_mutex);
     return _text;
   }
+  bool has(const std::string& what) { return text().find(what) != std::string::npos; }
+  void clear() {
+    std::lock_guard<std::mutex> l(_mutex);
+    _text.clear();
+  }
   // Waits until the text (after position from) holds what; its position or
   // npos.
   size_t waitFor(const std::string& what, int ms, size_t from = 0) {
+    size_t p = std::string::npos;
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    for (;;) {
-      {
-        std::lock_guard<std::mutex> l(_mutex);
-        size_t p = from < _text.size() ? _text.find(what, from) : std::string::npos;
-        if (p != std::string::npos) return p;
-      }
-      if (std::chrono::steady_clock::now() > end) return std::string::npos;
+    while ((p = text().find(what, from)) == std::string::npos && std::chrono::steady_clock::now() < end)
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    return p;
   }
-  size_t count(const std::string& what) {
-    std::string t = text();
-    size_t n = 0;
-    for (size_t p = t.find(what); p != std::string::npos; p = t.find(what, p + 1)) ++n;
-    return n;
+  bool connected(int ms = 10000) {
+    return waitUntil([this] { return _conn >= 0; }, ms);
   }
-  // Sends a trace command once the program is connected.
-  bool command(const std::string& line) {
-    for (int i = 0; i < 500 && _conn < 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    if (_conn < 0) return false;
-    std::string s = line + "\r\n";
-    return ::send(_conn, s.data(), s.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(s.size());
+  // Sends the bytes as they are, once the program is connected.
+  bool send(const std::string& bytes) {
+    return connected() && ::send(_conn, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size());
+  }
+  // Sends a trace command.
+  bool command(const std::string& line) { return send(line + "\r\n"); }
+  // The console goes away; what it received stays.
+  void hangUp() {
+    if (_conn >= 0) shutdown(_conn, SHUT_RDWR);
   }
 
 private:
   void run() {
     while (!_stop) {
       int conn = _conn;
-      int fd = conn >= 0 ? conn : _listen;
-      struct pollfd p = {fd, POLLIN, 0};
+      struct pollfd p = {conn >= 0 ? conn : _listen, POLLIN, 0};
       if (poll(&p, 1, 50) <= 0) continue;
-      if (_conn < 0) {
+      if (conn < 0) {
         _conn = accept(_listen, nullptr, nullptr);
         continue;
       }
       char buf[4096];
-      ssize_t n = recv(_conn, buf, sizeof buf, 0);
-      if (n <= 0) {
-        // The program has gone; keep what it said.
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        if (n == 0) break;
-        continue;
-      }
+      ssize_t n = recv(conn, buf, sizeof buf, 0);
+      if (n == 0) break;  // the program has gone; keep what it said
       std::lock_guard<std::mutex> l(_mutex);
-      _text.append(buf, n);
+      if (n > 0) _text.append(buf, n);
     }
   }
   int _listen = -1;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "BClientSocketStream.h"
-#include "ConsolePeer.h"
+#include "DebugConsole.h"
 #include "WaitUntil.h"
 
 TEST(BClientSocketStream, UnconnectedOrUnresolvedStreamDropsWritesAndReceivesNothing) {
@@ -22,10 +22,10 @@ TEST(BClientSocketStream, UnconnectedOrUnresolvedStreamDropsWritesAndReceivesNot
 }
 
 TEST(BClientSocketStream, OperatorsSendTheirTextAtOnceAlsoByHostName) {
-  ConsolePeer console;
+  DebugConsole console;
   BClientSocketStream s;
   EXPECT_TRUE(s.connect("localhost", console.port()));
-  ASSERT_TRUE(console.accept());
+  ASSERT_TRUE(console.connected());
   s << std::string("s:") << "c:" << 'x' << static_cast<unsigned char>('y') << ' ' << static_cast<short>(-5) << ' '
     << static_cast<unsigned short>(65535) << ' ' << -42 << ' ' << 3000000000u << ' ' << -7L << ' ' << 8UL << ' '
     << reinterpret_cast<const void*>(0x1234) << "\n";
@@ -36,10 +36,10 @@ TEST(BClientSocketStream, OperatorsSendTheirTextAtOnceAlsoByHostName) {
 }
 
 TEST(BClientSocketStream, LongInputArrivesAtMost500BytesPerCall) {
-  ConsolePeer console;
+  DebugConsole console;
   BClientSocketStream s;
   s.connect("127.0.0.1", console.port());
-  ASSERT_TRUE(console.accept());
+  ASSERT_TRUE(console.connected());
   std::string data;
   for (int i = 0; i < 1200; ++i) data += char('a' + i % 26);
   ASSERT_TRUE(console.send(data));

@@ -1,4 +1,4 @@
-// The single-instance lock: between processes, and where its file may live.
+// The single-instance lock: its name, and where its file may live.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,39 +8,27 @@
 #include <functional>
 #include <string>
 
+#include "BMainState.h"
+#include "BScheduler.h"
 #include "BSystem.h"
-#include "ChildProcess.h"
+#include "DiagCapture.h"
 #include "TempDir.h"
 #include "TestFiles.h"
 
 namespace fs = std::filesystem;
 
-TEST(SingleInstance, SecondProcessWithTheSameNameIsRefusedUntilTheFirstIsKilled) {
-  std::string name = "Vask_probe_" + std::to_string(getpid()) + "_MutexId";
-  ChildProcess first({INSTANCE_PROBE, name});
-  ASSERT_TRUE(first.waitFor("running")) << first.out();
-  EXPECT_EQ(BSystem::lockHolder(name), first.pid());
-  ChildProcess second({INSTANCE_PROBE, name});
-  EXPECT_EQ(second.waitExit(), 1);
-  EXPECT_NE(second.out().find("refused"), std::string::npos);
-  EXPECT_NE(second.out().find("Exception: Error!! mutexID " + name + "Already exists. Assign other Id\n"),
-            std::string::npos)
-      << second.out();
-  first.signal(SIGKILL);
-  first.waitExit();
-  // The lock died with the process that held it.
-  ChildProcess third({INSTANCE_PROBE, name});
-  ASSERT_TRUE(third.waitFor("running")) << third.out();
-  EXPECT_EQ(BSystem::lockHolder(name), third.pid());
-  third.signal(SIGKILL);
-  third.waitExit();
-  unlink(BSystem::lockPath(name).c_str());
-
-  ChildProcess shortName({INSTANCE_PROBE, "abc"});
-  EXPECT_EQ(shortName.waitExit(), 1);
-  EXPECT_NE(shortName.out().find("Exception: Error!! BMainState::_mutexId not set by Application !!\n"),
-            std::string::npos)
-      << shortName.out();
+// (A second process under a taken name is refused: the process tests.)
+TEST(SingleInstance, NameShorterThanEightIsRefused) {
+  DiagCapture cap;
+  BMainState::mutexId("abc");
+  BMainState* main = new BMainState();
+  main->startup();
+  EXPECT_EQ(BScheduler::systemStatus(), BScheduler::SYSTEM_TERMINATING);
+  EXPECT_TRUE(cap.has("Exception: Error!! BMainState::_mutexId not set by Application !!\n"));
+  EXPECT_FALSE(BSystem::lockHeld());
+  for (int i = 0; i < 100 && !BScheduler::terminated(); ++i) BScheduler::step();
+  delete main;
+  BScheduler::reset();
 }
 
 // The lock file may only ever be a file of this user in a directory of this

@@ -14,6 +14,7 @@
 
 // A pseudo-terminal for the tests: the program opens the slave side by its
 // path like a serial port, the test plays the device on the master side.
+// Bytes pass on asynchronously: wait for them with waitUntil.
 struct PtyPair {
   int master = -1;
   std::string slave;
@@ -56,11 +57,5 @@ struct PtyPair {
     return out;
   }
 };
-
-// Pseudo-terminals pass bytes on asynchronously.
-template <class F>
-bool eventually(F cond, int ms = 2000) {
-  return waitUntil(cond, ms, 1);
-}
 
 #endif

@@ -25,7 +25,6 @@
 #include "TlcdrvBinding.h"
 #include "TlcdrvRoot.h"
 #include "TlcdrvSignals.h"
-#include "TlctrlBootInf.h"
 #include "TlctrlStiEvt.h"
 #include "TlprotBinding.h"
 #include "TlprotSeeEvt.h"
@@ -38,10 +37,9 @@ struct Received {
   std::vector<unsigned char> bytes;  // CdrvStrEvt
   int error = -1;                    // CdrvErrorEvt
   std::string reason;
-  int entryNr = -1;  // TlprotSeeEvt
-  std::string f1, f2;
+  std::string f2;                                  // TlprotSeeEvt
   int prVer = -1, extraStat = -1, nrEntries = -1;  // TlctrlStiEvt
-  std::string type, softw, special, hardw;         // TlctrlStiEvt, TlctrlBootInf
+  std::string type, softw, special, hardw;
 };
 
 class TestBinder : public BBinderState {
@@ -60,13 +58,11 @@ public:
     r.from = e->componentId();
     if (auto s = dynamic_cast<const CdrvStrEvt*>(e)) r.bytes.assign(s->bytes(), s->bytes() + s->nrBytes);
     if (auto x = dynamic_cast<const CdrvErrorEvt*>(e)) r.error = x->error(), r.reason = x->reason();
-    if (auto x = dynamic_cast<const TlprotSeeEvt*>(e))
-      r.entryNr = x->entryNr(), r.f1 = x->f1data() ? x->f1data() : "(null)", r.f2 = x->f2data() ? x->f2data() : "(null)";
+    if (auto x = dynamic_cast<const TlprotSeeEvt*>(e)) r.f2 = x->f2data() ? x->f2data() : "(null)";
     if (auto x = dynamic_cast<const TlctrlStiEvt*>(e)) {
       r.prVer = x->prVer, r.extraStat = x->extraStat, r.nrEntries = x->totalNrEntries;
       r.type = x->type, r.softw = x->softw, r.special = x->special, r.hardw = x->hardw;
     }
-    if (auto x = dynamic_cast<const TlctrlBootInf*>(e)) r.type = x->type, r.special = x->special, r.hardw = x->hardw;
     _log->push_back(r);
     transition(static_cast<BState*>(nullptr));
   }
@@ -162,7 +158,6 @@ struct LinkSystem {
     size_t before = main->ctrlLog.size();
     pump([&] { return main->ctrlLog.size() > before; });
   }
-  void toParser(BBindingEvent* e) { main->ctrl->send(e, PROT_PARSER); }
 };
 
 #endif
