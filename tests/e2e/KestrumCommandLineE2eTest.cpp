@@ -162,7 +162,8 @@ TEST(KestrumCommandLineE2e, ProgramAndUpgradeRunsWithTheWindowNeverWaitForAPerso
 
 // A signal before the work is done never ends a command-line run as a
 // success, however far it got; a device pulled out ends it as not connected,
-// said once. No fetch leaves a file then.
+// said once (an upgrade after its 30-second watchdog). No fetch leaves a
+// file then, and no transfer is ended as whole.
 TEST(KestrumCommandLineE2e, RunsEndedBeforeTheirWorkWasDoneAreNoSuccess) {
   E2E_SKIP_WITHOUT_DISPLAY();
   struct Case {
@@ -178,6 +179,7 @@ TEST(KestrumCommandLineE2e, RunsEndedBeforeTheirWorkWasDoneAreNoSuccess) {
       {"half-way through a fetch", {}, {"-fetch", "fetched.kvn"}, SIGTERM, "Ophalen #20 gereed.", EXIT_INTERRUPTED},
       {"in the upgrade's transfer", {"--entries", "5"}, {}, SIGTERM, nullptr, EXIT_INTERRUPTED},
       {"unplugged in a fetch", {}, {"-fetch", "fetched.kvn"}, 0, "Ophalen #20 gereed.", EXIT_DEVICE_LOST},
+      {"unplugged in the upgrade's transfer", {"--entries", "5"}, {}, 0, nullptr, EXIT_DEVICE_LOST},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
