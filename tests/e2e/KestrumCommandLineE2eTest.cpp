@@ -186,7 +186,7 @@ TEST(KestrumCommandLineE2e, RunsEndedBeforeTheirWorkWasDoneAreNoSuccess) {
     std::vector<std::string> sim{"--baud", "9600", "--kvn", "@file.kvn"};
     sim.insert(sim.end(), c.sim.begin(), c.sim.end());
     E2eRun run(sim, {{"file.kvn", e2eKvn()}});
-    run.start(c.waitFor ? c.args : upgradeFrom(run, application(60000)));
+    run.start(c.waitFor ? c.args : upgradeFrom(run, firmwareImage(60000)));
     if (c.waitFor)
       ASSERT_NE(npos, run.waitTrace(c.waitFor)) << run.story();
     else
@@ -195,7 +195,7 @@ TEST(KestrumCommandLineE2e, RunsEndedBeforeTheirWorkWasDoneAreNoSuccess) {
       run.proc().signal(c.signal);
     else
       ASSERT_EQ("OK unplug", run.sim().command("unplug"));
-    EXPECT_EQ(c.exitCode, run.proc().waitExit(30000)) << run.story();
+    EXPECT_EQ(c.exitCode, run.proc().waitExit(90000)) << run.story();
     EXPECT_EQ(c.signal ? 0u : 1u, linesWith(run.proc().err(), "lost: the device hung up the line").size());
     EXPECT_EQ(0, run.simCount("RX", "upload-end") + run.simCount("RX", "eot"));
     EXPECT_FALSE(fileExists(run.path("fetched.kvn")));

@@ -12,7 +12,7 @@
 // come on standard output.
 TEST(KestrumUpgradeE2e, UpgradeThroughNoiseSavesTheSettingsThenLoadsTheBinExactly) {
   E2eRun run({"--image-out", "@image.bin", "--baud", "9600", "--entries", "5", "--nak-packet", "6"});
-  std::string app = application(3000);
+  std::string app = firmwareImage(3000);
   run.noDisplay = true;
   run.start(upgradeFrom(run, app));
   // The device restarts into its boot loader; before it speaks again:
@@ -39,7 +39,7 @@ TEST(KestrumUpgradeE2e, UpgradeThroughNoiseSavesTheSettingsThenLoadsTheBinExactl
 TEST(KestrumUpgradeE2e, UpgradeWithoutABackupNeedsItsOption) {
   E2E_SKIP_WITHOUT_DISPLAY();
   E2eRun run({"--wait", "1000000", "--image-out", "@image.bin"});
-  std::string app = application(1000);
+  std::string app = firmwareImage(1000);
   std::vector<std::string> args = upgradeFrom(run, app);
   for (bool allow : {false, true}) {
     SCOPED_TRACE(allow);
@@ -57,7 +57,7 @@ TEST(KestrumUpgradeE2e, UpgradeWithoutABackupNeedsItsOption) {
 TEST(KestrumUpgradeE2e, UpgradeServesADeviceWaitingInItsBootLoaderWithoutAsking) {
   E2E_SKIP_WITHOUT_DISPLAY();
   E2eRun run({"--boot", "--image-out", "@image.bin"});
-  std::string app = application(1000);
+  std::string app = firmwareImage(1000);
   run.start(upgradeFrom(run, app, {"BOOT_LOAD_H00.bin", "BOOT_LOAD_H49.bin"}));
   EXPECT_EQ(EXIT_OK, run.proc().waitExit(60000)) << run.story();
   EXPECT_EQ(padded(app), readFile(run.path("image.bin")));

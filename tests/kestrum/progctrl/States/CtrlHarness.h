@@ -29,6 +29,7 @@
 #include "FrmKestrumImpl.h"
 #include "Main.h"
 #include "SettingBin.h"
+#include "SimFiles.h"
 #include "SimProcess.h"
 #include "TlcdrvRoot.h"
 #include "TlctrlBndToProt.h"
@@ -63,7 +64,8 @@ inline EntryMaker settingsOf(const std::string& prefix, long base, const std::st
   };
 }
 
-// Prepares the working directory; the test skips when there is no display.
+// Prepares the working directory and enters it; the test skips when there
+// is no display.
 class CtrlSystem {
 public:
   // simArgs go to tolvan-sim (besides --log); "@name" stands for the file
@@ -71,31 +73,23 @@ public:
   // stands in config.ini instead of the simulator's when not empty.
   explicit CtrlSystem(std::vector<std::string> simArgs = {}, const std::string& port = "",
                       const std::vector<std::pair<std::string, std::string>>& files = {}) {
-    namespace fs = std::filesystem;
+    std::error_code ec;
+    std::filesystem::copy(KESTRUM_SOURCE_DIR "/data", _dir.path(), std::filesystem::copy_options::recursive, ec);
     for (const auto& f : files) writeFile(path(f.first), f.second);
     for (std::string& a : simArgs)
       if (!a.empty() && a[0] == '@') a = path(a.substr(1));
-    _oldCwd = fs::current_path();
-    for (const char* f : {"config.csv", "language.ini", "language.csv", "Startup.html", "tolvan.gif"}) {
-      std::error_code ec;
-      fs::copy_file(fs::path(KESTRUM_SOURCE_DIR) / "data" / f, fs::path(_dir.path()) / f, ec);
-    }
     simArgs.insert(simArgs.end(), {"--log", path("sim.log")});
     if (port.empty()) _sim.reset(new SimProcess(simArgs));
     writeFile(path("config.ini"), "settingfile=\ncomport=" + (_sim ? _sim->port() : port) +
                                       "\ntolvantype=TL8888GM-ED;Tolvan 8888 GSM\nlastrevpack=\nlastbin=\n");
-    fs::current_path(_dir.path());
   }
 
   ~CtrlSystem() {
-    if (_main) {
-      _main->shutdown();
-      for (int i = 0; i < 100000 && !BScheduler::terminated(); ++i) BScheduler::step();
-      delete _main;
-      BScheduler::reset();
-    }
-    std::error_code ec;
-    std::filesystem::current_path(_oldCwd, ec);
+    if (!_main) return;
+    _main->shutdown();
+    for (int i = 0; i < 100000 && !BScheduler::terminated(); ++i) BScheduler::step();
+    delete _main;
+    BScheduler::reset();
   }
 
   static bool haveDisplay() { return getenv("DISPLAY") && getenv("DISPLAY")[0]; }
@@ -193,14 +187,7 @@ public:
   std::string simLog() { return readFile(path("sim.log")); }
   // Log lines of units the simulator received ("RX") or sent ("TX") whose
   // description (after the hex bytes) begins with what.
-  int simCount(const std::string& dir, const std::string& what) {
-    int n = 0;
-    for (const std::string& l : textLines(simLog())) {
-      size_t d = l.find(" " + dir + " ");
-      if (d != std::string::npos && l.find(" " + what, d + 3) != std::string::npos) ++n;
-    }
-    return n;
-  }
+  int simCount(const std::string& dir, const std::string& what) { return simLogCount(simLog(), dir, what); }
   // Runs until the simulator logged count such units (its log trails the
   // program by a little).
   bool waitSim(const std::string& dir, const std::string& what, int count, int ms = 3000) {
@@ -216,8 +203,7 @@ public:
   DialogScript dialogs;
 
 private:
-  TempDir _dir;
-  std::filesystem::path _oldCwd;
+  TempDir _dir{TempDir::Entered};
   std::unique_ptr<SimProcess> _sim;
   CtrlTestMain* _main = nullptr;
 };

@@ -3,14 +3,13 @@
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Window.H>
 
-#include <set>
-
 #include "BLocalEvent.h"
 #include "CtrlHarness.h"
 #include "RPbinList.h"
 #include "DiagCapture.h"
 #include "RPbtUpgrade.h"
 #include "RevPackDb.h"
+#include "SimFiles.h"
 #include "TlctrlUplReqEvt.h"
 #include "TlctrlUpgrWaitStatInfo.h"
 
@@ -21,33 +20,12 @@ namespace {
 
 const char* const BIN_GROUP = "Tolvan 8888 GSM_620.bin";
 
-// A firmware image: a counting pattern (without the letters that start an
-// identification), the device type behind its hardware and the version.
-std::vector<uint8_t> imageOf(size_t size) {
-  std::vector<uint8_t> b(size);
-  for (size_t i = 0; i < size; ++i) {
-    uint8_t c = static_cast<uint8_t>(i * 7 + i / 256);
-    b[i] = (c == 'T' || c == 'V') ? 0x20 : c;
-  }
-  auto put = [&](size_t at, const std::string& s) {
-    for (size_t i = 0; i < s.size() && at + i < size; ++i) b[at + i] = static_cast<uint8_t>(s[i]);
-  };
-  put(size / 3, "xxH.49TL8888GM-EDyy");
-  put(size / 3 + 40, "VERSION: TL-6.20STD001");
-  return b;
-}
-
-std::string text(const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); }
-
 // Builds "RevPacks/<pack>.rpa" in the working directory from a bin whose
 // application (from the start address 0x100 on) is image, the boot loaders
 // named and, when given, the settings beside the bin.
-bool makePack(const std::vector<uint8_t>& image, const std::vector<std::string>& boots,
-              const std::string& settings = "") {
+bool makePack(const std::string& image, const std::vector<std::string>& boots, const std::string& settings = "") {
   std::filesystem::create_directory("bins");
-  std::vector<uint8_t> file(0x100, 0xEE);
-  file.insert(file.end(), image.begin(), image.end());
-  writeFile("bins/TL8888GM-ED_620.bin", text(file));
+  writeFile("bins/TL8888GM-ED_620.bin", std::string(0x100, '\xEE') + image);
   if (!settings.empty()) writeFile("bins/TL8888GM-ED_620.kvn", settings);
   for (const std::string& boot : boots) writeFile("bins/" + boot, std::string(1800, '\x5A'));
   RevPackDb db(nullptr);
@@ -55,14 +33,6 @@ bool makePack(const std::vector<uint8_t>& image, const std::vector<std::string>&
   for (auto& e : std::filesystem::directory_iterator("RevPacks"))
     if (e.path().extension() == ".rpa") return true;
   return false;
-}
-
-// What the device holds after a transfer: the image and the 0xFF that fill
-// its last packet.
-std::string padded(const std::vector<uint8_t>& image) {
-  std::string s = text(image);
-  while (s.size() % 128) s.push_back('\xFF');
-  return s;
 }
 
 // The numbers of the packets the simulator received, in order.
@@ -80,7 +50,7 @@ std::vector<int> packetNumbers(CtrlSystem& sys) {
 // window's loop while the controller waits.
 class BinChoosingDialogs : public DialogScript {
 public:
-  explicit BinChoosingDialogs(CtrlSystem*& sys) : _sys(sys) {}
+  explicit BinChoosingDialogs(std::unique_ptr<CtrlSystem>& sys) : _sys(sys) {}
   void alert(const char* t) override {
     DialogScript::alert(t);
     if (closeOnAlert) Fl::add_timeout(0.02, [](void*) { Main::_shutdown = true; }, nullptr);
@@ -99,7 +69,7 @@ private:
     impl->binList()->choose(BIN_GROUP);
     if (impl->btExecUpgrade()) ++self->upgradesStarted;
   }
-  CtrlSystem*& _sys;
+  std::unique_ptr<CtrlSystem>& _sys;
 };
 
 class TlctrlUpgradingTest : public ::testing::Test {
@@ -120,21 +90,18 @@ protected:
     Main::_shutdown = true;
     sys.reset();
     Main::_shutdown = false;
-    _sysPtr = nullptr;
   }
   // A fresh system; the working directory holds a pack of the image.
-  void makeSystem(std::vector<std::string> simArgs, const std::vector<uint8_t>& image,
+  void makeSystem(std::vector<std::string> simArgs, const std::string& image,
                   const std::vector<std::pair<std::string, std::string>>& files = {},
                   const std::vector<std::string>& boots = {"BOOT_LOAD_H49.bin"}, const std::string& settings = "") {
     endSystem();
     simArgs.insert(simArgs.end(), {"--image-out", "@image.bin"});
     sys.reset(new CtrlSystem(simArgs, "", files));
-    _sysPtr = sys.get();
     UserDialog::script(&dialogs);
     dialogs.alerts.clear();
     dialogs.questions.clear();
     dialogs.upgradesStarted = 0;
-    statuses.clear();
     ASSERT_TRUE(makePack(image, boots, settings));
   }
   bool startConnected() {
@@ -156,11 +123,10 @@ protected:
     impl->binList()->choose(BIN_GROUP);
     return impl->btExecUpgrade();
   }
-  // Runs until the upgrade has ended; collects the status texts seen.
+  // Runs until the upgrade has ended.
   bool runUpgrade(int ms) {
     bool entered = false;
     return sys->pump([&] {
-      statuses.insert(sys->status());
       if (sys->subState() == TlctrlRoot::TLCTRLUPGRADING) entered = true;
       return entered && sys->subState() == TlctrlRoot::TLCTRLCONNIDLE;
     }, ms);
@@ -169,22 +135,11 @@ protected:
     for (int i = 0; i < 200 && readFile(sys->path("image.bin")).empty(); ++i) sys->run(20);
     return readFile(sys->path("image.bin"));
   }
-  bool saw(const std::string& status) const { return statuses.count(status) > 0; }
   bool upgrading() { return sys->pump([&] { return sys->subState() == TlctrlRoot::TLCTRLUPGRADING; }, 15000); }
 
-  CtrlSystem* _sysPtr = nullptr;
-  BinChoosingDialogs dialogs{_sysPtr};
   std::unique_ptr<CtrlSystem> sys;
-  std::set<std::string> statuses;
+  BinChoosingDialogs dialogs{sys};
 };
-
-// The settings the simulated device holds before an upgrade.
-std::string deviceSettings() {
-  return kvnText([](int n) {
-    if (n == SettingBin::TOLTYPE_POS) return std::make_pair(std::string("TL8888GM-ED"), std::string());
-    return std::make_pair("Dev " + std::to_string(n), std::to_string(5550000 + n));
-  });
-}
 
 // The one file in backups/ of the working directory; empty when none.
 std::string onlyBackup() {
@@ -203,8 +158,8 @@ std::string onlyBackup() {
 // in again without asking.
 TEST_F(TlctrlUpgradingTest, UpgradeFromTheWindowLeavesExactlyTheImageInTheDevice) {
   SKIP_WITHOUT_DISPLAY();
-  std::vector<uint8_t> image = imageOf(1000);
-  makeSystem({"--kvn", "@dev.kvn"}, image, {{"dev.kvn", deviceSettings()}});
+  std::string image = firmwareImage(1000);
+  makeSystem({"--kvn", "@dev.kvn"}, image, {{"dev.kvn", kvnText(settingsOf("Dev", 5550000))}});
   ASSERT_TRUE(startConnected());
   DiagCapture cap;
   sys->root()->debugLevel(0x0020);
@@ -219,12 +174,12 @@ TEST_F(TlctrlUpgradingTest, UpgradeFromTheWindowLeavesExactlyTheImageInTheDevice
   ASSERT_TRUE(runUpgrade(30000)) << sys->simLog();
   EXPECT_EQ(padded(image), deviceImage());
   EXPECT_EQ(0, Main::_exitCode);
-  EXPECT_TRUE(saw("Upgrading 12% ready"));
+  EXPECT_TRUE(sys->saw("Upgrading 12% ready"));
   EXPECT_EQ(1, sys->simCount("RX", "eot"));
   // Before anything was written, the device's settings were saved.
   std::string backup = onlyBackup();
   EXPECT_EQ(0u, backup.find("backups/TL8888GM-ED_")) << backup;
-  EXPECT_EQ(deviceSettings(), readFile(backup));
+  EXPECT_EQ(kvnText(settingsOf("Dev", 5550000)), readFile(backup));
   EXPECT_LT(sys->simLog().find("download-request"), sys->simLog().find("upgrade-request"));
   // The device comes back running the new software, and the user is told.
   std::string done = "Upgrade gereed: TL-6.20. Backup van de instellingen: " + backup;
@@ -247,7 +202,7 @@ TEST_F(TlctrlUpgradingTest, UpgradeFromTheWindowLeavesExactlyTheImageInTheDevice
 // packet numbers wrap from 255 to 0.
 TEST_F(TlctrlUpgradingTest, NakAfterPacketSixResendsFromPacketFiveAndNumbersWrapAt255) {
   SKIP_WITHOUT_DISPLAY();
-  std::vector<uint8_t> image = imageOf(33000);
+  std::string image = firmwareImage(33000);
   makeSystem({"--nak-packet", "6"}, image);
   ASSERT_TRUE(startConnected());
   ASSERT_TRUE(upgradeFromWindow());
@@ -266,7 +221,7 @@ TEST_F(TlctrlUpgradingTest, NakAfterPacketSixResendsFromPacketFiveAndNumbersWrap
 // bin leaves the device alone.
 TEST_F(TlctrlUpgradingTest, DeviceThatKeepsItsSettingsIsUpgradedOnlyWhenTheUserSaysSo) {
   SKIP_WITHOUT_DISPLAY();
-  std::vector<uint8_t> image = imageOf(1000);
+  std::string image = firmwareImage(1000);
   makeSystem({"--wait", "1000000"}, image);
   ASSERT_TRUE(startConnected());
   sys->post(new BLocalEvent(TlctrlRoot::LOC_UPGRADE_REQ, true));
@@ -315,7 +270,7 @@ TEST_F(TlctrlUpgradingTest, DeviceThatKeepsItsSettingsIsUpgradedOnlyWhenTheUserS
 // hold the program: the upgrade goes on while it is open.
 TEST_F(TlctrlUpgradingTest, ClosingDuringAnUpgradeAsksFirstAndTheUpgradeGoesOnMeanwhile) {
   SKIP_WITHOUT_DISPLAY();
-  std::vector<uint8_t> image = imageOf(20000);
+  std::string image = firmwareImage(20000);
   makeSystem({}, image);
   ASSERT_TRUE(startConnected());
   ASSERT_TRUE(upgradeFromWindow());
@@ -362,7 +317,7 @@ TEST_F(TlctrlUpgradingTest, DeviceStartingInItsBootLoaderGetsTheBinTheUserChoose
     SCOPED_TRACE(c.loadersSent);
     // The hardware of the device upgraded before must not carry over.
     RevPackDb::setActHwSwVers("", "", "", "");
-    std::vector<uint8_t> image = imageOf(c.imageSize);
+    std::string image = firmwareImage(c.imageSize);
     makeSystem({"--boot"}, image, {}, c.boots);
     sys->start();
     ASSERT_TRUE(runUpgrade(40000)) << sys->simLog();
@@ -375,7 +330,7 @@ TEST_F(TlctrlUpgradingTest, DeviceStartingInItsBootLoaderGetsTheBinTheUserChoose
     EXPECT_EQ(1, sys->simCount("RX", "eot"));
     EXPECT_EQ(0, Main::_exitCode);
     EXPECT_FALSE(sys->root()->upgrInitByTol());
-    for (const std::string& st : statuses) EXPECT_EQ(std::string::npos, st.find("No 2nd boot")) << st;
+    for (const std::string& st : sys->trail) EXPECT_EQ(std::string::npos, st.find("No 2nd boot")) << st;
     // A device in its boot loader has no settings to give.
     EXPECT_EQ(0, sys->simCount("RX", "download-request"));
   }
@@ -383,7 +338,7 @@ TEST_F(TlctrlUpgradingTest, DeviceStartingInItsBootLoaderGetsTheBinTheUserChoose
 
 TEST_F(TlctrlUpgradingTest, ClosingTheProgramWhileTheBinIsAskedForMakesNoUpgrade) {
   SKIP_WITHOUT_DISPLAY();
-  makeSystem({"--boot"}, imageOf(1000), {}, {"BOOT_LOAD_H00.bin", "BOOT_LOAD_H49.bin"});
+  makeSystem({"--boot"}, firmwareImage(1000), {}, {"BOOT_LOAD_H00.bin", "BOOT_LOAD_H49.bin"});
   dialogs.closeOnAlert = true;
   sys->start();
   ASSERT_TRUE(sys->pump([&] { return Main::shutdownActive(); }, 5000));
@@ -396,7 +351,7 @@ TEST_F(TlctrlUpgradingTest, ClosingTheProgramWhileTheBinIsAskedForMakesNoUpgrade
 // Waits out the 30-second watchdog.
 TEST_F(TlctrlUpgradingTest, BootInfoThatNeverFitsIsRetriedThriceThenTheWatchdogEndsTheUpgrade) {
   SKIP_WITHOUT_DISPLAY();
-  makeSystem({"--misfit-bootinfo", "1000"}, imageOf(1000));
+  makeSystem({"--misfit-bootinfo", "1000"}, firmwareImage(1000));
   ASSERT_TRUE(startConnected());
   // The device restarts into its boot loader by itself and asks for firmware.
   sys->sim().command("boot");
@@ -420,20 +375,17 @@ TEST_F(TlctrlUpgradingTest, BootInfoThatNeverFitsIsRetriedThriceThenTheWatchdogE
 // Waits out the 30-second watchdog.
 TEST_F(TlctrlUpgradingTest, DeviceFallingSilentInTheTransferIsLostAndFoundAgain) {
   SKIP_WITHOUT_DISPLAY();
-  std::vector<uint8_t> image = imageOf(2000);
+  std::string image = firmwareImage(2000);
   makeSystem({"--silent-after-packet", "3"}, image);
   ASSERT_TRUE(startConnected());
   dialogs.chooseOnAlert = false;
   ASSERT_TRUE(upgradeFromWindow());
   ASSERT_TRUE(sys->waitSim("RX", "packet", 3, 10000));
   ASSERT_TRUE(sys->pump([&] { return sys->topState() == TlctrlRoot::TLCTRLDISCONNECTED; }, 40000));
-  EXPECT_EQ("Tolvan niet aangesloten", sys->status());
-  EXPECT_TRUE(sys->statusRed());
   // Back on the line, the device waits in its boot loader; the user is
   // asked for the bin once more and the upgrade completes.
   dialogs.chooseOnAlert = true;
   sys->sim().command("silent off");
-  statuses.clear();
   ASSERT_TRUE(runUpgrade(30000)) << sys->simLog();
   EXPECT_EQ(padded(image), deviceImage());
   EXPECT_EQ(0, Main::_exitCode);
@@ -445,7 +397,7 @@ TEST_F(TlctrlUpgradingTest, DeviceFallingSilentInTheTransferIsLostAndFoundAgain)
 TEST_F(TlctrlUpgradingTest, SettingsOfTheBinProgrammedBeforeTheUpgradeAreFollowedByIt) {
   SKIP_WITHOUT_DISPLAY();
   std::string settings = kvnText(settingsOf("Pre", 7770000));
-  std::vector<uint8_t> image = imageOf(1000);
+  std::string image = firmwareImage(1000);
   makeSystem({"--out", "@out.kvn"}, image, {}, {"BOOT_LOAD_H49.bin"}, settings);
   ASSERT_TRUE(startConnected());
   upgradeSheet(true);
