@@ -29,8 +29,9 @@ TEST(KestrumUpgradeE2e, UpgradeThroughNoiseSavesTheSettingsThenLoadsTheBinExactl
   EXPECT_TRUE(run.dialogs().empty());
   const std::string& out = run.proc().out();
   size_t backup = out.find("Status Info: Backup van de instellingen: backups/TL8888GM-ED_");
-  EXPECT_LT(backup, out.find("Status Info: Upgrading 100% ready\n")) << out;
-  EXPECT_NE(npos, out.find("Status Info: Upgrading Ready\n", backup)) << out;
+  size_t full = out.find("Status Info: Upgrading 100% ready\n", backup);
+  EXPECT_NE(npos, full) << out;
+  EXPECT_NE(npos, out.find("Status Info: Upgrading Ready\n", full)) << out;
   EXPECT_NE(npos, run.console.text().find("Backup saved: backups/TL8888GM-ED_")) << run.story();
 }
 

@@ -175,6 +175,7 @@ TEST_F(TlctrlUpgradingTest, UpgradeFromTheWindowLeavesExactlyTheImageInTheDevice
   EXPECT_EQ(padded(image), deviceImage());
   EXPECT_EQ(0, Main::_exitCode);
   EXPECT_TRUE(sys->saw("Upgrading 12% ready"));
+  EXPECT_TRUE(sys->saw("Upgrading 100% ready"));
   EXPECT_EQ(1, sys->simCount("RX", "eot"));
   // Before anything was written, the device's settings were saved.
   std::string backup = onlyBackup();
@@ -416,6 +417,7 @@ TEST_F(TlctrlUpgradingTest, SettingsOfTheBinProgrammedBeforeTheUpgradeAreFollowe
   EXPECT_EQ(TlctrlRoot::TLCTRLCONNIDLE, sys->subState());
   EXPECT_EQ(0, sys->simCount("RX", "upgrade-request"));
 
+  sys->uploaded();
   std::filesystem::remove(sys->path("out.kvn"));
   sb->progPreUpgrade(true);
   sys->post(new TlctrlUplReqEvt());

@@ -97,13 +97,13 @@ TEST(TlctrlUploading, AnEntryTheDeviceCannotTakeEndsTheUploadAsAnswered) {
     };
     ASSERT_TRUE(sys.startWithFile(kvnText(entry)));
     int sent = 0, ends = 0;
+    std::vector<std::string> out;
     for (const Step& s : d.steps) {
       SCOPED_TRACE(s.answer);
       sys.dialogs.questions.clear();
       sys.dialogs.answers = {s.answer};
       diag.clear();
       Main::_exitCode = 1;
-      std::filesystem::remove(sys.path("out.kvn"));
       ASSERT_TRUE(sys.press(sys.frame()->btProgrammeren(), TlctrlRoot::TLCTRLUPLOADING));
       ASSERT_EQ(1u, sys.dialogs.questions.size());
       const std::string& msg = sys.dialogs.questions[0];
@@ -112,6 +112,9 @@ TEST(TlctrlUploading, AnEntryTheDeviceCannotTakeEndsTheUploadAsAnswered) {
       EXPECT_EQ(sent += s.sent, sys.simCount("RX", "setting-entry"));
       EXPECT_TRUE(sys.waitSim("RX", "upload-end", ++ends));
       EXPECT_EQ(ends, sys.simCount("RX", "upload-end"));
+      // The device's file of this upload, gone before the next.
+      out = sys.uploaded();
+      std::filesystem::remove(sys.path("out.kvn"));
       EXPECT_EQ(s.exitCode, Main::_exitCode);
       EXPECT_STREQ(s.storeText, sys.store()->getEntry(d.entry)->text);
       EXPECT_TRUE(sys.frame()->btProgrammeren()->active());
@@ -120,7 +123,6 @@ TEST(TlctrlUploading, AnEntryTheDeviceCannotTakeEndsTheUploadAsAnswered) {
         EXPECT_TRUE(diag.has("programming stopped")) << diag.remote;
       }
     }
-    std::vector<std::string> out = sys.uploaded();
     ASSERT_EQ(200u, out.size());
     for (int n = 1; n <= 200; ++n)
       EXPECT_EQ(n == d.entry ? d.programmed : entry(n).first + "|" + entry(n).second, out[n - 1]) << n;
