@@ -73,8 +73,9 @@ public:
   // stands in config.ini instead of the simulator's when not empty.
   explicit CtrlSystem(std::vector<std::string> simArgs = {}, const std::string& port = "",
                       const std::vector<std::pair<std::string, std::string>>& files = {}) {
+    namespace fs = std::filesystem;
     std::error_code ec;
-    std::filesystem::copy(KESTRUM_SOURCE_DIR "/data", _dir.path(), std::filesystem::copy_options::recursive, ec);
+    fs::copy(KESTRUM_SOURCE_DIR "/data", _dir.path(), fs::copy_options::recursive, ec);
     for (const auto& f : files) writeFile(path(f.first), f.second);
     for (std::string& a : simArgs)
       if (!a.empty() && a[0] == '@') a = path(a.substr(1));

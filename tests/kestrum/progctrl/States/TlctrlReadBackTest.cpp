@@ -6,7 +6,6 @@
 #include "CtrlHarness.h"
 #include "SBInput.h"
 #include "SBTabs.h"
-#include "SettingDiff.h"
 #include "TlctrlReadBack.h"
 
 // "Controleren na programmeren": after programming from the window the
@@ -58,7 +57,8 @@ TEST(TlctrlCheck, CheckAfterProgrammingReportsWhatTheDeviceDoesNotHold) {
   int ends = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sent);
-    ASSERT_EQ("OK entries " + std::to_string(c.entries), sys.sim().command("entries " + std::to_string(c.entries)));
+    std::string entries = "entries " + std::to_string(c.entries);
+    ASSERT_EQ("OK " + entries, sys.sim().command(entries));
     // The program learns what the device holds from a status info: the one
     // before the last is surely read.
     ASSERT_TRUE(sys.waitSim("TX", "status-info", sys.simCount("TX", "status-info") + 2, 5000));

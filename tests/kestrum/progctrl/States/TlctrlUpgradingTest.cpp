@@ -9,7 +9,6 @@
 #include "DiagCapture.h"
 #include "RPbtUpgrade.h"
 #include "RevPackDb.h"
-#include "SimFiles.h"
 #include "TlctrlUplReqEvt.h"
 #include "TlctrlUpgrWaitStatInfo.h"
 
@@ -23,7 +22,8 @@ const char* const BIN_GROUP = "Tolvan 8888 GSM_620.bin";
 // Builds "RevPacks/<pack>.rpa" in the working directory from a bin whose
 // application (from the start address 0x100 on) is image, the boot loaders
 // named and, when given, the settings beside the bin.
-bool makePack(const std::string& image, const std::vector<std::string>& boots, const std::string& settings = "") {
+bool makePack(const std::string& image, const std::vector<std::string>& boots,
+              const std::string& settings = "") {
   std::filesystem::create_directory("bins");
   writeFile("bins/TL8888GM-ED_620.bin", std::string(0x100, '\xEE') + image);
   if (!settings.empty()) writeFile("bins/TL8888GM-ED_620.kvn", settings);
