@@ -19,6 +19,7 @@
 
 #include "ChildProcess.h"
 #include "DebugConsole.h"
+#include "SimFiles.h"
 #include "SimProcess.h"
 #include "TempDir.h"
 #include "TestFiles.h"
@@ -108,14 +109,8 @@ public:
   SimProcess& sim() { return *_sim; }
   ChildProcess& proc() { return *_proc; }
 
-  // Lines of the simulator's log "<ms> <dir> <bytes> <what>" that name what.
   int simCount(const std::string& dir, const std::string& what) {
-    int n = 0;
-    for (const std::string& l : textLines(readFile(path("sim.log")))) {
-      size_t d = l.find(" " + dir + " ");
-      if (d != npos && l.find(" " + what, d + 3) != npos) ++n;
-    }
-    return n;
+    return simLogCount(readFile(path("sim.log")), dir, what);
   }
   bool waitSim(const std::string& dir, const std::string& what, int count, int ms = 30000) {
     return waitUntil([&] { return simCount(dir, what) >= count; }, ms, 50);
@@ -198,19 +193,6 @@ const int FETCH_X = 445, PROGRAM_X = 330;
 // The bin's name as the pack lists it (customer name for the device type).
 const char* const BIN_GROUP = "Tolvan 8888 GSM_620.bin";
 
-// The application part of a bin file (from 0x100 on): a counting pattern
-// with the device type behind its hardware and a version.
-inline std::string application(size_t size) {
-  std::string b(size, '\0');
-  for (size_t i = 0; i < size; ++i) {
-    char c = static_cast<char>(i * 13 + i / 256);
-    b[i] = (c == 'T' || c == 'V') ? ' ' : c;
-  }
-  b.replace(size / 2, 19, "xxH.49TL8888GM-EDyy");
-  b.replace(size / 2 + 40, 22, "VERSION: TL-6.20STD001");
-  return b;
-}
-
 // The options of an upgrade run with the bin app in a pack made from it.
 inline std::vector<std::string> upgradeFrom(E2eRun& run, const std::string& app,
                                             const std::vector<std::string>& boots = {"BOOT_LOAD_H49.bin"}) {
@@ -226,12 +208,6 @@ inline std::vector<std::string> upgradeFrom(E2eRun& run, const std::string& app,
     if (e.path().extension() == ".rpa") pack = e.path().filename().string();
   if (pack.empty()) ADD_FAILURE() << "no revision pack made: " << make.err();
   return {"-upgrade", "-revpack", pack, "-binfile", BIN_GROUP};
-}
-
-// The image as the device keeps it: whole packets, the last filled with 0xFF.
-inline std::string padded(std::string s) {
-  while (s.size() % 128) s.push_back('\xFF');
-  return s;
 }
 
 #endif

@@ -8,7 +8,7 @@
 #include "ExitCode.h"
 
 // The program with its window, worked through its buttons, against a device
-// that misbehaves; it still answers and ends normally when asked.
+// that goes away; it still answers and ends normally when asked.
 
 namespace {
 
@@ -66,11 +66,8 @@ TEST(KestrumWindowE2e, DeviceUnpluggedDuringFetchAndProgrammingIsFoundAgainOnThe
 }
 
 // A program that did not run for longer than the life check's time-out (a
-// debugger, a suspended laptop; here SIGSTOP) keeps its device. Then a line
-// with noise, damaged checksums, a status answer cut short and frames the
-// device found damaged: NAKs and repeats bring every dialogue through, and
-// what the device ends up with is exactly what it had.
-TEST(KestrumWindowE2e, StoppedProgramAndNoisyLineKeepTheDeviceAndTheSettingsExact) {
+// debugger, a suspended laptop; here SIGSTOP) keeps its device.
+TEST(KestrumWindowE2e, StoppedProgramKeepsTheDevice) {
   E2E_SKIP_WITHOUT_DISPLAY();
   E2E_START_CONNECTED_WINDOW(run);
   run.proc().signal(SIGSTOP);
@@ -83,40 +80,6 @@ TEST(KestrumWindowE2e, StoppedProgramAndNoisyLineKeepTheDeviceAndTheSettingsExac
   // reads the answers that waited at the port.
   ASSERT_TRUE(run.waitSim("RX", "status-request", before + 3)) << run.story();
   EXPECT_LE(run.simCount("RX", "status-request"), before + 5);
-
-  // A status answer cut short while idle: the next request starts afresh.
-  int infos = run.simCount("TX", "status-info");
-  ASSERT_EQ("OK cut 1", run.sim().command("cut 1"));
-  ASSERT_TRUE(run.waitSim("TX", "status-info cut", 1)) << run.story();
-  ASSERT_TRUE(run.waitSim("TX", "status-info", infos + 3)) << run.story();
-
-  // A fetch through damaged checksums and noise bursts.
-  ASSERT_NE(npos, run.press(FETCH_X, "Status Info: Ophalen #5 gereed.", 0)) << run.story();
-  int naks = run.simCount("RX", "nak");
-  run.sim().command("corrupt 3");
-  ASSERT_NE(npos, run.waitTrace("Status Info: Ophalen #40 gereed.")) << run.story();
-  run.sim().command("noise 7");
-  ASSERT_NE(npos, run.waitTrace("Status Info: Ophalen #80 gereed.")) << run.story();
-  run.sim().command("corrupt 1");
-  run.sim().command("noise 5");
-  size_t fetched = run.waitTrace("Status Info: Ophalen #200 gereed.");
-  ASSERT_NE(npos, fetched) << run.story();
-  ASSERT_NE(npos, run.waitTrace("Status Info: Verbonden", fetched)) << run.story();
-  // Every damaged frame was refused and sent again.
-  EXPECT_GE(run.simCount("RX", "nak"), naks + 4);
-  EXPECT_GE(run.simCount("TX", "repeated"), 4);
-  EXPECT_GE(run.simCount("TX", "noise"), 2);
-
-  // Programming through entries that the device received damaged.
-  size_t from = run.console.text().size();
-  ASSERT_NE(npos, run.press(PROGRAM_X, "Status Info: Programmeren #5 gereed.", from)) << run.story();
-  run.sim().command("garble 2");
-  ASSERT_NE(npos, run.waitTrace("Status Info: Programmeren #60 gereed.", from)) << run.story();
-  run.sim().command("garble 1");
-  ASSERT_TRUE(run.waitSim("RX", "upload-end", 1)) << run.story();
-  EXPECT_EQ(3, run.simCount("RX", "garbled"));
-  EXPECT_EQ(e2eKvn(), run.uploaded());
-  // No dialogue was given up on.
   EXPECT_EQ(npos, run.console.text().find("Status Info: Tolvan niet aangesloten")) << run.story();
   expectResponsiveAndEnds(run);
 }

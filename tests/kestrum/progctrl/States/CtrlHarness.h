@@ -29,28 +29,12 @@
 #include "FrmKestrumImpl.h"
 #include "Main.h"
 #include "SettingBin.h"
+#include "SimFiles.h"
 #include "SimProcess.h"
-#include "TempDir.h"
-#include "TestFiles.h"
 #include "TlcdrvRoot.h"
 #include "TlctrlBndToProt.h"
 #include "TlctrlRoot.h"
-#include "UserDialog.h"
-
-// Answers dialogs from a list and remembers what they said.
-class RecordingDialogs : public UserDialog::Script {
-public:
-  void alert(const char* text) override { alerts.push_back(text ? text : ""); }
-  int choice(const char* text, const char*, const char* b1, const char*) override {
-    choices.push_back(text ? text : "");
-    int a = answers.empty() ? 0 : answers.front();
-    if (!answers.empty()) answers.erase(answers.begin());
-    return (a == 1 && !b1) ? 0 : a;
-  }
-  void beep() override {}
-  std::vector<std::string> alerts, choices;
-  std::vector<int> answers;
-};
+#include "kestrum/progctrl/DataTestSupport.h"
 
 class CtrlTestMain : public BMainState {
 public:
@@ -80,65 +64,48 @@ inline EntryMaker settingsOf(const std::string& prefix, long base, const std::st
   };
 }
 
-// Prepares the working directory; the test skips when there is no display.
+// Prepares the working directory and enters it; the test skips when there
+// is no display.
 class CtrlSystem {
 public:
   // simArgs go to tolvan-sim (besides --log); "@name" stands for the file
   // name in the working directory. files are written there first. port
-  // overrides the simulator's port in config.ini when not empty.
+  // stands in config.ini instead of the simulator's when not empty.
   explicit CtrlSystem(std::vector<std::string> simArgs = {}, const std::string& port = "",
                       const std::vector<std::pair<std::string, std::string>>& files = {}) {
     namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::copy(KESTRUM_SOURCE_DIR "/data", _dir.path(), fs::copy_options::recursive, ec);
     for (const auto& f : files) writeFile(path(f.first), f.second);
     for (std::string& a : simArgs)
       if (!a.empty() && a[0] == '@') a = path(a.substr(1));
-    _oldCwd = fs::current_path();
-    for (const char* f : {"config.csv", "language.ini", "language.csv", "Startup.html", "tolvan.gif"}) {
-      std::error_code ec;
-      fs::copy_file(fs::path(KESTRUM_SOURCE_DIR) / "data" / f, fs::path(_dir.path()) / f, ec);
-    }
     simArgs.insert(simArgs.end(), {"--log", path("sim.log")});
-    if (port.empty()) {
-      _sim.reset(new SimProcess(simArgs));
-      _port = _sim->port();
-    } else {
-      _port = port;
-    }
-    writeFile(path("config.ini"), "settingfile=\ncomport=" + _port +
+    if (port.empty()) _sim.reset(new SimProcess(simArgs));
+    writeFile(path("config.ini"), "settingfile=\ncomport=" + (_sim ? _sim->port() : port) +
                                       "\ntolvantype=TL8888GM-ED;Tolvan 8888 GSM\nlastrevpack=\nlastbin=\n");
-    fs::current_path(_dir.path());
-    UserDialog::script(&dialogs);
   }
 
   ~CtrlSystem() {
-    if (_main) {
-      _main->shutdown();
-      for (int i = 0; i < 100000 && !BScheduler::terminated(); ++i) BScheduler::step();
-      delete _main;
-      BScheduler::reset();
-    }
-    UserDialog::script(nullptr);
-    std::error_code ec;
-    std::filesystem::current_path(_oldCwd, ec);
+    if (!_main) return;
+    _main->shutdown();
+    for (int i = 0; i < 100000 && !BScheduler::terminated(); ++i) BScheduler::step();
+    delete _main;
+    BScheduler::reset();
   }
 
   static bool haveDisplay() { return getenv("DISPLAY") && getenv("DISPLAY")[0]; }
 
-  // The shared X server may refuse a connection for a moment while many
-  // tests connect at once; the toolkit would end the process instead of
-  // trying again.
-  static void awaitDisplay() {
+  void start() {
+    // The shared X server may refuse a connection for a moment while many
+    // tests connect at once; the toolkit would end the process instead of
+    // trying again.
     for (int i = 0; haveDisplay() && i < 50; ++i) {
       if (Display* d = XOpenDisplay(nullptr)) {
         XCloseDisplay(d);
-        return;
+        break;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-  }
-
-  void start() {
-    awaitDisplay();
     BMainState::mutexId(("Kestrum_ctrl_test_" + std::to_string(getpid())).c_str());
     _main = new CtrlTestMain();
     _main->startup();
@@ -146,7 +113,6 @@ public:
 
   std::string path(const std::string& name) const { return _dir.path() + "/" + name; }
   SimProcess& sim() { return *_sim; }
-  const std::string& port() const { return _port; }
   TlctrlRoot* root() { return _main ? _main->root : nullptr; }
   SettingBin* store() { return root() ? root()->tolSettingBin() : nullptr; }
   FrmKestrum* frame() { return root()->frame(); }
@@ -175,9 +141,11 @@ public:
   void run(int ms) { pump([] { return false; }, ms); }
 
   // Status line of the window, and every text it showed so far.
-  Fl_Output* statusLine() { return root() && root()->frame() ? root()->frame()->statusInfo() : nullptr; }
-  std::string status() { return statusLine() && statusLine()->value() ? statusLine()->value() : ""; }
-  bool statusRed() { return statusLine() && statusLine()->color() == FL_RED; }
+  std::string status() {
+    Fl_Output* line = root() && root()->frame() ? root()->frame()->statusInfo() : nullptr;
+    return line && line->value() ? line->value() : "";
+  }
+  bool statusRed() { return frame()->statusInfo()->color() == FL_RED; }
   bool waitStatus(const std::string& text, int ms) { return pump([&] { return status() == text; }, ms); }
   bool saw(const std::string& text) const { return std::find(trail.begin(), trail.end(), text) != trail.end(); }
   std::vector<std::string> trail;
@@ -220,14 +188,7 @@ public:
   std::string simLog() { return readFile(path("sim.log")); }
   // Log lines of units the simulator received ("RX") or sent ("TX") whose
   // description (after the hex bytes) begins with what.
-  int simCount(const std::string& dir, const std::string& what) {
-    int n = 0;
-    for (const std::string& l : textLines(simLog())) {
-      size_t d = l.find(" " + dir + " ");
-      if (d != std::string::npos && l.find(" " + what, d + 3) != std::string::npos) ++n;
-    }
-    return n;
-  }
+  int simCount(const std::string& dir, const std::string& what) { return simLogCount(simLog(), dir, what); }
   // Runs until the simulator logged count such units (its log trails the
   // program by a little).
   bool waitSim(const std::string& dir, const std::string& what, int count, int ms = 3000) {
@@ -235,18 +196,16 @@ public:
   }
   // The simulator's upload result (--out), entry by entry; it writes the
   // file just after it logged the end.
-  std::vector<std::string> uploaded(const std::string& name = "out.kvn") {
-    for (int i = 0; i < 100 && readFile(path(name)).empty(); ++i) run(20);
-    return textLines(readFile(path(name)));
+  std::vector<std::string> uploaded() {
+    for (int i = 0; i < 100 && readFile(path("out.kvn")).empty(); ++i) run(20);
+    return textLines(readFile(path("out.kvn")));
   }
 
-  RecordingDialogs dialogs;
+  DialogScript dialogs;
 
 private:
-  TempDir _dir;
-  std::filesystem::path _oldCwd;
+  TempDir _dir{TempDir::Entered};
   std::unique_ptr<SimProcess> _sim;
-  std::string _port;
   CtrlTestMain* _main = nullptr;
 };
 

@@ -23,8 +23,9 @@ std::pair<std::string, std::string> fileEntry(int n) {
 
 }  // namespace
 
-// A device busy twice before it takes the first entry; then it ends with
-// exactly the store's entries, and the status line says so.
+// A device busy twice before it takes the first entry, then receiving two
+// frames damaged, ends with exactly the store's entries, and the status line
+// says so.
 TEST(TlctrlUploading, DeviceEndsWithExactlyTheStoresEntriesAndSlashesForBackslashes) {
   SKIP_WITHOUT_DISPLAY();
   CtrlSystem sys({"--out", "@out.kvn"});
@@ -33,6 +34,8 @@ TEST(TlctrlUploading, DeviceEndsWithExactlyTheStoresEntriesAndSlashesForBackslas
   sys.sim().command("wait 2");
   sys.frame()->btProgrammeren()->do_callback();
   ASSERT_TRUE(sys.waitSub(TlctrlRoot::TLCTRLUPLOADING, 2000));
+  ASSERT_TRUE(sys.waitSim("RX", "setting-entry", 1));
+  sys.sim().command("garble 2");
   ASSERT_TRUE(sys.pump([&] {
     return sys.subState() == TlctrlRoot::TLCTRLCONNIDLE && sys.status() == "Verbonden";
   }, 30000));
@@ -44,92 +47,87 @@ TEST(TlctrlUploading, DeviceEndsWithExactlyTheStoresEntriesAndSlashesForBackslas
   EXPECT_EQ(3, sys.simCount("RX", "upload-request"));
   EXPECT_FALSE(sys.store()->doProgramming());
   EXPECT_TRUE(sys.frame()->btProgrammeren()->active());
-  std::vector<std::string> out = sys.uploaded();
-  ASSERT_EQ(200u, out.size());
   // The device turns the slashes back into backslashes when it stores them.
-  for (int n = 1; n <= 200; ++n) EXPECT_EQ(fileEntry(n).first + "|" + fileEntry(n).second, out[n - 1]) << n;
+  EXPECT_EQ(textLines(kvnText(fileEntry)), sys.uploaded());
   // On the wire entry 3 went as "a/b/c".
-  std::string log = sys.simLog();
-  EXPECT_NE(std::string::npos, log.find("61 2F 62 2F 63"));
-  EXPECT_EQ(std::string::npos, log.find("61 5C 62"));
-  EXPECT_EQ(200, sys.simCount("RX", "setting-entry"));
+  EXPECT_NE(std::string::npos, sys.simLog().find("61 2F 62 2F 63"));
+  EXPECT_EQ(2, sys.simCount("RX", "garbled"));
   EXPECT_EQ(1, sys.simCount("RX", "upload-end"));
   // The store keeps its own text.
   EXPECT_STREQ("a\\b\\c", sys.store()->getEntry(3)->text);
-  EXPECT_TRUE(sys.dialogs.choices.empty());
+  EXPECT_TRUE(sys.dialogs.questions.empty());
 }
 
-// An entry the device cannot take asks the user: go on (programmed as it
-// can be), stop, or nobody answers (a command-line run, or a stop signal
-// while it was open: the run fails naming the entry). Whatever the answer,
-// the device is told the upload ended.
-struct Question {
-  const char* what;
-  std::vector<std::string> sim;
-  int entry;  // the entry asked about: LONG_ENTRY holds LONG_TEXT
-  int answer;
-  int sent;  // entries sent
-  int exitCode;
-  const char* storeText;   // entry's text in the store afterwards
-  const char* programmed;  // entry's line in the device; null: not checked
-  std::vector<const char*> said;
-};
-void PrintTo(const Question& c, std::ostream* os) { *os << c.what; }
-class TlctrlQuestion : public ::testing::TestWithParam<Question> {};
-
-TEST_P(TlctrlQuestion, EndsTheUploadAsAnswered) {
+// An entry the device cannot take asks the user: stop, nobody answers (a
+// command-line run, or a stop signal while it was open: the run fails naming
+// the entry), or go on (programmed as it can be). Whatever the answer, the
+// device is told the upload ended. Entry 80's number field does not exist
+// before hardware H.
+TEST(TlctrlUploading, AnEntryTheDeviceCannotTakeEndsTheUploadAsAnswered) {
   SKIP_WITHOUT_DISPLAY();
-  const Question& c = GetParam();
-  std::vector<std::string> sim = c.sim;
-  sim.insert(sim.end(), {"--out", "@out.kvn"});
-  CtrlSystem sys(sim);
-  sys.dialogs.answers = {c.answer};
-  DiagCapture diag;
-  Main::_exitCode = 1;
-  auto entry = [&](int n) {
-    return n == LONG_ENTRY && c.entry == LONG_ENTRY ? std::make_pair(std::string(LONG_TEXT), std::string("1"))
-                                                    : fileEntry(n);
+  struct Step {
+    int answer;
+    int sent;  // entries sent
+    int exitCode;
+    const char* storeText;  // entry's text in the store afterwards
   };
-  ASSERT_TRUE(sys.startWithFile(kvnText(entry)));
-  ASSERT_TRUE(sys.press(sys.frame()->btProgrammeren(), TlctrlRoot::TLCTRLUPLOADING));
-  ASSERT_EQ(1u, sys.dialogs.choices.size());
-  const std::string& msg = sys.dialogs.choices[0];
-  for (const char* s : c.said) EXPECT_NE(std::string::npos, msg.find(s)) << msg;
-  EXPECT_EQ(0u, msg.find("Attentie!!\nVeldnaam, \"")) << msg;
-  EXPECT_EQ(c.sent, sys.simCount("RX", "setting-entry"));
-  EXPECT_TRUE(sys.waitSim("RX", "upload-end", 1));
-  EXPECT_EQ(1, sys.simCount("RX", "upload-end"));
-  EXPECT_EQ(c.exitCode, Main::_exitCode);
-  EXPECT_STREQ(c.storeText, sys.store()->getEntry(c.entry)->text);
-  EXPECT_TRUE(sys.frame()->btProgrammeren()->active());
-  if (c.programmed) {
-    std::vector<std::string> out = sys.uploaded();
+  const int NOBODY = UserDialog::NO_ANSWER;
+  struct Device {
+    std::vector<std::string> sim;
+    int entry;  // the entry asked about: LONG_ENTRY holds LONG_TEXT
+    const char* said;
+    std::vector<Step> steps;
+    const char* programmed;  // entry's line in the device in the end
+  } devices[] = {
+      {{}, LONG_ENTRY, "Kan niet geprogrammeerd worden!!\nText is te lang. max: 12 karakters.\n",
+       {{1, LONG_ENTRY - 1, EXIT_OK, LONG_TEXT}, {NOBODY, LONG_ENTRY - 1, EXIT_INPUT_UNUSABLE, LONG_TEXT},
+        {0, 200, EXIT_OK, "ABCDEFGHIJKL"}}, "ABCDEFGHIJKL|1"},
+      {{"--hw", "G.10"}, 80, "\"\nwordt niet ondersteund voor deze hardware versie.",
+       {{NOBODY, 79, EXIT_INPUT_UNUSABLE, "Set80"}, {0, 200, EXIT_OK, "Set80"}}, "Set80|5550080"},
+  };
+  for (const Device& d : devices) {
+    SCOPED_TRACE(d.entry);
+    std::vector<std::string> sim = d.sim;
+    sim.insert(sim.end(), {"--out", "@out.kvn"});
+    CtrlSystem sys(sim);
+    DiagCapture diag;
+    auto entry = [&](int n) {
+      return n == LONG_ENTRY && d.entry == LONG_ENTRY ? std::make_pair(std::string(LONG_TEXT), std::string("1"))
+                                                      : fileEntry(n);
+    };
+    ASSERT_TRUE(sys.startWithFile(kvnText(entry)));
+    int sent = 0, ends = 0;
+    std::vector<std::string> out;
+    for (const Step& s : d.steps) {
+      SCOPED_TRACE(s.answer);
+      sys.dialogs.questions.clear();
+      sys.dialogs.answers = {s.answer};
+      diag.clear();
+      Main::_exitCode = 1;
+      ASSERT_TRUE(sys.press(sys.frame()->btProgrammeren(), TlctrlRoot::TLCTRLUPLOADING));
+      ASSERT_EQ(1u, sys.dialogs.questions.size());
+      const std::string& msg = sys.dialogs.questions[0];
+      EXPECT_NE(std::string::npos, msg.find(d.said)) << msg;
+      EXPECT_EQ(0u, msg.find("Attentie!!\nVeldnaam, \"")) << msg;
+      EXPECT_EQ(sent += s.sent, sys.simCount("RX", "setting-entry"));
+      EXPECT_TRUE(sys.waitSim("RX", "upload-end", ++ends));
+      EXPECT_EQ(ends, sys.simCount("RX", "upload-end"));
+      // The device's file of this upload, gone before the next.
+      out = sys.uploaded();
+      std::filesystem::remove(sys.path("out.kvn"));
+      EXPECT_EQ(s.exitCode, Main::_exitCode);
+      EXPECT_STREQ(s.storeText, sys.store()->getEntry(d.entry)->text);
+      EXPECT_TRUE(sys.frame()->btProgrammeren()->active());
+      if (s.answer == NOBODY) {
+        EXPECT_TRUE(diag.has("Status Info: entry " + std::to_string(d.entry) + " \"")) << diag.remote;
+        EXPECT_TRUE(diag.has("programming stopped")) << diag.remote;
+      }
+    }
     ASSERT_EQ(200u, out.size());
     for (int n = 1; n <= 200; ++n)
-      EXPECT_EQ(n == c.entry ? c.programmed : entry(n).first + "|" + entry(n).second, out[n - 1]) << n;
-  }
-  if (c.answer == UserDialog::NO_ANSWER) {
-    EXPECT_TRUE(diag.has("Status Info: entry " + std::to_string(c.entry) + " \"")) << diag.remote;
-    EXPECT_TRUE(diag.has("programming stopped")) << diag.remote;
+      EXPECT_EQ(n == d.entry ? d.programmed : entry(n).first + "|" + entry(n).second, out[n - 1]) << n;
   }
 }
-
-// Entry 80's number field does not exist before hardware H.
-INSTANTIATE_TEST_SUITE_P(
-    Answers, TlctrlQuestion,
-    ::testing::Values(
-        Question{"LongTextGoOn", {}, LONG_ENTRY, 0, 200, EXIT_OK, "ABCDEFGHIJKL", "ABCDEFGHIJKL|1",
-                 {"Waarde, \"ABCDEFGHIJKLMNOPQRST\"\n",
-                  "Kan niet geprogrammeerd worden!!\nText is te lang. max: 12 karakters.\n",
-                  "Waarde, \"ABCDEFGHIJKL\" wordt geprogrammeerd.\n"}},
-        Question{"LongTextStop", {}, LONG_ENTRY, 1, LONG_ENTRY - 1, EXIT_OK, LONG_TEXT, nullptr, {}},
-        Question{"LongTextNobody", {}, LONG_ENTRY, UserDialog::NO_ANSWER, LONG_ENTRY - 1, EXIT_INPUT_UNUSABLE,
-                 LONG_TEXT, nullptr, {}},
-        Question{"OldHardwareGoOn", {"--hw", "G.10"}, 80, 0, 200, EXIT_OK, "Set80", "Set80|5550080",
-                 {"\"\nwordt niet ondersteund voor deze hardware versie."}},
-        Question{"OldHardwareNobody", {"--hw", "G.10"}, 80, UserDialog::NO_ANSWER, 79, EXIT_INPUT_UNUSABLE, "Set80",
-                 nullptr, {}}),
-    [](const ::testing::TestParamInfo<Question>& i) { return std::string(i.param.what); });
 
 TEST(TlctrlUploading, AnEntryTheDeviceKeepsRefusingEndsTheUploadNamingIt) {
   SKIP_WITHOUT_DISPLAY();
