@@ -102,14 +102,7 @@ public:
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(scaledMs(timeoutMs));
     while (!_exited) {
       drain(50);
-      int status = 0;
-      pid_t r = waitpid(_pid, &status, WNOHANG);
-      if (r == _pid) {
-        _exited = true;
-        drain(0);
-        _code = WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-        break;
-      }
+      if (reaped()) break;
       if (std::chrono::steady_clock::now() > end) return -1;
     }
     return _code;
@@ -139,13 +132,19 @@ private:
     while (std::chrono::steady_clock::now() < end) {
       if (done()) return true;
       drain(50);
-      if (_exited || waitpid(_pid, nullptr, WNOHANG) == _pid) {
-        _exited = true;
-        drain(0);
-        return done();
-      }
+      if (_exited || reaped()) return done();
     }
     return false;
+  }
+  // Whether the process has ended; its exit code is kept, whoever waits
+  // for it first, and what it wrote last is read.
+  bool reaped() {
+    int status = 0;
+    if (waitpid(_pid, &status, WNOHANG) != _pid) return false;
+    _exited = true;
+    _code = WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+    drain(0);
+    return true;
   }
   void drain(int timeoutMs) {
     struct pollfd p[2] = {{_out, POLLIN, 0}, {_err, POLLIN, 0}};
