@@ -20,6 +20,7 @@
 #include "KesInputChoice.h"
 #include "SBTabs.h"
 #include "SettingBin.h"
+#include "SwVersion.h"
 #include "TlctrlRoot.h"
 #include "lib/Flu/Flu_Combo_List.h"
 #include "main/Main.h"
@@ -332,6 +333,7 @@ TEST_F(FrmKestrumTest, OptiesListsThePortInUseFirstAndOkTakesTheChosenOne) {
   EXPECT_EQ(dev + "ttyS7", port->value());
   EXPECT_EQ(dev + "ttyS0", port->menubutton()->text(1));
   EXPECT_EQ(dev + "ttyS7", port->menubutton()->text(2));
+  EXPECT_STREQ(Sw_VERSION, _frm->txtSwVersie()->value());
   EXPECT_FALSE(_frm->optUpgrade()->visible());
   EXPECT_FALSE(_frm->btCrtRevPackWndw()->visible());
   port->menubutton()->picked(port->menubutton()->menu() + 1);
