@@ -247,8 +247,11 @@ void TlctrlConnIdle::onEvent(const BEvent* e) {
   } else if (e->componentId() == PROT_PARSER) {
     switch (e->signalId()) {
       case TLPROT_REP_ACK:
+        // The acknowledge of an upload's end.
+        _root->statusAnswered();
         _root->restartLifeCkTimeout();
         transition(static_cast<BState*>(nullptr));
+        releaseRequest();
         break;
       case TLPROT_REP_STATUS_INFO:
         _root->statusAnswered();

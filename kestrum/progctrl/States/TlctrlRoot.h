@@ -116,8 +116,9 @@ public:
   // Reads the port; true when events are still on their way (what was read
   // among them).
   bool answersPending();
-  // Status requests and their answers: a dialogue starts only when no
-  // answer is due, so that its first reply does not cross the status info.
+  // Requests and their answers (a status request, the end of an upload): a
+  // dialogue starts only when no answer is due, so that its first reply does
+  // not cross the answer due.
   void statusRequested();
   void statusAnswered();
   bool replyDue() const;

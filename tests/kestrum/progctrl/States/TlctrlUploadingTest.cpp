@@ -202,3 +202,33 @@ INSTANTIATE_TEST_SUITE_P(
                       Stall{"ProgramSilentFromTheStart", false, {}, 0},
                       Stall{"ProgramSilentAfterThreeEntries", false, {}, 3}),
     [](const ::testing::TestParamInfo<Stall>& i) { return std::string(i.param.what); });
+
+// The device acknowledges the end of an upload the user stopped. A job
+// asked for before that acknowledge waits for it (here it never comes: the
+// device fell silent), or it would take the acknowledge for its own.
+TEST(TlctrlUploading, AJobAfterAStoppedUploadWaitsForTheAcknowledgeOfItsEnd) {
+  SKIP_WITHOUT_DISPLAY();
+  struct SilencingDialogs : DialogScript {
+    CtrlSystem* sys = nullptr;
+    int choice(const char* text, const char* b0, const char* b1, const char* b2) override {
+      DialogScript::choice(text, b0, b1, b2);
+      sys->sim().command("silent on");
+      return 1;  // stop
+    }
+  } dialogs;
+  CtrlSystem sys;
+  dialogs.sys = &sys;
+  UserDialog::script(&dialogs);
+  ASSERT_TRUE(sys.startWithFile(kvnText([](int n) {
+    return n == LONG_ENTRY ? std::make_pair(std::string(LONG_TEXT), std::string("1")) : fileEntry(n);
+  })));
+  DiagCapture cap;
+  sys.root()->debugLevel(0x0020);
+  ASSERT_TRUE(sys.press(sys.frame()->btProgrammeren(), TlctrlRoot::TLCTRLUPLOADING));
+  ASSERT_EQ(1u, dialogs.questions.size());
+  ASSERT_TRUE(sys.waitSim("RX", "end (silent)", 1)) << sys.simLog();
+  sys.frame()->btProgrammeren()->do_callback();
+  std::string held = "holdRequest sig=" + std::to_string(TlctrlRoot::LOC_UPL_REQUEST);
+  EXPECT_TRUE(sys.pump([&] { return cap.has(held); }, 5000)) << cap.remote;
+  UserDialog::script(&sys.dialogs);
+}
