@@ -209,7 +209,7 @@ void TlctrlConnIdle::onEvent(const BEvent* e) {
         // again would only put it off.
         if (!_heldRequest) {
           result = sendExternal(new TlprotSrqEvt(), TOL_PROG, PROT_PARSER, nullptr) > 0;
-          _root->statusRequested();
+          _root->replyRequested();
         } else if (++_heldTicks >= MAX_HELD_TICKS) {
           // An answer cut short on the line never ends: the request goes.
           releaseRequest(true);
@@ -248,13 +248,13 @@ void TlctrlConnIdle::onEvent(const BEvent* e) {
     switch (e->signalId()) {
       case TLPROT_REP_ACK:
         // The acknowledge of an upload's end.
-        _root->statusAnswered();
+        _root->replyAnswered();
         _root->restartLifeCkTimeout();
         transition(static_cast<BState*>(nullptr));
         releaseRequest();
         break;
       case TLPROT_REP_STATUS_INFO:
-        _root->statusAnswered();
+        _root->replyAnswered();
         _root->sbStoreStInfo(CHECKCAST_CONST(TlctrlStiEvt, e), nullptr);
         _root->restartLifeCkTimeout();
         if (_root->upgradeDoneNote()) {
@@ -269,7 +269,7 @@ void TlctrlConnIdle::onEvent(const BEvent* e) {
       case TLPROT_REP_NAK:
         // Only the time-out decides that the device is gone; the NAK answers
         // the status request all the same.
-        _root->statusAnswered();
+        _root->replyAnswered();
         transition(static_cast<BState*>(nullptr));
         releaseRequest();
         break;

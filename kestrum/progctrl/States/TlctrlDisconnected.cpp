@@ -38,12 +38,12 @@ void TlctrlDisconnected::onEvent(const BEvent* e) {
     case TlctrlRoot::LOC_LIFECHECK_TIMER:
       lifeCheckTimer();
       result = sendExternal(new TlprotSrqEvt(), TOL_PROG, PROT_PARSER, nullptr) > 0;
-      _root->statusRequested();
+      _root->replyRequested();
       _root->frmStatusTick(_root->errorText().c_str(), true);
       transition(static_cast<BState*>(nullptr));
       break;
     case TLPROT_REP_STATUS_INFO:
-      _root->statusAnswered();
+      _root->replyAnswered();
       _root->sbStoreStInfo(CHECKCAST_CONST(TlctrlStiEvt, e), nullptr);
       transition(new TlctrlConnected(enclosing()));
       break;

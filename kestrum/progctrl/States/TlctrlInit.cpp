@@ -29,7 +29,7 @@ void TlctrlInit::onEntry(const BEvent*) {
   sendExternal(new TlprotSrqEvt(), TOL_PROG, PROT_PARSER, nullptr);
   _lifeChkTmr->load(BTimer::nSecs(INIT_TMR_INTV), TlctrlRoot::LOC_LIFECHECK_TIMER);
   if (!_root) return;
-  _root->statusRequested();
+  _root->replyRequested();
   _root->startLifeCkTimeout();
   _root->frmStatusInfo(gettext("Initializeren ...", 0), false);
 }
@@ -40,7 +40,7 @@ void TlctrlInit::onEvent(const BEvent* e) {
   // The signal numbers below are told apart without their source.
   switch (e->signalId()) {
     case TLPROT_REP_STATUS_INFO:
-      _root->statusAnswered();
+      _root->replyAnswered();
       _root->stopLifeCkTimeout();
       _root->sbStoreStInfo(CHECKCAST_CONST(TlctrlStiEvt, e), nullptr);
       transition(new TlctrlConnected(enclosing()));
@@ -60,7 +60,7 @@ void TlctrlInit::onEvent(const BEvent* e) {
       return;
     case TlctrlRoot::LOC_LIFECHECK_TIMER:
       result = sendExternal(new TlprotSrqEvt(), TOL_PROG, PROT_PARSER, nullptr) > 0;
-      _root->statusRequested();
+      _root->replyRequested();
       _lifeChkTmr->load(BTimer::nSecs(INIT_TMR_INTV), TlctrlRoot::LOC_LIFECHECK_TIMER);
       transition(static_cast<BState*>(nullptr));
       break;

@@ -206,13 +206,13 @@ bool TlctrlRoot::answersPending() {
   return BScheduler::currentPriority() != PRIO_BACKGROUND;
 }
 
-void TlctrlRoot::statusRequested() {
+void TlctrlRoot::replyRequested() {
   if (!_replyTmr->armed()) _repliesDue = 0;
   ++_repliesDue;
   _replyTmr->fireIn(queue(), BTimer::n100Ms(REPLY_TIMEOUT_INTV), LOC_REPLY_TIMEOUT);
 }
 
-void TlctrlRoot::statusAnswered() {
+void TlctrlRoot::replyAnswered() {
   if (_repliesDue > 0) --_repliesDue;
   if (_repliesDue == 0) _replyTmr->disarm();
 }

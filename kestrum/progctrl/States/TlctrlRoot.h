@@ -119,8 +119,8 @@ public:
   // Requests and their answers (a status request, the end of an upload): a
   // dialogue starts only when no answer is due, so that its first reply does
   // not cross the answer due.
-  void statusRequested();
-  void statusAnswered();
+  void replyRequested();
+  void replyAnswered();
   bool replyDue() const;
   bool isArmedLifeCkTmr() const;
   void activeLifeCk(bool on) { _actLifeCk = on; }

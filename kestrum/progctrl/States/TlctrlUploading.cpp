@@ -175,7 +175,7 @@ bool TlctrlUploading::endUpload() {
   bool ended = sendExternal(new TlprotUplEndEvt(), TOL_PROG, PROT_PARSER, nullptr) > 0;
   // The device acknowledges the end: a job started before that would take
   // the acknowledge for its own and run one step ahead of the device.
-  if (ended) _root->statusRequested();
+  if (ended) _root->replyRequested();
   bool posted = sendLocal(new TlctrlUplEndEvt());
   _root->restartLifeCkTimeout();
   return ended || posted;
