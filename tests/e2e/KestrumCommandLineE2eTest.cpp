@@ -39,9 +39,6 @@ TEST(KestrumCommandLineE2e, ProgrammingWithoutADisplayShowsProgressOnTheTerminal
 // -fetch, -verify and -program ... -verify read the device back, without a
 // display.
 TEST(KestrumCommandLineE2e, FetchAndVerifyReadTheDeviceBack) {
-  const std::vector<std::string> twoDiffer{
-      "Differs: entry 12 \"Telefoon 2\" (Telefoonnummers): file \"0699\" device \"0620000012\"",
-      "Differs: entry 31 \"Ingang 1 tekst\" (Ingangen): file \"Pomp\" device \"Naam31\""};
   struct Case {
     std::vector<std::string> args;
     const char* entries;  // the device holds
@@ -63,9 +60,8 @@ TEST(KestrumCommandLineE2e, FetchAndVerifyReadTheDeviceBack) {
     EXPECT_EQ(c.exitCode, run.proc().waitExit(60000)) << run.proc().out() << run.proc().err();
     const std::string& out = run.proc().out();
     EXPECT_EQ(c.differs, linesWith(out, "Differs:").size()) << out;
-    if (c.differs == 2) {
-      EXPECT_EQ(twoDiffer, linesWith(out, "Differs:"));
-    }
+    // The file's value first, then the device's.
+    if (c.differs == 2) EXPECT_NE(npos, out.find("(Telefoonnummers): file \"0699\" device \"0620000012\""));
     EXPECT_EQ(c.args[0] == "-fetch" ? 0u : 1u, linesWith(out, "Verify: ").size()) << out;
     // Standard error is no terminal here: no progress line.
     EXPECT_EQ(npos, run.proc().err().find('\r')) << run.proc().err();

@@ -3,7 +3,6 @@
 #include <chrono>
 
 #include "CtrlHarness.h"
-#include "DiagCapture.h"
 
 // Finding the device, keeping the connection alive and losing it.
 
@@ -97,54 +96,4 @@ TEST(TlctrlConnection, PortThatCannotBeOpenedIsReportedAtOnceAndTheDebugCommandS
   const char* few[] = {"Tlctrl", "rpa", "set_actual", "TL2200IM-EB"};
   sys.root()->printStateData(4, const_cast<char**>(few));
   EXPECT_STREQ("TL4400GS-EA", sys.store()->connTolType());
-}
-
-// "Ophalen" and "Programmeren" pressed while the answer to a status request
-// is half received: each waits until that answer is in, then runs to its end
-// exactly. The simulator holds the rest of its status info until told.
-TEST(TlctrlConnection, RequestsMadeWhileAStatusInfoIsHalfReceivedStartOnceItIsIn) {
-  SKIP_WITHOUT_DISPLAY();
-  // Numbers 6 and 21 and checksums like ACK and NAK are on the wire too.
-  EntryMaker entry = settingsOf("Naam", 20000000, "06");
-  std::string kvn = kvnText(entry);
-  CtrlSystem sys({"--kvn", "@device.kvn", "--out", "@out.kvn", "--baud", "9600"}, "", {{"device.kvn", kvn}});
-  sys.start();
-  ASSERT_TRUE(sys.waitConnectedIdle());
-  DiagCapture cap;
-  sys.root()->debugLevel(0x0020);
-  struct Press {
-    Fl_Button* button;
-    const char* held;
-    const char* request;
-  } presses[] = {
-      {sys.frame()->btOphalen(), "holdRequest sig=100", "download-request"},
-      {sys.frame()->btProgrammeren(), "holdRequest sig=103", "upload-request"},
-  };
-  int splits = 0;
-  for (const Press& p : presses) {
-    ASSERT_EQ("OK split 20 600000", sys.sim().command("split 20 600000"));
-    ASSERT_TRUE(sys.waitSim("--", "split: 20 of", ++splits, 5000)) << sys.simLog();
-    // The program has the first part and waits for the rest.
-    ASSERT_TRUE(sys.pump([] { return TlcdrvRoot::unitArriving(); }, 5000));
-    p.button->do_callback();
-    ASSERT_TRUE(sys.pump([&] { return cap.has(p.held); }, 5000)) << cap.remote;
-    EXPECT_EQ(0, sys.simCount("RX", p.request)) << p.request;
-    EXPECT_EQ(TlctrlRoot::TLCTRLCONNIDLE, sys.subState());
-    ASSERT_EQ("OK release", sys.sim().command("release"));
-    ASSERT_TRUE(sys.waitSim("RX", p.request, 1, 5000)) << sys.simLog();
-    // The request left only once the status info was whole.
-    std::string log = sys.simLog();
-    size_t rest = log.rfind("split: the rest of status-info follows");
-    ASSERT_NE(std::string::npos, rest);
-    EXPECT_NE(std::string::npos, log.find(std::string(" ") + p.request, rest));
-    ASSERT_TRUE(sys.pump([&] { return sys.subState() == TlctrlRoot::TLCTRLCONNIDLE && sys.status() == "Verbonden"; },
-                         60000))
-        << sys.status();
-  }
-  for (int n = 1; n <= 200; ++n) EXPECT_EQ(entry(n).first, sys.store()->getEntry(n)->text) << n;
-  ASSERT_TRUE(sys.waitSim("RX", "upload-end", 1, 5000));
-  sys.uploaded();
-  EXPECT_EQ(kvn, readFile(sys.path("out.kvn")));
-  EXPECT_EQ(0, Main::_exitCode);
-  EXPECT_EQ(std::string::npos, cap.remote.find("lifeCheckTimeout"));
 }

@@ -28,7 +28,8 @@ protected:
 }  // namespace
 
 // The status byte's low bits are the device's errors; they are alerted
-// once per connection, and follow the latest byte all the same.
+// once per connection (never in a command-line run), and follow the latest
+// byte all the same. 255 means no status: no alert, and no device errors.
 TEST_F(TlctrlRootTest, StatusByteErrorsAreAlertedOncePerConnection) {
   root.errorStatusByte(0x05);
   EXPECT_TRUE(errors({TlctrlRoot::CTRL_GENERAL, TlctrlRoot::CTRL_INV_PIN}));
@@ -50,24 +51,19 @@ TEST_F(TlctrlRootTest, StatusByteErrorsAreAlertedOncePerConnection) {
   ASSERT_EQ(2u, log.alerts.size());
   EXPECT_NE(std::string::npos, log.alerts[1].find("2. Tolvan fout, ( SIM niet aanwezig )\n"));
   EXPECT_NE(std::string::npos, log.alerts[1].find("7. Communicatie fout\n"));
-}
 
-TEST_F(TlctrlRootTest, StatusByte255ClearsSimAndPinErrorsWithoutAlert) {
-  root.showErrorAlert(false);
   root.errorStatusByte(0x0F);
   root.setError(TlctrlRoot::CTRL_COM_NOT_OPEN, true);
   root.showErrorAlert(true);
   root.errorStatusByte(255);
-  EXPECT_TRUE(log.alerts.empty());
-  EXPECT_TRUE(errors({TlctrlRoot::CTRL_COM_NOT_OPEN}));
+  EXPECT_EQ(2u, log.alerts.size());
+  EXPECT_TRUE(errors({TlctrlRoot::CTRL_PROTOCOL_ERROR, TlctrlRoot::CTRL_COM_NOT_OPEN}));
   EXPECT_TRUE(root.showErrorAlert());
-}
-
-TEST_F(TlctrlRootTest, CommandLineProgrammingSetsErrorsWithoutAlert) {
   FrmKestrumImpl::CMDL_PROGRAM = true;
   root.errorStatusByte(0x05);
-  EXPECT_TRUE(log.alerts.empty());
-  EXPECT_TRUE(errors({TlctrlRoot::CTRL_GENERAL, TlctrlRoot::CTRL_INV_PIN}));
+  EXPECT_EQ(2u, log.alerts.size());
+  EXPECT_TRUE(errors({TlctrlRoot::CTRL_PROTOCOL_ERROR, TlctrlRoot::CTRL_COM_NOT_OPEN, TlctrlRoot::CTRL_GENERAL,
+                      TlctrlRoot::CTRL_INV_PIN}));
 }
 
 TEST_F(TlctrlRootTest, ErrorTextShowsMostUrgentConnectionError) {
@@ -83,22 +79,6 @@ TEST_F(TlctrlRootTest, ErrorTextShowsMostUrgentConnectionError) {
   }
   root.resetErrors();
   EXPECT_EQ("", root.errorText());
-}
-
-TEST_F(TlctrlRootTest, SwitchedOffLifeCheckLeavesTimeoutDisarmedButTickRuns) {
-  root.activeLifeCk(false);
-  root.startLifeCkTimeout();
-  root.restartLifeCkTimeout();
-  EXPECT_FALSE(root.isArmedLifeCkTimeout());
-  root.startLifeCkTmr();
-  EXPECT_TRUE(root.isArmedLifeCkTmr());
-  root.activeLifeCk(true);
-  root.restartLifeCkTimeout();
-  EXPECT_TRUE(root.isArmedLifeCkTimeout());
-  root.stopLifeCkTimeout();
-  root.stopLifeCkTmr();
-  EXPECT_FALSE(root.isArmedLifeCkTimeout());
-  EXPECT_FALSE(root.isArmedLifeCkTmr());
 }
 
 TEST_F(TlctrlRootTest, RememberedPathsAreCutToTheirFields) {

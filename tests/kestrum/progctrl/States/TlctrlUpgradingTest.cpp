@@ -45,8 +45,14 @@ std::vector<int> packetNumbers(CtrlSystem& sys) {
   return out;
 }
 
-// Answers the request for a bin file the way a user does: the bin is chosen
-// on the upgrade sheet and the upgrade button pressed, from within the
+// The bin chosen on the upgrade sheet and the upgrade button pressed.
+bool chooseBinAndUpgrade(FrmKestrumImpl* impl) {
+  if (!impl || !impl->binList()) return false;
+  impl->binList()->choose(BIN_GROUP);
+  return impl->btExecUpgrade();
+}
+
+// Answers the request for a bin file the way a user does, from within the
 // window's loop while the controller waits.
 class BinChoosingDialogs : public DialogScript {
 public:
@@ -64,10 +70,8 @@ public:
 private:
   static void choose(void* data) {
     BinChoosingDialogs* self = static_cast<BinChoosingDialogs*>(data);
-    FrmKestrumImpl* impl = self->_sys && self->_sys->root() ? self->_sys->root()->frmImpl() : nullptr;
-    if (!impl || !impl->binList()) return;
-    impl->binList()->choose(BIN_GROUP);
-    if (impl->btExecUpgrade()) ++self->upgradesStarted;
+    if (self->_sys && self->_sys->root() && chooseBinAndUpgrade(self->_sys->root()->frmImpl()))
+      ++self->upgradesStarted;
   }
   std::unique_ptr<CtrlSystem>& _sys;
 };
@@ -115,13 +119,9 @@ protected:
     sys->frame()->optUpgrade()->value(on ? 1 : 0);
     impl->btOptionsOk();
   }
-  // The upgrade sheet opened, the bin chosen and the upgrade button pressed.
   bool upgradeFromWindow() {
     upgradeSheet(true);
-    FrmKestrumImpl* impl = sys->root()->frmImpl();
-    if (!impl->binList()) return false;
-    impl->binList()->choose(BIN_GROUP);
-    return impl->btExecUpgrade();
+    return chooseBinAndUpgrade(sys->root()->frmImpl());
   }
   // Runs until the upgrade has ended.
   bool runUpgrade(int ms) {

@@ -25,8 +25,8 @@ std::pair<std::string, std::string> fileEntry(int n) {
 
 // A device busy twice before it takes the first entry, then receiving two
 // frames damaged, ends with exactly the store's entries, and the status line
-// says so.
-TEST(TlctrlUploading, DeviceEndsWithExactlyTheStoresEntriesAndSlashesForBackslashes) {
+// says so. An entry it keeps refusing ends the next upload, named.
+TEST(TlctrlUploading, DeviceEndsWithExactlyTheStoresEntriesOrTheOneItRefuses) {
   SKIP_WITHOUT_DISPLAY();
   CtrlSystem sys({"--out", "@out.kvn"});
   Main::_exitCode = 1;
@@ -56,6 +56,27 @@ TEST(TlctrlUploading, DeviceEndsWithExactlyTheStoresEntriesAndSlashesForBackslas
   // The store keeps its own text.
   EXPECT_STREQ("a\\b\\c", sys.store()->getEntry(3)->text);
   EXPECT_TRUE(sys.dialogs.questions.empty());
+
+  // The device refuses an entry whose field holds a quote; the store never
+  // holds one, so it is put there behind its back.
+  strcpy(sys.store()->getEntry(LONG_ENTRY)->text, "Lo\"c");
+  int after = sys.simCount("RX", "setting-entry " + std::to_string(LONG_ENTRY + 1));
+  sys.post(new TlctrlUplReqEvt());
+  ASSERT_TRUE(sys.waitSub(TlctrlRoot::TLCTRLUPLOADING, 2000));
+  ASSERT_TRUE(sys.waitSub(TlctrlRoot::TLCTRLCONNIDLE, 30000));
+  // Sent once and repeated five times, then the end of the upload.
+  EXPECT_EQ(1 + TlctrlUploading::MAX_REPEATS,
+            sys.simCount("RX", "setting-entry " + std::to_string(LONG_ENTRY) + " malformed"));
+  EXPECT_EQ(after, sys.simCount("RX", "setting-entry " + std::to_string(LONG_ENTRY + 1)));
+  EXPECT_TRUE(sys.waitSim("RX", "upload-end", 2));
+  ASSERT_EQ(1u, sys.dialogs.alerts.size());
+  const std::string& msg = sys.dialogs.alerts[0];
+  EXPECT_NE(std::string::npos, msg.find("De Tolvan weigert instelling #5.\nVeldnaam, \"")) << msg;
+  EXPECT_NE(std::string::npos, msg.find("Waarde, \"Lo\"c\" \"")) << msg;
+  EXPECT_NE(std::string::npos, msg.find("Programmeren afgebroken.")) << msg;
+  EXPECT_EQ("Programmeren afgebroken bij #5", sys.status());
+  // A refused programming is no success.
+  EXPECT_EQ(EXIT_DEVICE_LOST, Main::_exitCode);
 }
 
 // An entry the device cannot take asks the user: stop, nobody answers (a
@@ -129,32 +150,6 @@ TEST(TlctrlUploading, AnEntryTheDeviceCannotTakeEndsTheUploadAsAnswered) {
     for (int n = 1; n <= 200; ++n)
       EXPECT_EQ(n == d.entry ? d.programmed : entry(n).first + "|" + entry(n).second, out[n - 1]) << n;
   }
-}
-
-TEST(TlctrlUploading, AnEntryTheDeviceKeepsRefusingEndsTheUploadNamingIt) {
-  SKIP_WITHOUT_DISPLAY();
-  CtrlSystem sys;
-  ASSERT_TRUE(sys.startWithFile(kvnText(fileEntry)));
-  // The device refuses an entry whose field holds a quote; the store never
-  // holds one, so it is put there behind its back.
-  strcpy(sys.store()->getEntry(LONG_ENTRY)->text, "Lo\"c");
-  Main::_exitCode = 0;
-  sys.post(new TlctrlUplReqEvt());
-  ASSERT_TRUE(sys.waitSub(TlctrlRoot::TLCTRLUPLOADING, 2000));
-  ASSERT_TRUE(sys.waitSub(TlctrlRoot::TLCTRLCONNIDLE, 30000));
-  // Sent once and repeated five times, then the end of the upload.
-  EXPECT_EQ(1 + TlctrlUploading::MAX_REPEATS,
-            sys.simCount("RX", "setting-entry " + std::to_string(LONG_ENTRY) + " malformed"));
-  EXPECT_EQ(0, sys.simCount("RX", "setting-entry " + std::to_string(LONG_ENTRY + 1)));
-  EXPECT_TRUE(sys.waitSim("RX", "upload-end", 1));
-  ASSERT_EQ(1u, sys.dialogs.alerts.size());
-  const std::string& msg = sys.dialogs.alerts[0];
-  EXPECT_NE(std::string::npos, msg.find("De Tolvan weigert instelling #5.\nVeldnaam, \"")) << msg;
-  EXPECT_NE(std::string::npos, msg.find("Waarde, \"Lo\"c\" \"")) << msg;
-  EXPECT_NE(std::string::npos, msg.find("Programmeren afgebroken.")) << msg;
-  EXPECT_EQ("Programmeren afgebroken bij #5", sys.status());
-  // A refused programming is no success.
-  EXPECT_EQ(EXIT_DEVICE_LOST, Main::_exitCode);
 }
 
 // Every wait ends: a device that keeps answering busy is given up within
