@@ -102,14 +102,6 @@ TEST_F(FrmKestrumTest, WindowShowsItsPartsAndWhatItIsGiven) {
   ASSERT_NE(nullptr, _frm->helpView()->filename());
   EXPECT_NE(nullptr, strstr(_frm->helpView()->filename(), "Startup.html"));
   ASSERT_NE(nullptr, _frm->bxCompLogo()->image());
-  Fl_Button* toolbar[] = {_frm->btNieuw(), _frm->btOpen(), _frm->btOpslaan(), _frm->btProgrammeren(),
-                          _frm->btOphalen(), _frm->btOpties()};
-  // The toolbar goes off and on together; "Afsluiten" stays.
-  for (bool on : {false, true}) {
-    _impl->activateButtons(on);
-    for (Fl_Button* b : toolbar) EXPECT_EQ(on, b->active() != 0) << b->label();
-    EXPECT_TRUE(_frm->btAfsluiten()->active());
-  }
   // Types show under the customer's name where config.ini gives one.
   _frm->showTolvanGroup("TL8888GM-ED", "2.01", "PRJ", "H1");
   EXPECT_STREQ("Tolvan 8888 GSM", _frm->txtTolType()->value());
@@ -373,26 +365,4 @@ TEST_F(FrmKestrumTest, RevisionPackCreationOfferedOnlyWhenAllowedAndNoUpgradeWit
   _frm->btEditRestrictions()->do_callback();
   EXPECT_EQ(2u, g_edited.size());
   EXPECT_EQ("mine", readFile("RevPacks/SwHwRestrictions.txt"));
-}
-
-TEST_F(FrmKestrumTest, ChoosersRunWithTheLifeCheckStoppedAndRearmItAfter) {
-  static TlctrlRoot* root;
-  static std::vector<bool> armed;
-  TlctrlRoot r;
-  root = &r;
-  armed.clear();
-  FrmKestrum frm(&r, &_sb);
-  FrmKestrumImpl::fileChooser([](const char*, const char*, const char*) -> const char* {
-    armed.push_back(root->isArmedLifeCkTimeout());
-    return nullptr;
-  });
-  r.startLifeCkTimeout();
-  frm.frmImpl()->btOpenSb();
-  EXPECT_TRUE(r.isArmedLifeCkTimeout());
-  frm.frmImpl()->btStoreSb();
-  EXPECT_TRUE(r.isArmedLifeCkTimeout());
-  r.stopLifeCkTimeout();
-  frm.frmImpl()->btOpenSb();
-  EXPECT_FALSE(r.isArmedLifeCkTimeout());
-  EXPECT_EQ((std::vector<bool>{false, false, false}), armed);
 }
