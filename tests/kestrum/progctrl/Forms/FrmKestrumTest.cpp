@@ -366,3 +366,25 @@ TEST_F(FrmKestrumTest, RevisionPackCreationOfferedOnlyWhenAllowedAndNoUpgradeWit
   EXPECT_EQ(2u, g_edited.size());
   EXPECT_EQ("mine", readFile("RevPacks/SwHwRestrictions.txt"));
 }
+
+TEST_F(FrmKestrumTest, ChoosersRunWithTheLifeCheckStoppedAndRearmItAfter) {
+  static TlctrlRoot* root;
+  static std::vector<bool> armed;
+  TlctrlRoot r;
+  root = &r;
+  armed.clear();
+  FrmKestrum frm(&r, &_sb);
+  FrmKestrumImpl::fileChooser([](const char*, const char*, const char*) -> const char* {
+    armed.push_back(root->isArmedLifeCkTimeout());
+    return nullptr;
+  });
+  r.startLifeCkTimeout();
+  frm.frmImpl()->btOpenSb();
+  EXPECT_TRUE(r.isArmedLifeCkTimeout());
+  frm.frmImpl()->btStoreSb();
+  EXPECT_TRUE(r.isArmedLifeCkTimeout());
+  r.stopLifeCkTimeout();
+  frm.frmImpl()->btOpenSb();
+  EXPECT_FALSE(r.isArmedLifeCkTimeout());
+  EXPECT_EQ((std::vector<bool>{false, false, false}), armed);
+}

@@ -203,3 +203,25 @@ TEST_F(SBTabsTest, HelpPageFollowsSheetAndFocus) {
   _tabs->value(sheet(1));
   EXPECT_NE(nullptr, strstr(_help->filename(), "b.html"));
 }
+
+// The kinds that no form description line produces still make working fields.
+TEST_F(SBTabsTest, ChoiceAndMenuButtonStoreTheChosenValue) {
+  SBEntry* e1 = new SBEntry("4;N;Taal;A;sel:NL:1|UK:3;;;;;;;;;;;;;", &_sb);
+  SBEntry* e2 = new SBEntry("6;T;Mode;A;sel:Aan|Uit;;;;;;;;;;;;;", &_sb);
+  _sb.setEntry(4, nullptr, "3", false, SBEntry::INVALID_TYPE);
+  _sb.setEntry(6, "Uit", nullptr, false, SBEntry::INVALID_TYPE);
+  Fl_Group::current(nullptr);
+  SBChoice* choice = new SBChoice(e1, &_sb);
+  SBMenuButton* menu = new SBMenuButton(e2, &_sb);
+  SBTabSheet* s = new SBTabSheet(_tabs, "A", "");
+  choice->placeOnTabSheet(s);
+  menu->placeOnTabSheet(s);
+  EXPECT_EQ(1, choice->value());
+  EXPECT_EQ(1, menu->value());
+  EXPECT_STREQ("Uit", menu->tooltip());
+  choice->picked(choice->menu() + 0);
+  EXPECT_STREQ("1", _sb.getEntry(4)->tfnr);
+  menu->picked(menu->menu() + 0);
+  EXPECT_STREQ("Aan", _sb.getEntry(6)->text);
+  EXPECT_STREQ("Aan", menu->tooltip());
+}

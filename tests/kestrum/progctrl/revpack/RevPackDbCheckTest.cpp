@@ -176,6 +176,12 @@ TEST_F(RevPackTest, DamagedPacksAreRefusedWithAMessage) {
   rp.setEntry(longName.c_str(), "size", 4);
   EXPECT_FALSE(rp.grpExist(longName.c_str()));
   EXPECT_STREQ("", rp.setBinData(longName.c_str()));
+  // A pack of the old format, without its version, names its list otherwise.
+  handMadePack(
+      "TLold[0000].rpa", [](Fl_Preferences& p) { Fl_Preferences(p, "BinFileList").set("a.bin", "a.bin"); }, false);
+  rp.selectRpFile("TLold[0000].rpa");
+  ASSERT_EQ(1, rp.actNrBinFiles());
+  EXPECT_STREQ("a.bin", rp.actBinFile(0));
 }
 
 TEST_F(RevPackTest, IdentificationIsFoundInTheImageAndTheBootLoadersName) {

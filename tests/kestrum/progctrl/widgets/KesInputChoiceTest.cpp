@@ -75,3 +75,12 @@ TEST_F(KesInputChoiceTest, ItemsAreChosenByValueOrFromTheMenu) {
   EXPECT_EQ(1, g_itemCalls);
   EXPECT_EQ(1, g_calls);
 }
+
+TEST_F(KesInputChoiceTest, TextsizeAndDownBoxReachTheParts) {
+  _choice->textsize(12);
+  _choice->down_box(FL_PLASTIC_DOWN_BOX);
+  EXPECT_EQ(12, _choice->input()->textsize());
+  EXPECT_EQ(12, _choice->menubutton()->textsize());
+  EXPECT_EQ(FL_PLASTIC_DOWN_BOX, _choice->menubutton()->down_box());
+  EXPECT_EQ(FL_ALIGN_LEFT, _choice->align());
+}
