@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "ConfigInit.h"
 #include "DataTestSupport.h"
 #include "DiagCapture.h"
 #include "SBEntry.h"
@@ -252,6 +253,18 @@ TEST_F(SettingBinTest, EntriesOldHardwareDoesNotHave) {
   EXPECT_EQ(supported(), "1101");
 }
 
+// The connected device's own type and special count, not what it sent.
+TEST_F(SettingBinTest, AFetchKeepsTheConnectedDevicesTypeAndSpecial) {
+  sb->storeStatusInfo("TL8888GM-ED", "SW1.0", "SPC", "H1");
+  sb->fetchStart();
+  sb->setEntry(SettingBin::TOLTYPE_POS, "TL4444GS-EA", "9", true, SBEntry::INVALID_TYPE);
+  sb->setEntry(SettingBin::TOLSPECIAL_POS, "XYZ", "9", true, SBEntry::INVALID_TYPE);
+  sb->fetchEnd(true);
+  EXPECT_EQ(text(10), "TL8888GM-ED");
+  EXPECT_EQ(text(20), "SPC");
+  EXPECT_EQ(number(10), "9");
+}
+
 TEST_F(SettingBinTest, StoredEntriesAreTracedAtLowLevelAndOutOfRangeOnesRefused) {
   TlctrlRoot root;
   SettingBin traced(&root);
@@ -352,6 +365,28 @@ TEST_F(SettingBinTest, AnotherTypeThanTheDevicesAsksBeforeProgramming) {
   put(10, "", nullptr);
   EXPECT_TRUE(sb->checkTolTypes());
   EXPECT_EQ(dialogs.questions.size(), 2u);
+}
+
+TEST_F(SettingBinTest, NewSettingsTakeTheDeviceTypeOfTheCustomerName) {
+  writeFile("config.ini", "tolvantype=TL8888GM-ED;Meter A\ntolvantype=TL4444PS-BA;Meter B\n");
+  ConfigInit::devDir(dir.path().c_str());
+  {
+    ConfigInit cfg(sb.get(), nullptr, nullptr);
+    put(5, "five", "5");
+    put(20, "SP", nullptr);
+    sb->tolTypeFromNew("Meter A", false);
+    EXPECT_EQ(text(10) + "|" + text(20) + "|" + text(5), "TL8888GM-ED||five");
+    sb->tolTypeFromNew("Meter B", true);
+    EXPECT_EQ(text(10) + "|" + text(5), "TL4444PS-BA|");
+    EXPECT_EQ(sb->networkType(), SettingBin::PSTN);
+    sb->tolTypeFromNew("Unknown", false);
+    EXPECT_EQ(text(10), "");
+    EXPECT_EQ(sb->networkType(), SettingBin::UNDEF_TP);
+  }
+  ConfigInit::devDir(nullptr);
+  EXPECT_EQ(sb->configInit(), nullptr);
+  sb->tolTypeFromNew("Meter A", false);
+  EXPECT_EQ(text(10), "");
 }
 
 }  // namespace

@@ -102,6 +102,14 @@ TEST_F(FrmKestrumTest, WindowShowsItsPartsAndWhatItIsGiven) {
   ASSERT_NE(nullptr, _frm->helpView()->filename());
   EXPECT_NE(nullptr, strstr(_frm->helpView()->filename(), "Startup.html"));
   ASSERT_NE(nullptr, _frm->bxCompLogo()->image());
+  Fl_Button* toolbar[] = {_frm->btNieuw(), _frm->btOpen(), _frm->btOpslaan(), _frm->btProgrammeren(),
+                          _frm->btOphalen(), _frm->btOpties()};
+  // The toolbar goes off and on together; "Afsluiten" stays.
+  for (bool on : {false, true}) {
+    _impl->activateButtons(on);
+    for (Fl_Button* b : toolbar) EXPECT_EQ(on, b->active() != 0) << b->label();
+    EXPECT_TRUE(_frm->btAfsluiten()->active());
+  }
   // Types show under the customer's name where config.ini gives one.
   _frm->showTolvanGroup("TL8888GM-ED", "2.01", "PRJ", "H1");
   EXPECT_STREQ("Tolvan 8888 GSM", _frm->txtTolType()->value());
