@@ -93,23 +93,6 @@ TEST_F(ComboListTest, ValueMarksTheLineAndChooseCallsTheCallbackOnce) {
   EXPECT_EQ(2, _calls.count);
 }
 
-TEST_F(ComboListTest, TypingOnlyWhenEditable) {
-  _combo->when(FL_WHEN_CHANGED);
-  _combo->value("COM1");
-  _combo->editable(false);
-  EXPECT_FALSE(_combo->editable());
-  showAndFocus();
-  flutest::pressKey('x', "x");
-  EXPECT_STREQ("COM1", _combo->value());
-  EXPECT_EQ(0, _calls.count);
-  _combo->editable(true);
-  _combo->value("");
-  flutest::pressKey('C', "C");
-  EXPECT_STREQ("C", _combo->value());
-  EXPECT_EQ(1, _calls.count);
-  EXPECT_EQ(0, _calls.lastLine) << "typed text matches no line yet";
-}
-
 TEST_F(ComboListTest, TheOpenListIsChosenFromWithTheKeyboard) {
   struct Case {
     std::vector<int> keys;
@@ -150,15 +133,4 @@ TEST_F(ComboListTest, TheOpenListIsChosenFromWithTheKeyboard) {
       EXPECT_EQ(_combo->list.find(c.value), _combo->list.value());
     }
   }
-}
-
-TEST_F(ComboListTest, PartsStayInsideTheBoxAfterResize) {
-  _combo->box(FL_PLASTIC_DOWN_BOX);
-  _combo->resize(10, 10, 240, 30);
-  Fl_Input* in = _combo->input();
-  EXPECT_GE(in->x(), _combo->x());
-  EXPECT_GE(in->y(), _combo->y());
-  EXPECT_LE(in->x() + in->w(), _combo->x() + _combo->w() - 20);
-  EXPECT_LE(in->y() + in->h(), _combo->y() + _combo->h());
-  EXPECT_EQ(FL_ALIGN_LEFT, _combo->align());
 }
