@@ -102,6 +102,11 @@ TEST_F(BTraceTest, PresetRowsWaitForTheirComponent) {
   prot->leave();
   EXPECT_TRUE(row->instances.empty());
   EXPECT_NE(vask->instances.back(), prot);
+
+  cmd("Extra lvl hi");  // a component of ids nobody knew
+  TRoot* x = enter("Extra", 30, 31);
+  EXPECT_EQ(BTrace::findComponent(30, 31), BTrace::findComponent("Extra"));
+  EXPECT_EQ(x->debugLevel(), 0x0010);
 }
 
 TEST_F(BTraceTest, ReRoutingModesKeepTheReferenceCountsRight) {
@@ -153,8 +158,10 @@ TEST_F(BTraceTest, PrintingHelpers) {
   cap.clear();
   BTrace::prtDataArray(bytes, 3, false);
   BTrace::prtDataArray(bytes, 3, true);
+  BTrace::prtDataArray(std::string("a b\r"), false);
+  BTrace::prtDataArray(std::vector<uint8_t>{0xFF, 0x00}, true);
   BTrace::prtDataArray(nullptr, 0, true);
-  EXPECT_EQ(cap.remote, "[~02~A~7f~]\n[02 41 7F ]\n[]\n");
+  EXPECT_EQ(cap.remote, "[~02~A~7f~]\n[02 41 7F ]\n[a b~0d~]\n[FF 00 ]\n[]\n");
   cap.clear();
   BTrace::dbgPrintf("%s", std::string(3000, 'x').c_str());  // cut at the shared buffer
   EXPECT_TRUE(matches(cap.remote, TS + std::string(1023, 'x') + "\n"));
@@ -162,6 +169,22 @@ TEST_F(BTraceTest, PrintingHelpers) {
   BTrace::dbgPrintf("i:%d argv:%s", 3, "-remdbg");
   EXPECT_TRUE(matches(cap.remote, TS + "i:3 argv:-remdbg\n")) << cap.remote;
   EXPECT_EQ(cap.log, cap.remote);
+}
+
+TEST_F(BTraceTest, HelpListsTheComponentsSortedByCode) {
+  TRoot* drv = enter("Tlcdrv", 10, 10);
+  cmd("Tlcdrv lvl hi");
+  cmd("Tlcdrv rert byps");
+  for (const char* help : {"help", ""}) {
+    run(help);
+    const std::string& out = cap.remote;
+    EXPECT_TRUE(cap.has("Currently supported components:\n")) << help;
+    EXPECT_TRUE(cap.has("        - \"Tlcdrv\" mod=10 comp=10 lvl=16 rert=3 states: " + drv->instName() + "(16)\n"));
+    size_t pos[] = {out.find("- \"\" mod=10 comp=11"), out.find("- \"Tlcdrv\""), out.find("- \"help\""),
+                    out.find("- \"main\""), out.find("- \"vask\"")};
+    EXPECT_TRUE(std::is_sorted(std::begin(pos), std::end(pos))) << out;
+    EXPECT_NE(pos[4], std::string::npos);
+  }
 }
 
 TEST_F(BTraceTest, PrintCommandsReachTheChosenRootStates) {
@@ -212,6 +235,18 @@ TEST_F(BTraceTest, PrintCommandsReachTheChosenRootStates) {
   EXPECT_TRUE(cap.has(header(a)));
 }
 
+TEST_F(BTraceTest, GetStateFindsTheRegionOfAnInstance) {
+  TRoot* drv = make("Tlcdrv", 10, 10);
+  TLeaf* leaf = new TLeaf(drv, "L", 20);
+  drv->addRegion(leaf);
+  drv->enter();
+  EXPECT_EQ(BTrace::getState(10, 10, 0, 0, nullptr), leaf);
+  EXPECT_EQ(BTrace::getState(10, 10, 0, 0xFFFF, drv->instName().c_str()), leaf);
+  EXPECT_EQ(BTrace::getState(10, 10, 0, 0xFFFF, "nobody"), nullptr);
+  EXPECT_EQ(BTrace::getState(10, 10, 0, 1, nullptr), nullptr);
+  EXPECT_EQ(BTrace::getState(10, 99, 0, 0, nullptr), nullptr);
+}
+
 TEST_F(BTraceTest, WordsAreSplitAtBlanksAndQuotesAndCutNeverOverflowed) {
   char buf[BTrace::CMD_LINE_SIZE + 1];
   char* argv[BTrace::MAX_ARGS + 1];
@@ -219,6 +254,12 @@ TEST_F(BTraceTest, WordsAreSplitAtBlanksAndQuotesAndCutNeverOverflowed) {
   EXPECT_STREQ(argv[3], "two words");
   EXPECT_STREQ(argv[5], "10");
   EXPECT_EQ(argv[6], nullptr);
+  int ix = 0;
+  EXPECT_FALSE(BTrace::findInArgs(6, argv, "-mod", ix, 4));
+  EXPECT_EQ(ix, 255);
+  EXPECT_TRUE(BTrace::findInArgs(6, argv, "-mod", ix, 6));
+  EXPECT_EQ(ix, 4);
+  EXPECT_FALSE(BTrace::findInArgs(6, argv, "vask", ix, 6, 1));
 
   TRoot* drv = enter("Tlcdrv", 10, 10);
   run("Tlcdrv lvl hi " + std::string(4000, 'y'));

@@ -140,6 +140,24 @@ TEST_F(VaskTest, AnswersTravelBackOnTheBindingOfTheReceivedEvent) {
   EXPECT_EQ(alive, 0);
 }
 
+// With a key nobody matches nothing is delivered, and there is no complaint.
+TEST_F(VaskTest, KeysPickOneOfTwoChildrenWithTheSameIds) {
+  TKey one(1), two(2), other(3), ask(2);
+  TBinder* b = binder({{"k1", 20, 21, true, &one}, {"k2", 20, 21, true, &two}});
+  int alive = 0;
+  cap.clear();
+  EXPECT_EQ(b->sendExternal(new Counted(60, &alive), 20, 21, &ask), 1);
+  EXPECT_EQ(b->sendExternal(new Counted(61, &alive), 20, 21, &other), 0);
+  EXPECT_EQ(b->child(1)->sendBack(new Counted(62, &alive), 10, 10, &ask), 1);
+  EXPECT_EQ(b->child(1)->sendBack(new Counted(63, &alive), 10, 10, &other), 0);
+  EXPECT_FALSE(cap.has("Event not send"));
+  pump();
+  EXPECT_TRUE(b->child(0)->_seen.empty());
+  EXPECT_EQ(b->child(1)->_seen, std::vector<int>{60});
+  EXPECT_EQ(only("event:binder"), J{"event:binder:62"});
+  EXPECT_EQ(alive, 0);
+}
+
 // One child component with two parents: two binders, each binding the same
 // persistent child with its own key; the child accepts them one by one.
 TEST_F(VaskTest, SharedChildAcceptsByKeyAndOutlivesOneParent) {

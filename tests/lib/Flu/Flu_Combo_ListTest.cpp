@@ -93,6 +93,23 @@ TEST_F(ComboListTest, ValueMarksTheLineAndChooseCallsTheCallbackOnce) {
   EXPECT_EQ(2, _calls.count);
 }
 
+TEST_F(ComboListTest, TypingOnlyWhenEditable) {
+  _combo->when(FL_WHEN_CHANGED);
+  _combo->value("COM1");
+  _combo->editable(false);
+  EXPECT_FALSE(_combo->editable());
+  showAndFocus();
+  flutest::pressKey('x', "x");
+  EXPECT_STREQ("COM1", _combo->value());
+  EXPECT_EQ(0, _calls.count);
+  _combo->editable(true);
+  _combo->value("");
+  flutest::pressKey('C', "C");
+  EXPECT_STREQ("C", _combo->value());
+  EXPECT_EQ(1, _calls.count);
+  EXPECT_EQ(0, _calls.lastLine) << "typed text matches no line yet";
+}
+
 TEST_F(ComboListTest, TheOpenListIsChosenFromWithTheKeyboard) {
   struct Case {
     std::vector<int> keys;
