@@ -84,6 +84,21 @@ TEST(SLList, ListOperations) {
   EXPECT_EQ(items(a), (std::vector<int>{2, 9, 4}));
 }
 
+TEST(SLList, UnprovidedOperationsReportAsTheCallersAssertionAndDoNothing) {
+  DiagCapture cap;
+  SLList<int> l, other;
+  l.append(1);
+  other.append(2);
+  int x = 0;
+  EXPECT_FALSE(l.removeFirst());
+  EXPECT_FALSE(l.popEnd(&x));
+  l.append(other);
+  EXPECT_EQ(l.count(), 1);
+  EXPECT_EQ(other.count(), 1);
+  EXPECT_TRUE(cap.has("lib/LList/hdr/SLList "));
+  EXPECT_TRUE(cap.has("\nAssertion failed: 0 not implemented yet\n"));
+}
+
 TEST(BDiag, AssertionLineNamesModuleLineConditionAndMessage) {
   DiagCapture cap;
   int line = __LINE__ + 1;

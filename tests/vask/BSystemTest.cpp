@@ -88,6 +88,15 @@ TEST(InstanceLock, UnsafePlacesAreRefusedWithAReasonAndNothingIsWrittenThrough) 
          return std::string();
        },
        "is open to other users (mode 777)"},
+      {"fallback directory is a link",
+       [](const std::string& runtime, const std::string& tmp) {
+         chmod(runtime.c_str(), 0755);
+         fs::create_directory(tmp + "/elsewhere");
+         chmod((tmp + "/elsewhere").c_str(), 0700);
+         fs::create_directory_symlink(tmp + "/elsewhere", tmp + "/kestrum-" + std::to_string(getuid()));
+         return std::string();
+       },
+       "is not a directory"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -151,3 +151,14 @@ TEST_F(ComboListTest, TheOpenListIsChosenFromWithTheKeyboard) {
     }
   }
 }
+
+TEST_F(ComboListTest, PartsStayInsideTheBoxAfterResize) {
+  _combo->box(FL_PLASTIC_DOWN_BOX);
+  _combo->resize(10, 10, 240, 30);
+  Fl_Input* in = _combo->input();
+  EXPECT_GE(in->x(), _combo->x());
+  EXPECT_GE(in->y(), _combo->y());
+  EXPECT_LE(in->x() + in->w(), _combo->x() + _combo->w() - 20);
+  EXPECT_LE(in->y() + in->h(), _combo->y() + _combo->h());
+  EXPECT_EQ(FL_ALIGN_LEFT, _combo->align());
+}
