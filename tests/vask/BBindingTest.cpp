@@ -219,3 +219,23 @@ TEST_F(VaskTest, SharedChildAcceptsByKeyAndOutlivesOneParent) {
   pump();
   EXPECT_EQ(shared, nullptr);
 }
+
+TEST_F(VaskTest, BindingsAreTracedWithBit0x0200AndAChildLeftWithParentsIsReported) {
+  TBinder* b = binder({{"c1", 20, 21, false}});
+  TRoot* c1 = b->child(0);
+  std::string inst = c1->instName();
+  c1->debugLevel(0x0200);
+  cap.clear();
+  c1->accept(static_cast<BKey*>(nullptr));
+  pump();
+  EXPECT_TRUE(cap.has(";=actbnd>;10:10->20:21 (c1:" + inst + ")\n")) << cap.remote;
+  c1->leave();
+  EXPECT_TRUE(cap.has("Exception: Parentlist not empty mod=20 cmp=21 (c1:" + inst + ")\n")) << cap.remote;
+  EXPECT_TRUE(cap.has(";mod:10 comp:10\n"));
+  c1->enter();  // back, so that the release finds it entered
+  c1->debugLevel(0x0200);
+  inst = c1->instName();
+  b->_bindings[0]->release();
+  pump();
+  EXPECT_TRUE(cap.has(";=delbnd>;10:10->20:21 persistent:0 (c1:" + inst + ")\n")) << cap.remote;
+}

@@ -111,6 +111,9 @@ TEST_F(BStateTest, TargetTransitionReplacesTheStateAfterItsHandlerReturnedAndIsT
   cap.clear();
   send({110});
   EXPECT_EQ(journal(), (J{"event:A:110", "after-transition:A", "exit:A", "delete:A", "entry:B"}));
+  EXPECT_TRUE(cap.has("=sl>;10:10->2;evt[10:10:110;"));
+  EXPECT_TRUE(cap.has("=ext>;10:10:21;enclosing[10:10:2] (Comp:"));
+  EXPECT_TRUE(cap.has("=ent>;10:10:22;enclosing[10:10:2] (Comp:"));
   EXPECT_TRUE(cap.has("=tt>;10:10:21->22;evt[10:10:110;"));
   EXPECT_TRUE(cap.has("]processed (Comp:" + r->instName() + ")\n"));
   r->debugLevel(0);
