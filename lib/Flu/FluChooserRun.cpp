@@ -107,7 +107,8 @@ void nameChanged(Fl_Widget*, void* data) {
     if (text.empty()) return;
     std::string full = resolve(text, f->chooser->directory());
     const char* current = f->chooser->directory();
-    bool here = current && resolve(current, nullptr) == full;
+    // Compared with a trailing "/" on both: the offered directory has one.
+    bool here = current && (fs::path(resolve(current, nullptr)) / "") == (fs::path(full) / "");
     // A directory is entered, as in the toolkit's chooser; the directory
     // chooser takes the one it is in.
     if (isDir(full) && !((f->type & Fl_File_Chooser::DIRECTORY) && here)) {

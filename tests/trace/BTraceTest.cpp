@@ -169,9 +169,6 @@ TEST_F(BTraceTest, PrintingHelpers) {
   BTrace::dbgPrintf("i:%d argv:%s", 3, "-remdbg");
   EXPECT_TRUE(matches(cap.remote, TS + "i:3 argv:-remdbg\n")) << cap.remote;
   EXPECT_EQ(cap.log, cap.remote);
-  cap.clear();
-  BTrace::dbgPrint("piece", false, false);
-  EXPECT_EQ(cap.remote, "piece");
 }
 
 TEST_F(BTraceTest, HelpListsTheComponentsSortedByCode) {
@@ -204,8 +201,6 @@ TEST_F(BTraceTest, PrintCommandsReachTheChosenRootStates) {
   run("Tlcdrv " + b->instName() + " -help");
   EXPECT_FALSE(cap.has("PrintStateData: Tlcdrv:" + a->instName()));
   EXPECT_TRUE(cap.has("BRootState -help:"));
-  run("Nobody bnd");
-  EXPECT_EQ(cap.remote, "");
 
   auto header = [](TRoot* r) {
     return "================= RootState start " + std::string(r->name()) + "," + r->instName() + ", 10:" +
@@ -237,7 +232,6 @@ TEST_F(BTraceTest, PrintCommandsReachTheChosenRootStates) {
   tick += 500;
   cap.clear();
   pump();
-  EXPECT_TRUE(cap.has("Exception: Watchdog timeout mod=10 cmp=10 (Tlcdrv:" + a->instName() + ")\n"));
   EXPECT_TRUE(cap.has(header(a)));
 }
 
@@ -271,12 +265,7 @@ TEST_F(BTraceTest, WordsAreSplitAtBlanksAndQuotesAndCutNeverOverflowed) {
   run("Tlcdrv lvl hi " + std::string(4000, 'y'));
   EXPECT_TRUE(cap.has("procDbgStr: command cut to 255 characters"));
   EXPECT_EQ(drv->debugLevel(), 0x0010);
-  std::string words = "Tlcdrv lvl med";
-  for (int i = 0; i < 120; ++i) words += " w";  // 123 words: no complaint
-  run(words);
-  EXPECT_FALSE(cap.has("cut to"));
-  EXPECT_EQ(drv->debugLevel(), 0x0030);
-  words = "x";
+  std::string words = "x";
   for (int i = 0; i < 127; ++i) words += " x";  // 128 words in 255 characters
   bool more = false;
   EXPECT_EQ(BTrace::getArgs(words.c_str(), buf, argv, &more), BTrace::MAX_ARGS);
@@ -318,9 +307,6 @@ TEST_F(BTraceTest, LogFileIsWrittenOnlyWhileOpen) {
   BTrace::closeDbgLog();
   BTrace::dbgPrint("after closing");
   EXPECT_EQ(readFile("dbgTrace.log"), text);
-  BTrace::openDbgLog();  // truncates
-  BTrace::closeDbgLog();
-  EXPECT_EQ(readFile("dbgTrace.log"), "");
 }
 
 TEST_F(BTraceTest, RemoteConsoleCarriesTraceLinesAndCommands) {
@@ -373,16 +359,4 @@ TEST_F(BTraceTest, RemoteConsoleCarriesTraceLinesAndCommands) {
   ASSERT_TRUE(console.send("Tlcdrv lvl off" + std::string(241, ' ') + "\r\n"));
   EXPECT_TRUE(parseUntil(level(0)));
   BTrace::disconnectDebugStream();
-}
-
-TEST_F(BTraceTest, MissingVaskRowIsReportedAndRegistrationGoesOn) {
-  BTrace::ConfigTable* vask = BTrace::findComponent("vask");
-  vask->compCode = "elsewhere";
-  cap.clear();
-  TRoot* drv = enter("Tlcdrv", 10, 10);
-  vask->compCode = "vask";
-  EXPECT_TRUE(std::regex_search(cap.remote, std::regex("^cpp/BTrace [0-9]+\nAssertion failed: vaskCfgTbl != NULL "
-                                                       "\"vask\" entry not in debug table\n"))) << cap.remote;
-  EXPECT_EQ(BTrace::findComponent(10, 10)->instances, std::vector<BRootState*>{drv});
-  EXPECT_TRUE(vask->instances.empty() || vask->instances.back() != drv);
 }

@@ -50,6 +50,7 @@ TEST_F(VaskTest, SendExternalGivesEveryMatchingChildAReferenceAndOnlyThose) {
   EXPECT_TRUE(cap.has("Exception: Event not send, no mathing childs found this: mod=10 cmp=10 st=2 parent:" +
                       b->enclosing()->instName() + " evt: mod=40 cmp=0 sig=62\n")) << cap.remote;
   EXPECT_EQ(b->sendExternal(new Counted(63, &alive), 0, 0, nullptr), 0);  // module 0 matches nothing
+  EXPECT_EQ(b->child(0)->sendBack(new Counted(64, &alive), 10, 11, nullptr), 0);  // not the parent's component
   pump();
   EXPECT_EQ(alive, 0);
   EXPECT_EQ(b->child(1)->_seen, (std::vector<int>{60, 61}));
@@ -57,7 +58,7 @@ TEST_F(VaskTest, SendExternalGivesEveryMatchingChildAReferenceAndOnlyThose) {
 }
 
 TEST_F(VaskTest, ReleasePurgesTheEventsOfThatBindingOnBothSides) {
-  // Down: an event of the binding still waiting in the child behind the release.
+  // An event of the binding still waiting in the child behind the release.
   TBinder* b = binder({{"c1", 20, 21, true}});
   TRoot* c1 = b->child(0);
   int alive = 0;
@@ -76,22 +77,6 @@ TEST_F(VaskTest, ReleasePurgesTheEventsOfThatBindingOnBothSides) {
   EXPECT_TRUE(cap.has(line.str())) << cap.remote;
   EXPECT_EQ(alive, 0);
   EXPECT_EQ(journal(), (J{"release:c1", "exit:c1", "destroyChild:c1", "delete:c1"}));
-
-  // Up: the child runs first, so its binding is gone before the parent
-  // would handle what the child sent up.
-  b = binder({{"c2", 20, 22, true, PRIO_1}}, "parent2", 11);
-  bool answered = false;
-  b->_h = [&](BState* s, const BEvent* ev) {
-    answered = s->sendBack(static_cast<const BBindingEvent*>(ev), new Counted(70, &alive));
-  };
-  EXPECT_EQ(b->child(0)->sendBack(new Counted(61, &alive), 0, 0, nullptr), 1);
-  journal().clear();
-  b->_bindings[0]->release();
-  pump();
-  EXPECT_EQ(only("event:binder"), J{});
-  EXPECT_FALSE(answered);
-  EXPECT_EQ(alive, 0);
-  EXPECT_EQ(only("destroyChild"), J{"destroyChild:c2"});
 }
 
 TEST_F(VaskTest, RejectReleasesEveryBindingOfTheBinder) {
@@ -127,18 +112,6 @@ TEST_F(VaskTest, WatchdogTimesOutAfterItsTimeAndResetsTenSecondsLaterUnlessHandl
   pump();
   EXPECT_TRUE(cap.has("Fatal Exception: Watchdog not handled by parent, now we reset. " + ids + "\n")) << cap.remote;
   EXPECT_EQ(cap.log, cap.remote);
-
-  // Handled by releasing the child: no reset.
-  cap.clear();
-  b->child(1)->reloadWatchdog(1);
-  tick += 100;
-  pump();
-  ASSERT_EQ(b->_wdBinding, b->_bindings[1]);
-  b->_wdBinding->release();
-  tick += 2000;
-  pump();
-  EXPECT_EQ(only("destroyChild"), J{"destroyChild:c2"});
-  EXPECT_FALSE(cap.has("now we reset"));
 }
 
 TEST_F(VaskTest, AnswersTravelBackOnTheBindingOfTheReceivedEvent) {
@@ -167,21 +140,20 @@ TEST_F(VaskTest, AnswersTravelBackOnTheBindingOfTheReceivedEvent) {
   EXPECT_EQ(alive, 0);
 }
 
+// With a key nobody matches nothing is delivered, and there is no complaint.
 TEST_F(VaskTest, KeysPickOneOfTwoChildrenWithTheSameIds) {
   TKey one(1), two(2), other(3), ask(2);
-  TBinder* b = binder({{"k1", 20, 21, true, PRIO_4, &one}, {"k2", 20, 21, true, PRIO_4, &two}});
+  TBinder* b = binder({{"k1", 20, 21, true, &one}, {"k2", 20, 21, true, &two}});
   int alive = 0;
+  cap.clear();
   EXPECT_EQ(b->sendExternal(new Counted(60, &alive), 20, 21, &ask), 1);
+  EXPECT_EQ(b->sendExternal(new Counted(61, &alive), 20, 21, &other), 0);
+  EXPECT_EQ(b->child(1)->sendBack(new Counted(62, &alive), 10, 10, &ask), 1);
+  EXPECT_EQ(b->child(1)->sendBack(new Counted(63, &alive), 10, 10, &other), 0);
+  EXPECT_FALSE(cap.has("Event not send"));
   pump();
   EXPECT_TRUE(b->child(0)->_seen.empty());
   EXPECT_EQ(b->child(1)->_seen, std::vector<int>{60});
-  // With a key nobody matches there is no complaint, and nothing is delivered.
-  cap.clear();
-  EXPECT_EQ(b->sendExternal(new Counted(61, &alive), 20, 21, &other), 0);
-  EXPECT_FALSE(cap.has("Event not send"));
-  EXPECT_EQ(b->child(1)->sendBack(new Counted(62, &alive), 10, 10, &ask), 1);
-  EXPECT_EQ(b->child(1)->sendBack(new Counted(63, &alive), 10, 11, &ask), 0);
-  pump();
   EXPECT_EQ(only("event:binder"), J{"event:binder:62"});
   EXPECT_EQ(alive, 0);
 }

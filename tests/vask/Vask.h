@@ -107,7 +107,6 @@ struct ChildDesc {
   ModuleId mod;
   ComponentId cmp;
   bool autoAccept;
-  BPriority prio = PRIO_4;
   BKey* key = nullptr;
 };
 
@@ -115,7 +114,7 @@ struct ChildDesc {
 struct TBinding : BBinding {
   explicit TBinding(const ChildDesc& c) : BBinding(c.key), _c(c) {}
   BRootState* createChild() override {
-    _root = new TRoot(_c.name, _c.mod, _c.cmp, _c.prio);
+    _root = new TRoot(_c.name, _c.mod, _c.cmp);
     _root->_autoAccept = _c.autoAccept;
     return _root;
   }
@@ -219,7 +218,6 @@ protected:
     return n;
   }
   static BLocalEvent* local(SignalId sig) { return new BLocalEvent(sig, true); }
-  // The journal lines that contain part.
   static J only(const std::string& part) {
     J out;
     for (const std::string& s : journal())

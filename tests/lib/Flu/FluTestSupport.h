@@ -2,7 +2,6 @@
 #define FLUTESTSUPPORT_H
 
 #include <FL/Fl.H>
-#include <FL/Fl_Group.H>
 #include <FL/Fl_Window.H>
 
 #include <cstdlib>
@@ -31,18 +30,6 @@ inline void pressKey(int key, const char* text = "") {
 inline Fl_Window* findWindow(const std::string& title) {
   for (Fl_Window* w = Fl::first_window(); w; w = Fl::next_window(w))
     if (w->label() && title == w->label() && w->shown() && w->visible()) return w;
-  return nullptr;
-}
-
-template <class Pred>
-Fl_Widget* findWidget(Fl_Group* g, Pred pred) {
-  for (int i = 0; i < g->children(); ++i) {
-    Fl_Widget* c = g->child(i);
-    if (pred(c)) return c;
-    if (Fl_Group* sub = c->as_group()) {
-      if (Fl_Widget* w = findWidget(sub, pred)) return w;
-    }
-  }
   return nullptr;
 }
 
