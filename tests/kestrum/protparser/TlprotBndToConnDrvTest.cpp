@@ -50,38 +50,6 @@ struct ParserTest : ::testing::Test {
 
 }  // namespace
 
-// What the device sends in the controller's runs reaches the controller
-// there; what it never sends is checked here.
-TEST_F(ParserTest, ReportsOfUnitsTheControllersRunsDoNotSee) {
-  auto btl = unit({0x0B});  // a boot loader asks with one byte as well
-  ASSERT_EQ(btl.size(), 1u);
-  EXPECT_EQ(btl[0].sig, TLPROT_REP_BTL_REQ);
-  auto sti = unit(frame(1, std::string("\x05\x03\xC8", 3) + "\"TL8888GM-ED\",\"ABCDEFGHIJKLMNOPQ\",\"SP\",\"H1.2\""));
-  ASSERT_EQ(sti.size(), 1u);
-  EXPECT_EQ(sti[0].prVer * 10000 + sti[0].extraStat * 1000 + sti[0].nrEntries, 53200);
-  EXPECT_EQ(sti[0].type + "|" + sti[0].softw + "|" + sti[0].special + "|" + sti[0].hardw, "TL8888GM-ED|JKLMNOP|SP|H1.2");
-  EXPECT_TRUE(unit(frame(13, std::string("\x00", 1) + "H1" + std::string(2, '\0') + "TL88")).empty());
-  EXPECT_TRUE(written().empty());
-  EXPECT_FALSE(cap.has("Assertion") || cap.has("Exception")) << cap.remote;
-}
-
-TEST_F(ParserTest, WhatCannotBeUsedIsDroppedWithAMessage) {
-  EXPECT_TRUE(unit({0x41}).empty());
-  EXPECT_TRUE(cap.has("Assertion failed: false Unknown data:65"));
-  EXPECT_TRUE(cap.has("kestrum/protparser/States/TlprotBndToConnDrv "));
-  EXPECT_TRUE(unit(frame(7, "")).empty());
-  EXPECT_TRUE(cap.has("Exception: Unknown data:7"));
-  EXPECT_TRUE(written().empty());
-  auto see = unit(frame(4, "\x01\"x\",\"1234567890123456789012345\""));
-  ASSERT_EQ(see.size(), 1u);
-  EXPECT_EQ(see[0].f2, "12345678901234567890");
-  EXPECT_TRUE(cap.has("Assertion failed: (f2Len <= Tlprot::FIELD2MAX) invalid f2 size 25")) << cap.remote;
-  auto sti = unit(frame(1, std::string("\x05\x00\x01", 3) + "\"TL\",\"sw\",\"" + std::string(45, 's') + "\",\"H1.2\""));
-  ASSERT_EQ(sti.size(), 1u);
-  EXPECT_EQ(sti[0].special, std::string(40, 's'));
-  EXPECT_TRUE(cap.has("Assertion failed: (spLen <= TlctrlStiEvt::STRSIZE) invalid spNrBytes size 45"));
-}
-
 // The device sends a refused frame again: NAK at most four times in a row.
 TEST_F(ParserTest, BadFramesAreAnsweredWithNakUntilTooManyCame) {
   Bytes bad = kEntry7, noSoh = kEntry7;
