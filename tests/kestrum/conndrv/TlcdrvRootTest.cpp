@@ -92,6 +92,12 @@ TEST_F(DriverTest, UnpluggedPortIsReportedOnceAndOpenedAgainWhenTheDeviceIsBack)
   EXPECT_FALSE(TlcdrvRoot::portOpen());
   EXPECT_FALSE(watched());
   EXPECT_TRUE(cap.has("lost: the device hung up the line"));
+  // Still away: each write tries again, the reason is told once.
+  write(kStatusReq);
+  write(kStatusReq);
+  EXPECT_EQ(cap.remote.find("cannot be opened"), cap.remote.rfind("cannot be opened"));
+  EXPECT_TRUE(cap.has("does not exist: is the device connected"));
+  EXPECT_EQ(toCtrl().size(), 2u);
   // Back on the same path: the next write finds it.
   PtyPair back;
   ASSERT_EQ(symlink(back.slave.c_str(), link.c_str()), 0);
