@@ -58,3 +58,12 @@ TEST(PortDiagnosis, HoldersSuspectsAndMissingRightsAreExplainedWithTheirCure) {
     EXPECT_EQ(text.find(c.never), std::string::npos) << text;
   }
 }
+
+TEST(PortDiagnosis, SharedPortIsWarnedOfOnlyForProgramsThatTakeAnswers) {
+  PtyPair pty;
+  FakeProc proc;
+  proc.process(5, "tolvan-sim", pty.slave);
+  EXPECT_EQ(PortDiagnosis::sharedWarning(pty.slave), "");
+  proc.process(6, "ModemManager", pty.slave);
+  EXPECT_EQ(PortDiagnosis::sharedWarning(pty.slave).rfind(pty.slave + " is also open in another process, which may take the device's answers: ModemManager (pid 6): ModemManager probes", 0), 0u);
+}

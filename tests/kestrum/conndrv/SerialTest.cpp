@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <set>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -22,6 +23,11 @@ int openDescriptorsOn(const std::string& path) {
   for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd"))
     n += std::filesystem::read_symlink(e.path(), ec) == path && !ec;
   return n;
+}
+
+bool readableNow(int fd) {
+  struct pollfd p = {fd, POLLIN, 0};
+  return poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
 }
 
 // Plays the toolkit's descriptor registry: what is watched, in the order the
@@ -118,6 +124,26 @@ TEST_F(SerialTest, RawNineSixHundredEightNoneOneExclusiveAndEveryByteValuePasses
   EXPECT_EQ(pty.receive(), all);
 }
 
+TEST_F(SerialTest, LargeWriteIsNotCutWhenTheQueueFillsAndGivesUpWhenNothingIsTaken) {
+  open(false);
+  Bytes data(200000), got;
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<unsigned char>(i * 7);
+  std::thread reader([&] {
+    for (Bytes part; got.size() < data.size() && !(part = pty.receive(2000)).empty();)
+      got.insert(got.end(), part.begin(), part.end());
+  });
+  EXPECT_EQ(s.writePort(data.data(), static_cast<int>(data.size())), static_cast<int>(data.size()));
+  reader.join();
+  EXPECT_EQ(got, data);
+  int old = Serial::writeStallMs();
+  Serial::writeStallMs(50);
+  std::vector<char> big(1 << 20, 'a');
+  int n = s.writePort(big.data(), static_cast<int>(big.size()));
+  Serial::writeStallMs(old);
+  EXPECT_GT(n, 0);
+  EXPECT_LT(n, static_cast<int>(big.size()));
+}
+
 TEST_F(SerialTest, ReopeningClosesTheOldPortAndMovesTheWatch) {
   PtyPair b;
   open();
@@ -165,4 +191,32 @@ TEST_F(SerialTest, ReadableWakesOnceUntilReadAndAHungUpLineNotUntilReopened) {
   EXPECT_FALSE(s.hungUp() || s.lineLost());
   EXPECT_EQ(log.watched, fd());
   EXPECT_FALSE(log.removedAClosedDescriptor);
+}
+
+TEST_F(SerialTest, WakeThresholdHoldsTheWakeUpUntilEnoughBytesWait) {
+  open(false);
+  s.wakeThreshold(3);  // without a watch it stays alone
+  EXPECT_EQ(s.wakeThreshold(), 1);
+  s.watchHook(log.hook());
+  s.wakeThreshold(3);
+  EXPECT_EQ(s.wakeThreshold(), 3);
+  arrive({0x01, 0x04});
+  EXPECT_FALSE(readableNow(s.commHd()));
+  pty.send({0x09});
+  ASSERT_TRUE(waitUntil([&] { return readableNow(s.commHd()); }, 2000, 1));
+  // Reads still take what is there without waiting.
+  s.wakeThreshold(500);
+  arrive({0x02});
+  char buf[16];
+  EXPECT_EQ(s.readPort(buf, sizeof buf), 4);
+  // A single byte wakes again after a threshold of one, and after reopening.
+  s.wakeThreshold(1);
+  pty.send({0x06});
+  EXPECT_TRUE(waitUntil([&] { return readableNow(s.commHd()); }, 2000, 1));
+  EXPECT_EQ(s.getChar(), 0x06);
+  s.wakeThreshold(3);
+  ASSERT_TRUE(s.openPort(pty.slave.c_str()));
+  EXPECT_EQ(s.wakeThreshold(), 1);
+  pty.send({0x06});
+  EXPECT_TRUE(waitUntil([&] { return readableNow(s.commHd()); }, 2000, 1));
 }

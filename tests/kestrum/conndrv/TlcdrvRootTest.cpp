@@ -38,6 +38,17 @@ struct DriverTest : ::testing::Test {
 
 }  // namespace
 
+// (Both parents sharing the one driver is what every driver test runs on.)
+TEST(TlcdrvRoot, DriverGoesWithTheLastBindingAndLeavesNothingToRead) {
+  {
+    LinkSystem sys(false, true);
+    EXPECT_EQ(TlcdrvRoot::instNr(), 2u);
+  }
+  EXPECT_EQ(TlcdrvRoot::instNr(), 0u);
+  EXPECT_EQ(TlcdrvRoot::serial(), nullptr);
+  TlcdrvRoot::readCom();
+}
+
 TEST_F(DriverTest, ChosenPortCarriesBothWaysAndAnotherChoiceClosesIt) {
   traceLow();
   sys.choosePort(pty.slave);
@@ -69,6 +80,46 @@ TEST_F(DriverTest, ChosenPortCarriesBothWaysAndAnotherChoiceClosesIt) {
   other.send(kEntry7);
   EXPECT_TRUE(unitArrives(2));
   EXPECT_FALSE(cap.has("Unsuccessful"));
+}
+
+TEST_F(DriverTest, PortsThatCannotBeUsedAreReportedWithTheirReason) {
+  TlcdrvRoot::readCom();
+  write({0x06});
+  EXPECT_TRUE(cap.has("Assertion failed: _actComPort != NULL _actComPort:  undefined."));
+  EXPECT_TRUE(cap.has("Unsuccessful result event=51"));
+  sys.choosePort(pty.slave);
+  sys.choosePort("/dev/kestrum-no-such-port");
+  ASSERT_EQ(toCtrl().size(), 2u);
+  EXPECT_EQ(toCtrl()[1].error, CdrvErrorEvt::CDRV_SET_COM_NOT_OPEN);
+  EXPECT_NE(toCtrl()[1].reason.find("No such file"), std::string::npos);
+  EXPECT_FALSE(TlcdrvRoot::portOpen());
+  EXPECT_FALSE(watched());
+  EXPECT_TRUE(cap.has("Assertion failed: result Unsuccessful result event=50"));
+  write({0x06});
+  EXPECT_TRUE(cap.has("Assertion failed: _portOpen cdrvString: port /dev/kestrum-no-such-port is not open."));
+  EXPECT_EQ(toCtrl().size(), 2u);  // no new report
+}
+
+// A write does not end a frame half received: its rest comes first, so the
+// loop still waits for that; with nothing half received any byte wakes it.
+TEST_F(DriverTest, WriteWhileAFrameIsHalfReceivedLosesNeitherItNorTheReply) {
+  sys.choosePort(pty.slave);
+  pty.send(Bytes(kEntry7.begin(), kEntry7.begin() + 6));
+  ASSERT_TRUE(waitUntil([] { return TlcdrvRoot::serial()->getNbrOfBytes() == 6; }, 2000, 1));
+  sys.run(10);
+  EXPECT_TRUE(TlcdrvRoot::unitArriving());
+  EXPECT_EQ(TlcdrvRoot::serial()->wakeThreshold(), static_cast<int>(kEntry7.size() - 6));
+  write({0x15});
+  EXPECT_EQ(TlcdrvRoot::serial()->wakeThreshold(), static_cast<int>(kEntry7.size() - 6));
+  Bytes rest(kEntry7.begin() + 6, kEntry7.end());
+  rest.insert(rest.end(), kEntry7.begin(), kEntry7.end());
+  pty.send(rest);
+  ASSERT_TRUE(unitArrives(2));
+  EXPECT_EQ(toParser()[0].bytes, kEntry7);
+  EXPECT_EQ(toParser()[1].bytes, kEntry7);
+  EXPECT_FALSE(TlcdrvRoot::unitArriving());
+  write({0x06});
+  EXPECT_EQ(TlcdrvRoot::serial()->wakeThreshold(), 1);
 }
 
 TEST_F(DriverTest, UnpluggedPortIsReportedOnceAndOpenedAgainWhenTheDeviceIsBack) {

@@ -50,6 +50,21 @@ struct ParserTest : ::testing::Test {
 
 }  // namespace
 
+// What the device sends in the controller's runs reaches the controller
+// there; what it never sends is checked here.
+TEST_F(ParserTest, ReportsOfUnitsTheControllersRunsDoNotSee) {
+  auto btl = unit({0x0B});  // a boot loader asks with one byte as well
+  ASSERT_EQ(btl.size(), 1u);
+  EXPECT_EQ(btl[0].sig, TLPROT_REP_BTL_REQ);
+  auto sti = unit(frame(1, std::string("\x05\x03\xC8", 3) + "\"TL8888GM-ED\",\"ABCDEFGHIJKLMNOPQ\",\"SP\",\"H1.2\""));
+  ASSERT_EQ(sti.size(), 1u);
+  EXPECT_EQ(sti[0].prVer * 10000 + sti[0].extraStat * 1000 + sti[0].nrEntries, 53200);
+  EXPECT_EQ(sti[0].type + "|" + sti[0].softw + "|" + sti[0].special + "|" + sti[0].hardw, "TL8888GM-ED|JKLMNOP|SP|H1.2");
+  EXPECT_TRUE(unit(frame(13, std::string("\x00", 1) + "H1" + std::string(2, '\0') + "TL88")).empty());
+  EXPECT_TRUE(written().empty());
+  EXPECT_FALSE(cap.has("Assertion") || cap.has("Exception")) << cap.remote;
+}
+
 // The device sends a refused frame again: NAK at most four times in a row.
 TEST_F(ParserTest, BadFramesAreAnsweredWithNakUntilTooManyCame) {
   Bytes bad = kEntry7, noSoh = kEntry7;
