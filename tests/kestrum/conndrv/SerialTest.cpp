@@ -165,6 +165,25 @@ TEST_F(SerialTest, ReopeningClosesTheOldPortAndMovesTheWatch) {
   EXPECT_FALSE(log.removedAClosedDescriptor);
 }
 
+TEST(SerialWatch, HookGivenWhileOpenTakesOverAndTheDestructorLetsGo) {
+  PtyPair pty;
+  WatchLog before, after;
+  {
+    Serial s;
+    ASSERT_TRUE(s.openPort(pty.slave.c_str()));
+    s.watchHook(before.hook());
+    EXPECT_EQ(before.watched, std::set<int>{s.commHd()});
+    s.watchHook(after.hook());
+    EXPECT_TRUE(before.watched.empty());
+    EXPECT_EQ(after.watched, std::set<int>{s.commHd()});
+    s.watchHook(nullptr);
+    EXPECT_TRUE(after.watched.empty());
+    s.watchHook(after.hook());
+  }
+  EXPECT_TRUE(after.watched.empty());
+  EXPECT_FALSE(after.removedAClosedDescriptor);
+}
+
 // Bytes left waiting (a modal dialog keeps the loop from reading) must not
 // wake the loop over and over; nor must a hung-up line, readable for ever.
 TEST_F(SerialTest, ReadableWakesOnceUntilReadAndAHungUpLineNotUntilReopened) {
