@@ -53,6 +53,21 @@ TEST(TlWire, FramesThePcSends) {
   EXPECT_EQ(TlWire::bootLoadDataFrame(big.data(), 100, bigOut.data(), 105), 0u);
 }
 
+TEST(TlWire, UpgradePacketsAreFilledWithFFAndSumTheirData) {
+  uint8_t img[130];
+  for (int i = 0; i < 130; ++i) img[i] = static_cast<uint8_t>(i + 1);
+  TlWire::UpgradePacket p = TlWire::upgradePacket(3, img, 5);
+  EXPECT_EQ(p.nr, 3);
+  EXPECT_EQ(p.nrCompl, 252);
+  EXPECT_EQ(p.data[4], 5);
+  for (size_t i = 5; i < 128; ++i) ASSERT_EQ(p.data[i], 0xFF);
+  EXPECT_EQ(p.checkSum, static_cast<uint8_t>(15 + 123 * 0xFF));
+  p = TlWire::upgradePacket(0, img, 130);
+  EXPECT_EQ(p.nrCompl, 255);
+  EXPECT_EQ(p.data[127], 128);
+  EXPECT_EQ(p.checkSum, static_cast<uint8_t>(128 * 129 / 2));
+}
+
 TEST(TlWire, CheckFrameFindsMissingSohShortUnitsAndBadSums) {
   Bytes f = {0x01, 0x04, 0x09, 0x02, 0x07, 0x22, 0x41, 0x42, 0x22, 0x2C, 0x22, 0x31, 0x22, 0x03, 0x82};
   EXPECT_EQ(TlWire::checkFrame(f.data(), f.size()), TlWire::CHECK_OK);
