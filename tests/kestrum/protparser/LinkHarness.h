@@ -27,7 +27,6 @@
 #include "TlcdrvSignals.h"
 #include "TlctrlStiEvt.h"
 #include "TlprotBinding.h"
-#include "TlprotSeeEvt.h"
 #include "TolProgIds.h"
 
 // What a test binder received, copied out of the event.
@@ -37,7 +36,6 @@ struct Received {
   std::vector<unsigned char> bytes;  // CdrvStrEvt
   int error = -1;                    // CdrvErrorEvt
   std::string reason;
-  std::string f2;                                  // TlprotSeeEvt
   int prVer = -1, extraStat = -1, nrEntries = -1;  // TlctrlStiEvt
   std::string type, softw, special, hardw;
 };
@@ -58,7 +56,6 @@ public:
     r.from = e->componentId();
     if (auto s = dynamic_cast<const CdrvStrEvt*>(e)) r.bytes.assign(s->bytes(), s->bytes() + s->nrBytes);
     if (auto x = dynamic_cast<const CdrvErrorEvt*>(e)) r.error = x->error(), r.reason = x->reason();
-    if (auto x = dynamic_cast<const TlprotSeeEvt*>(e)) r.f2 = x->f2data() ? x->f2data() : "(null)";
     if (auto x = dynamic_cast<const TlctrlStiEvt*>(e)) {
       r.prVer = x->prVer, r.extraStat = x->extraStat, r.nrEntries = x->totalNrEntries;
       r.type = x->type, r.softw = x->softw, r.special = x->special, r.hardw = x->hardw;

@@ -65,23 +65,6 @@ TEST_F(ParserTest, ReportsOfUnitsTheControllersRunsDoNotSee) {
   EXPECT_FALSE(cap.has("Assertion") || cap.has("Exception")) << cap.remote;
 }
 
-TEST_F(ParserTest, WhatCannotBeUsedIsDroppedWithAMessage) {
-  EXPECT_TRUE(unit({0x41}).empty());
-  EXPECT_TRUE(cap.has("Assertion failed: false Unknown data:65"));
-  EXPECT_TRUE(cap.has("kestrum/protparser/States/TlprotBndToConnDrv "));
-  EXPECT_TRUE(unit(frame(7, "")).empty());
-  EXPECT_TRUE(cap.has("Exception: Unknown data:7"));
-  EXPECT_TRUE(written().empty());
-  auto see = unit(frame(4, "\x01\"x\",\"1234567890123456789012345\""));
-  ASSERT_EQ(see.size(), 1u);
-  EXPECT_EQ(see[0].f2, "12345678901234567890");
-  EXPECT_TRUE(cap.has("Assertion failed: (f2Len <= Tlprot::FIELD2MAX) invalid f2 size 25")) << cap.remote;
-  auto sti = unit(frame(1, std::string("\x05\x00\x01", 3) + "\"TL\",\"sw\",\"" + std::string(45, 's') + "\",\"H1.2\""));
-  ASSERT_EQ(sti.size(), 1u);
-  EXPECT_EQ(sti[0].special, std::string(40, 's'));
-  EXPECT_TRUE(cap.has("Assertion failed: (spLen <= TlctrlStiEvt::STRSIZE) invalid spNrBytes size 45"));
-}
-
 // The device sends a refused frame again: NAK at most four times in a row.
 TEST_F(ParserTest, BadFramesAreAnsweredWithNakUntilTooManyCame) {
   Bytes bad = kEntry7, noSoh = kEntry7;
