@@ -1,10 +1,12 @@
-// What only the whole process shows: the single-instance lock and the
-// installed program. (How runs end is an end-to-end test.)
+// What only the whole process shows: the single-instance lock, the remote
+// debug console reached by name, how a run ends, and the installed program.
+// (The console's commands during a run are end-to-end tests.)
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "ChildProcess.h"
+#include "DebugConsole.h"
 #include "ExitCode.h"
 #include "TempDir.h"
 #include "TestFiles.h"
@@ -16,6 +18,14 @@ namespace {
 
 const std::string kBinary = KESTRUM_BINARY_DIR "/main/kestrum";
 const char* kLockName = "Vask_KR-2.18_MutexId.lock";
+
+std::vector<fs::path> packsIn(const fs::path& dir) {
+  std::vector<fs::path> packs;
+  std::error_code ec;
+  for (const auto& f : fs::directory_iterator(dir / "RevPacks", ec))
+    if (f.path().extension() == ".rpa") packs.push_back(f.path());
+  return packs;
+}
 
 // Every run has its own runtime directory (so its own lock), home and
 // working directory.
@@ -53,6 +63,32 @@ TEST_F(ProcessTest, SecondInstanceIsRefusedWithItsOwnCodeAndTheLockIsFreedAtExit
   EXPECT_FALSE(fs::exists(lock));
 }
 
+// The console's host may be a name; one that does not resolve leaves remote
+// debugging off with a warning. A pack creation that makes nothing ends with
+// the unusable-input code and one line saying why. A revision pack given as
+// an argument makes the program work in its own directory.
+TEST_F(ProcessTest, RemoteDebugHostNameAndAFailedPackCreation) {
+  DebugConsole c;
+  TempDir progDir;
+  fs::create_symlink(kBinary, progDir.path() + "/kestrum");
+  writeFile(work.path() + "/TL6[00ab].rpa", "[.]\n");
+  auto p = start(
+      {"TL6[00ab].rpa", "-remdbg", "localhost", std::to_string(c.port()), "-cmdl_crtrpa", "-bindir", "none"},
+      false, progDir.path() + "/kestrum");
+  EXPECT_NE(c.waitFor("Exit code:2", 20000), std::string::npos) << c.text() << p->err();
+  EXPECT_EQ(p->waitExit(), EXIT_INPUT_UNUSABLE);
+  EXPECT_EQ(p->err().rfind("kestrum: -cmdl_crtrpa: bin directory ", 0), 0u) << p->err();
+  EXPECT_EQ(p->err().find("\n"), p->err().size() - 1) << p->err();
+  EXPECT_NE(p->err().find(work.path() + "/none"), std::string::npos) << p->err();  // where it was given
+  EXPECT_TRUE(fs::exists(progDir.path() + "/RevPacks/TL6[00ab].rpa"));
+  EXPECT_TRUE(fs::exists(progDir.path() + "/dbgTraceCommands.txt"));
+  auto q = start({"-remdbg", "no-such-host.invalid", "4000", "-cmdl_crtrpa", "-bindir", "none"}, false);
+  EXPECT_EQ(q->waitExit(), EXIT_INPUT_UNUSABLE);
+  EXPECT_NE(q->err().find("kestrum: -remdbg: host \"no-such-host.invalid\" not found; remote debugging off"),
+            std::string::npos)
+      << q->err();
+}
+
 // cmake --install into a temporary prefix, then the installed kestrum: run
 // elsewhere than in a configured directory it prepares and works in the
 // per-user directory (building a revision pack needs no display, so the run
@@ -66,6 +102,17 @@ TEST_F(ProcessTest, InstalledProgramWorksInThePerUserDirectory) {
        {"bin/kestrum", "bin/tolvan-sim", "share/kestrum/config.csv", "share/kestrum/help/algemeen.html",
         "share/applications/kestrum.desktop", "share/icons/hicolor/32x32/apps/kestrum.png"})
     EXPECT_TRUE(fs::is_regular_file(p / f)) << f;
+  // The man pages are made from the usage texts and carry the one table of
+  // exit codes, the same as the README's.
+  std::string page = readFile(p / "share/man/man1/kestrum.1");
+  EXPECT_NE(page.find(".TP\n\\fB\\-upgrade\\fR"), std::string::npos) << page;
+  EXPECT_EQ(page.find("@OPTIONS@"), std::string::npos);
+  const std::string readme = readFile(KESTRUM_SOURCE_DIR "/README.md");
+  for (int code : {EXIT_OK, EXIT_DEVICE_LOST, EXIT_INPUT_UNUSABLE, EXIT_VERIFY_DIFFERS, EXIT_ANOTHER_INSTANCE,
+                   EXIT_INTERRUPTED}) {
+    EXPECT_NE(page.find(".TP\n.B " + std::to_string(code) + "\n"), std::string::npos) << code;
+    EXPECT_NE(readme.find("\n| " + std::to_string(code) + " | "), std::string::npos) << code;
+  }
 
   const std::string kestrum = (p / "bin/kestrum").string();
   auto help = start({"help"}, true, kestrum);
@@ -86,9 +133,7 @@ TEST_F(ProcessTest, InstalledProgramWorksInThePerUserDirectory) {
       << run->err();
   // The relative bin directory was read where the user gave it; the pack
   // went into the per-user directory, named with the shipped customer name.
-  std::vector<fs::path> packs;
-  for (const auto& f : fs::directory_iterator(user / "RevPacks"))
-    if (f.path().extension() == ".rpa") packs.push_back(f.path());
+  std::vector<fs::path> packs = packsIn(user);
   ASSERT_EQ(packs.size(), 1u);
   EXPECT_NE(readFile(packs[0]).find("Tolvan 8888 GSM v6.12.bin"), std::string::npos);
   EXPECT_FALSE(fs::exists(work.path() + "/RevPacks"));

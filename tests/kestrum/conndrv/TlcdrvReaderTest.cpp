@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,53 @@ TEST(TlcdrvReader, ByteStreamsGiveExactlyTheUnitsTheDeviceSent) {
     }
     EXPECT_EQ(col.units, c.units) << c.name;
     EXPECT_EQ(col.reader.readState(), TlcdrvReader::IDLE_ST) << c.name;
+  }
+}
+
+// Any stream of frames and ACK/NAK units with noise between them (noise
+// that starts no unit) gives exactly those units, however it is cut into
+// reads and wherever the PC writes between two reads.
+TEST(TlcdrvReader, EveryCuttingOfAStreamGivesTheSameUnits) {
+  std::mt19937 rng(12345);
+  auto below = [&](size_t n) { return static_cast<size_t>(rng() % n); };
+  const uint8_t types[] = {1, 4, 5, 9, 11, 13};
+  for (int round = 0; round < 40; ++round) {
+    std::vector<Bytes> units;
+    Bytes stream;
+    for (size_t u = 0, count = 1 + below(4); u < count; ++u) {
+      for (size_t i = 0, len = below(3) == 0 ? below(12) : 0; i < len; ++i) {
+        unsigned char b;
+        do b = static_cast<unsigned char>(rng()); while (b == 0x01 || b == 0x06 || b == 0x15);
+        stream.push_back(b);
+      }
+      Bytes unit = below(2) ? kAck : kNak;
+      if (below(2)) {
+        std::string data(1, static_cast<char>(rng()));
+        for (size_t i = 0, len = below(20); i < len; ++i) data += static_cast<char>(0x20 + below(0x5F));
+        unit = frame(types[below(sizeof types)], data);
+      }
+      units.push_back(unit);
+      stream.insert(stream.end(), unit.begin(), unit.end());
+    }
+    auto run = [&](const std::vector<size_t>& cuts, const std::vector<bool>& writes) {
+      Collect c;
+      for (size_t k = 0, from = 0; k <= cuts.size(); ++k) {
+        size_t to = k < cuts.size() ? cuts[k] : stream.size();
+        c.feed(Bytes(stream.begin() + from, stream.begin() + to));
+        if (k < writes.size() && writes[k]) c.reader.written();
+        from = to;
+      }
+      return c.units;
+    };
+    const size_t n = stream.size();
+    std::vector<size_t> every;
+    for (size_t a = 1; a < n; ++a) {
+      every.push_back(a);
+      ASSERT_EQ(run({a}, {true}), units) << "round " << round << " cut " << a;
+      for (size_t b = a + 1; b < n; ++b)
+        ASSERT_EQ(run({a, b}, {b % 2 == 0, a % 2 == 0}), units) << "round " << round << " cuts " << a << "," << b;
+    }
+    ASSERT_EQ(run(every, std::vector<bool>(every.size(), false)), units) << "round " << round << " byte by byte";
   }
 }
 
