@@ -61,7 +61,9 @@ TEST(KestrumCommandLineE2e, FetchAndVerifyReadTheDeviceBack) {
     const std::string& out = run.proc().out();
     EXPECT_EQ(c.differs, linesWith(out, "Differs:").size()) << out;
     // The file's value first, then the device's.
-    if (c.differs == 2) EXPECT_NE(npos, out.find("(Telefoonnummers): file \"0699\" device \"0620000012\""));
+    if (c.differs == 2) {
+      EXPECT_NE(npos, out.find("(Telefoonnummers): file \"0699\" device \"0620000012\""));
+    }
     EXPECT_EQ(c.args[0] == "-fetch" ? 0u : 1u, linesWith(out, "Verify: ").size()) << out;
     // Standard error is no terminal here: no progress line.
     EXPECT_EQ(npos, run.proc().err().find('\r')) << run.proc().err();
