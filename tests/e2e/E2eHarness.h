@@ -94,11 +94,12 @@ public:
   }
 
   // Gives the program an X server of its own, so that clicks cannot reach
-  // other tests' windows; the server picks a free display itself.
+  // other tests' windows; the server picks a free display itself, and does not
+  // reset (refusing clients meanwhile) when its last client leaves.
   bool privateDisplay() {
     if (access("/usr/bin/Xvfb", X_OK) != 0 || access("/usr/bin/xdotool", X_OK) != 0) return false;
     _xvfb.reset(new ChildProcess({"/bin/sh", "-c",
-                                  "exec /usr/bin/Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp "
+                                  "exec /usr/bin/Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset "
                                   "3>&1 >/dev/null 2>&1"}));
     if (!_xvfb->waitFor("\n", 30000)) return false;
     _display = ":" + textLines(_xvfb->out())[0];
