@@ -3,7 +3,7 @@
 # machine is loaded (stress-ng keeping two cores busy), and prints how often
 # each test passed:
 #
-#   5/5  KestrumWindowE2e.StoppedProgramKeepsTheDevice
+#   5/5  KestrumWindowE2e.DeviceUnpluggedOrProgramStoppedIsFoundAgainOrKept
 #
 # A test that depends on a coincidence of timing shows here. Builds like
 # scripts/test.sh (build-test, sanitizers); the logs of the rounds are kept in
